@@ -1,0 +1,60 @@
+// The seam between the core and the desktop: everything the programs need from the
+// window system that is not drawing. The Win32 implementation lives in win32/, a
+// scripted one for the native tests in tests/support/.
+#pragma once
+
+#include <string>
+
+namespace ned {
+
+// Message box styles and answers, with the values the window system gives them.
+constexpr unsigned kMbOk = 0x00000000u;
+constexpr unsigned kMbYesNo = 0x00000004u;
+constexpr unsigned kMbIconExclamation = 0x00000030u;
+constexpr unsigned kMbIconWarning = 0x00000030u;
+constexpr unsigned kMbIconInformation = 0x00000040u;
+constexpr unsigned kMbTaskModal = 0x00002000u;
+
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
+
+// File dialog flags, with the window system's values.
+constexpr unsigned kOfnOverwritePrompt = 0x00000002u;
+constexpr unsigned kOfnHideReadOnly = 0x00000004u;
+constexpr unsigned kOfnPathMustExist = 0x00000800u;
+constexpr unsigned kOfnFileMustExist = 0x00001000u;
+constexpr unsigned kOfnExplorer = 0x00080000u;
+
+// The buffer the file dialogs are given, in characters, terminator included.
+constexpr unsigned kDialogPathChars = 260;
+
+// What a file dialog is asked to show: one filter pair, a default extension, flags.
+struct FileDialogRequest {
+  std::string filterText;  // e.g. "GridFloat Header (*.hdr)"
+  std::string pattern;     // e.g. "*.hdr"
+  std::string defaultExtension;
+  unsigned flags = 0;
+};
+
+// What a file dialog returned. An empty path means the user cancelled.
+struct ChosenFile {
+  std::string path;
+  unsigned extensionOffset = 0;  // offset of the extension in path, 0 when it has none
+};
+
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+  // A modal message box with no owner window; gives the button pressed.
+  virtual int showMessage(const std::string& text, const std::string& caption, unsigned style) = 0;
+  virtual ChosenFile chooseFileToOpen(const FileDialogRequest& request) = 0;
+  virtual ChosenFile chooseFileToSave(const FileDialogRequest& request) = 0;
+  // Creates (or truncates) the file, empty, and closes it again.
+  virtual bool createEmptyFile(const std::string& path) = 0;
+  // Ends the process with the status. The scripted desktop records the call and returns.
+  virtual void endProcess(int status) = 0;
+};
+
+}  // namespace ned

@@ -1,0 +1,88 @@
+#include "core/tile/raster.h"
+
+#include <climits>
+#include <cstring>
+
+namespace ned {
+
+namespace {
+
+// The raster is little-endian whatever the host is.
+void fromLittleEndian(float* samples, size_t count) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  for (size_t i = 0; i < count; ++i) {
+    uint32_t bits;
+    std::memcpy(&bits, &samples[i], sizeof bits);
+    bits = __builtin_bswap32(bits);
+    std::memcpy(&samples[i], &bits, sizeof bits);
+  }
+#else
+  (void)samples;
+  (void)count;
+#endif
+}
+
+}  // namespace
+
+bool RasterFile::open(const std::string& path) {
+  close();
+  file_ = std::fopen(path.c_str(), "rb");
+  if (file_ == nullptr) return false;
+  // Reads come in whole rows or spans; the stream's own buffer would only copy them twice.
+  std::setvbuf(file_, nullptr, _IONBF, 0);
+  position_ = 0;
+  return true;
+}
+
+void RasterFile::close() {
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
+}
+
+bool RasterFile::seekTo(int64_t offset) {
+  if (file_ == nullptr || offset < 0 || offset > LONG_MAX) return false;
+  if (std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0) return false;
+  position_ = offset;
+  return true;
+}
+
+bool RasterFile::skip(int64_t bytes) {
+  return seekTo(position_ + bytes);
+}
+
+size_t RasterFile::read(float* out, size_t count) {
+  if (file_ == nullptr || count == 0) return 0;
+  const size_t got = std::fread(out, sizeof(float), count, file_);
+  position_ += static_cast<int64_t>(got) * TileGeometry::sampleBytes;
+  fromLittleEndian(out, got);
+  if (got < count) {
+    // A partial sample may have been consumed; the stream stays at the end of the file.
+    position_ = static_cast<int64_t>(std::ftell(file_));
+  }
+  return got;
+}
+
+bool BlockReader::start(int32_t startRow, int32_t startCol) {
+  return raster_.seekTo(cellOffset(startRow, startCol));
+}
+
+size_t BlockReader::readRow(float* out) {
+  const size_t got = raster_.read(out, cols_);
+  // The gap to the next row; a position past the end shows at the next read.
+  raster_.skip((static_cast<int64_t>(TileGeometry::cellsPerSide) - cols_) *
+               TileGeometry::sampleBytes);
+  return got;
+}
+
+size_t StridedReader::readRow(float* out, size_t count, size_t step) {
+  if (count == 0 || step == 0) return 0;
+  const size_t spanCells = (count - 1) * step + 1;
+  span_.resize(spanCells);
+  const size_t got = raster_.read(span_.data(), spanCells);
+  const size_t samples = got == spanCells ? count : (got + step - 1) / step;
+  for (size_t i = 0; i < samples; ++i) out[i] = span_[i * step];
+  if (samples == count) raster_.skip(static_cast<int64_t>(step - 1) * TileGeometry::sampleBytes);
+  return samples;
+}
+
+}  // namespace ned

@@ -1,0 +1,131 @@
+#include "core/tile/tile_header.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "core/numbers.h"
+
+namespace ned {
+
+int32_t northEdgeLat(const TileHeader& header) {
+  return truncateToInt32(header.tileSouthLat) + 2;
+}
+
+int32_t southEdgeLat(const TileHeader& header) {
+  return truncateToInt32(header.tileSouthLat) + 1;
+}
+
+int32_t westEdgeLon(const TileHeader& header) {
+  return truncateToInt32(header.tileWestLon);
+}
+
+int32_t eastEdgeLon(const TileHeader& header) {
+  return westEdgeLon(header) - 1;
+}
+
+int HeaderPieces::nextChar() {
+  if (ended_) return EOF;
+  int c = std::fgetc(file_);
+  if (c == 0x1A) c = EOF;
+  if (c == '\r') {
+    const int following = std::fgetc(file_);
+    if (following == '\n') return '\n';
+    if (following != EOF) std::ungetc(following, file_);
+  }
+  if (c == EOF) ended_ = true;
+  return c;
+}
+
+bool HeaderPieces::next() {
+  char fresh[kMaxPieceChars + 1];
+  int length = 0;
+  while (length < kMaxPieceChars) {
+    const int c = nextChar();
+    if (c == EOF) break;
+    fresh[length++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  if (length == 0) return false;
+  fresh[length] = '\0';
+  std::memcpy(piece_, fresh, static_cast<size_t>(length) + 1);
+  return true;
+}
+
+bool HeaderPieces::contains(const char* word) const {
+  return std::strstr(piece_, word) != nullptr;
+}
+
+double takeNumber(const char* piece) {
+  while (*piece != '\0' && (*piece < '0' || *piece > '9')) ++piece;
+  return parseLeadingDouble(piece);
+}
+
+namespace {
+
+constexpr double kLongFormLonOffset = 0.000555555555;
+constexpr double kLongFormLatOffset = 1.000555555555;
+
+void acceptFullSize(TileHeader& header) {
+  header.rasterCols = TileGeometry::cellsPerSide;
+  header.rasterRows = TileGeometry::cellsPerSide;
+}
+
+}  // namespace
+
+bool readHeaderByKeywords(HeaderPieces& pieces, TileHeader& header) {
+  int dimCount = 0;
+  int cornerCount = 0;
+  int pieceCount = 0;
+  while (pieces.next()) {
+    if (pieces.contains("10812")) ++dimCount;
+    if (pieces.contains("ULXMAP") + pieces.contains("xllcorner") == 1) {
+      ++cornerCount;
+      header.tileWestLon = takeNumber(pieces.piece());
+    }
+    if (pieces.contains("ULYMAP") + pieces.contains("yllcorner") == 1) {
+      ++cornerCount;
+      header.tileSouthLat = takeNumber(pieces.piece());
+    }
+    ++pieceCount;
+  }
+  if (pieceCount > 8) {
+    header.tileWestLon = std::floor(header.tileWestLon) + kLongFormLonOffset;
+    header.tileSouthLat = std::floor(header.tileSouthLat) - kLongFormLatOffset;
+  }
+  if (dimCount == 2) acceptFullSize(header);
+  if (dimCount + cornerCount != 4) return false;
+  header.nodataLine = "NODATA        -9999";
+  return true;
+}
+
+bool readHeaderByPosition(HeaderPieces& pieces, TileHeader& header) {
+  int dimCount = 0;
+  bool shortForm = false;
+  for (int index = 1; index <= 4; ++index) {
+    pieces.next();  // a read past the end leaves the last piece to be looked at again
+    if (pieces.contains(" 10812")) ++dimCount;
+    if (dimCount == 2 && index <= 2) {
+      shortForm = true;
+      break;
+    }
+  }
+  if (dimCount < 2) return false;
+  acceptFullSize(header);
+  if (shortForm) {
+    pieces.next();
+    header.tileWestLon = takeNumber(pieces.piece());
+    pieces.next();
+    header.tileSouthLat = takeNumber(pieces.piece());
+    return true;
+  }
+  while (pieces.next()) {
+    if (!pieces.contains("ULXMAP")) continue;
+    header.tileWestLon = std::floor(takeNumber(pieces.piece())) + kLongFormLonOffset;
+    pieces.next();
+    header.tileSouthLat = std::floor(takeNumber(pieces.piece())) - kLongFormLatOffset;
+    break;
+  }
+  return true;
+}
+
+}  // namespace ned

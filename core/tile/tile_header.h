@@ -1,0 +1,73 @@
+// A tile's header: the fixed geometry of a 1/3 arc-second tile, the values read from
+// its header file, and the two ways of reading that file.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace ned {
+
+// The geometry every tile has; none of it is read from the header.
+struct TileGeometry {
+  static constexpr int32_t cellsPerSide = 10812;
+  static constexpr int32_t cellsPerDegree = 10800;
+  static constexpr int32_t overlapCells = 6;
+  static constexpr double overlapDegrees = 0.000555555555;  // the program's constant for 6 cells
+  static constexpr int32_t firstCell = 6;                   // row and column of the north-west cell
+  static constexpr int32_t edgeIndex = 10806;               // just past the south and east edges
+  static constexpr int32_t sampleBytes = 4;
+  static constexpr int32_t rowBytes = cellsPerSide * sampleBytes;  // 43248
+  static constexpr float noDataValue = -9999.0f;
+};
+
+// The values of one opened tile. Longitudes are positive degrees west.
+struct TileHeader {
+  std::string headerPath;
+  std::string rasterPath;
+  int32_t rasterCols = 0;
+  int32_t rasterRows = 0;
+  double tileWestLon = 0.0;   // west edge of the raster, overlap included
+  double tileSouthLat = 0.0;  // south edge of the raster, overlap included
+  std::string nodataLine;     // set by the viewer's reader on acceptance
+};
+
+// The whole-degree edges of the tile.
+int32_t northEdgeLat(const TileHeader& header);
+int32_t southEdgeLat(const TileHeader& header);
+int32_t westEdgeLon(const TileHeader& header);
+int32_t eastEdgeLon(const TileHeader& header);
+
+// The header file as the line reader sees it: pieces of at most 37 characters, each a
+// whole line with its line feed or the first 37 characters of a longer one. The text
+// is read as a text-mode stream reads it: CR LF comes as LF, and Ctrl-Z ends it.
+class HeaderPieces {
+ public:
+  static constexpr int kMaxPieceChars = 37;
+
+  explicit HeaderPieces(std::FILE* file) : file_(file) {}
+  // Reads the next piece. At the end of the file nothing is read, the previous piece
+  // stays, and the result is false.
+  bool next();
+  const char* piece() const { return piece_; }
+  bool contains(const char* word) const;
+
+ private:
+  int nextChar();
+
+  std::FILE* file_;
+  bool ended_ = false;
+  char piece_[kMaxPieceChars + 1] = {};
+};
+
+// The value of a piece: every character before the first digit is skipped, then the
+// rest is read as a decimal number. The sign is never read; no digit gives 0.
+double takeNumber(const char* piece);
+
+// The viewer's reader: scans every piece for its keywords.
+bool readHeaderByKeywords(HeaderPieces& pieces, TileHeader& header);
+
+// The extractor's reader: decides by the position of the pieces.
+bool readHeaderByPosition(HeaderPieces& pieces, TileHeader& header);
+
+}  // namespace ned

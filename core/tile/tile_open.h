@@ -1,0 +1,26 @@
+// Opening a tile: the user picks the header, the raster path is derived from it, both
+// files are proved readable and the header is read by the program's own reader.
+#pragma once
+
+#include <string>
+
+#include "core/desktop.h"
+#include "core/program.h"
+#include "core/tile/tile_header.h"
+
+namespace ned {
+
+enum class TileOpenResult { cancelled, openFailed, rejected, accepted };
+
+// Asks for a header file; an empty path means the user cancelled.
+ChosenFile chooseTileHeader(Desktop& desktop);
+
+// The header path with its extension replaced by "flt". A path whose extension offset
+// does not follow a dot (a name without extension) gets ".flt" appended.
+std::string deriveRasterPath(const std::string& headerPath, unsigned extensionOffset);
+
+// The whole opening sequence, with every message. On cancel the header is untouched;
+// otherwise its paths name the new tile whatever the result.
+TileOpenResult openTile(Desktop& desktop, Program program, TileHeader& header);
+
+}  // namespace ned

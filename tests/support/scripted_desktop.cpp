@@ -1,0 +1,65 @@
+#include "tests/support/scripted_desktop.h"
+
+#include <cstdio>
+
+namespace ned::testing {
+
+void ScriptedDesktop::chooseFile(const std::string& path) {
+  ChosenFile chosen;
+  chosen.path = path;
+  const size_t slash = path.find_last_of("/\\");
+  const size_t dot = path.find_last_of('.');
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+    chosen.extensionOffset = static_cast<unsigned>(dot + 1);
+  files.push_back(chosen);
+}
+
+int ScriptedDesktop::showMessage(const std::string& text, const std::string& caption,
+                                 unsigned style) {
+  messages.push_back({text, caption, style});
+  events.push_back("message:" + text);
+  if (buttons.empty()) return kIdOk;
+  const int answer = buttons.front();
+  buttons.pop_front();
+  return answer;
+}
+
+ChosenFile ScriptedDesktop::chooseFileToOpen(const FileDialogRequest& request) {
+  dialogs.push_back({false, request});
+  events.push_back("open");
+  if (files.empty()) return {};
+  ChosenFile answer = files.front();
+  files.pop_front();
+  return answer;
+}
+
+ChosenFile ScriptedDesktop::chooseFileToSave(const FileDialogRequest& request) {
+  dialogs.push_back({true, request});
+  events.push_back("save");
+  if (files.empty()) return {};
+  ChosenFile answer = files.front();
+  files.pop_front();
+  return answer;
+}
+
+bool ScriptedDesktop::createEmptyFile(const std::string& path) {
+  createdFiles.push_back(path);
+  events.push_back("create");
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  std::fclose(file);
+  return true;
+}
+
+void ScriptedDesktop::endProcess(int status) {
+  endedWith.push_back(status);
+  events.push_back("end:" + std::to_string(status));
+}
+
+std::vector<std::string> ScriptedDesktop::messageTexts() const {
+  std::vector<std::string> texts;
+  for (const MessageCall& call : messages) texts.push_back(call.text);
+  return texts;
+}
+
+}  // namespace ned::testing

@@ -1,0 +1,50 @@
+// A desktop for the native tests: answers come from queues the test fills, and every
+// call is recorded so that a test can check the messages, in their order.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "core/desktop.h"
+
+namespace ned::testing {
+
+struct MessageCall {
+  std::string text;
+  std::string caption;
+  unsigned style = 0;
+};
+
+struct DialogCall {
+  bool save = false;
+  FileDialogRequest request;
+};
+
+class ScriptedDesktop : public Desktop {
+ public:
+  // Answers, taken in order. An empty queue answers OK to a message box and cancel to a
+  // file dialog.
+  std::deque<int> buttons;
+  std::deque<ChosenFile> files;
+
+  std::vector<MessageCall> messages;
+  std::vector<DialogCall> dialogs;
+  std::vector<std::string> createdFiles;
+  std::vector<int> endedWith;
+  // Events in the order they happened: "message:<text>", "open", "save", "create", "end:<n>".
+  std::vector<std::string> events;
+
+  void chooseFile(
+      const std::string& path);  // queues a path, extension offset found as the dialog does
+
+  int showMessage(const std::string& text, const std::string& caption, unsigned style) override;
+  ChosenFile chooseFileToOpen(const FileDialogRequest& request) override;
+  ChosenFile chooseFileToSave(const FileDialogRequest& request) override;
+  bool createEmptyFile(const std::string& path) override;
+  void endProcess(int status) override;
+
+  std::vector<std::string> messageTexts() const;
+};
+
+}  // namespace ned::testing

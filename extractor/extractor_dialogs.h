@@ -1,0 +1,100 @@
+// The extractor's two dialogs as plain logic: what each shows when it opens, what it
+// reads back when OK is pressed, and the frames it draws. The window-system side only
+// gives access to the controls (DialogFields) and draws the rectangles.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "extractor/extractor_run.h"
+
+namespace ned {
+
+// Dialog resources and control ids.
+constexpr int kSelectDialogId = 101;  // where the selection starts and how far it reaches
+constexpr int kOutputDialogId = 102;  // grid size, start coordinates, thinning, unit, form
+
+constexpr int kIdcTileName = 1000;
+constexpr int kIdcLongitude = 1001;
+constexpr int kIdcLatitude = 1002;
+constexpr int kIdcKmEast = 1003;
+constexpr int kIdcKmSouth = 1004;
+
+constexpr int kIdcCols = 1006;
+constexpr int kIdcRows = 1007;
+constexpr int kIdcTotalPoints = 1008;
+constexpr int kIdcStartEasting = 1009;
+constexpr int kIdcStartNorthing = 1010;
+constexpr int kIdcRemoveCount = 1011;
+constexpr int kIdcToFeet = 50;
+constexpr int kIdcRectangular = 40;
+constexpr int kIdcProjectNorth = 20;
+constexpr int kIdcCsvGrid = 30;
+
+// Read limits, as the window system counts them: the buffer size, terminator included,
+// so at most one character fewer is taken.
+constexpr int kDmsReadLimit = 9;
+constexpr int kKmReadLimit = 5;
+constexpr int kCoordinateReadLimit = 12;
+constexpr int kRemoveCountReadLimit = 3;
+
+// Access to a dialog's controls.
+class DialogFields {
+ public:
+  virtual ~DialogFields() = default;
+  // The control's text, at most limit - 1 characters of it.
+  virtual std::string text(int id, int limit) = 0;
+  virtual void setText(int id, const std::string& text) = 0;
+  virtual void setChecked(int id, bool checked) = 0;
+  virtual bool isChecked(int id) = 0;
+};
+
+// Dialog 101: the tile name, "dd.mmss" twice and "1.0" twice.
+void fillSelectDialog(const ExtractorRun& run, DialogFields& fields);
+// Dialog 101 on OK: the corner and the distances into the run.
+void readSelectDialog(DialogFields& fields, ExtractorRun& run);
+
+// Dialog 102: the grid size, "200000" twice, "0" to remove, rectangular points.
+void fillOutputDialog(const ExtractorRun& run, DialogFields& fields);
+// Dialog 102 on OK: start coordinates, thinning, output form and unit into the run.
+void readOutputDialog(DialogFields& fields, ExtractorRun& run);
+
+// What dialog dialogId shows when it opens.
+void fillDialog(int dialogId, const ExtractorRun& run, DialogFields& fields);
+
+// A command sent to dialog dialogId: OK reads the fields and marks the run accepted,
+// Cancel marks it cancelled without reading a field. True when the dialog is to end
+// (OK or Cancel); any other command is not the dialog's.
+bool handleDialogCommand(int dialogId, int commandId, DialogFields& fields, ExtractorRun& run);
+
+// A frame in dialog units: left, top, right, bottom.
+struct DialogFrame {
+  int left;
+  int top;
+  int right;
+  int bottom;
+};
+
+// The teal of the frames, red 0, green 136, blue 136, packed as the window system
+// packs a colour (red in the low byte).
+constexpr uint32_t kFrameColour = 0x00888800u;
+
+constexpr std::array<DialogFrame, 5> kSelectDialogFrames = {{
+    {1, 1, 109, 119},  // the whole dialog
+    {13, 23, 52, 38},  // latitude
+    {58, 23, 97, 38},  // longitude
+    {28, 73, 52, 88},  // east
+    {58, 73, 82, 88},  // south
+}};
+
+constexpr std::array<DialogFrame, 6> kOutputDialogFrames = {{
+    {1, 1, 109, 149},   // the whole dialog
+    {5, 12, 31, 27},    // columns
+    {35, 12, 61, 27},   // rows
+    {65, 12, 105, 27},  // total points
+    {13, 46, 52, 61},   // X
+    {58, 46, 97, 61},   // Y
+}};
+
+}  // namespace ned

@@ -1,0 +1,35 @@
+// The extractor's run: one tile, one selection asked for in two dialogs, one point file,
+// and the exit status of the process.
+#pragma once
+
+#include <string>
+
+#include "core/desktop.h"
+#include "core/tile/tile_header.h"
+#include "extractor/extractor_run.h"
+
+namespace ned {
+
+// The two modal dialogs, 101 and 102. Opening one lets the user fill the run; the
+// dialog sets run.dialogAccepted on OK or Cancel before it returns.
+class ExtractorDialogs {
+ public:
+  virtual ~ExtractorDialogs() = default;
+  virtual void open(int dialogId, ExtractorRun& run) = 0;
+};
+
+// "File - N" north edge "  W" west edge, e.g. "File - N35  W84".
+std::string tileName(const TileHeader& header);
+
+// Whether a typed dd.mmss longitude (degrees west) or latitude lies on the tile and
+// reads as real minutes and seconds: seconds below 60 and at most 60 minutes in all.
+bool longitudeInLimits(const TileHeader& header, double lonDms);
+bool latitudeInLimits(const TileHeader& header, double latDms);
+
+// The whole run over the given run record; gives the exit status of the process.
+int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run);
+
+// The same over a fresh run record.
+int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs);
+
+}  // namespace ned

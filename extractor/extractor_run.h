@@ -1,0 +1,31 @@
+// The state of one extractor run, from the opened tile to the written point file.
+// The driver owns it; the two dialogs only fill it in.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/export/point_writer.h"
+#include "core/export/selection.h"
+#include "core/tile/tile_header.h"
+
+namespace ned {
+
+struct ExtractorRun {
+  TileHeader header;
+  std::string tileName;  // "File - N35  W84"
+  double lonDms = 0.0;   // typed longitude, degrees west, dd.mmss
+  double latDms = 0.0;   // typed latitude, degrees north, dd.mmss
+  float kmEast = 0.0f;
+  float kmSouth = 0.0f;
+  Selection selection;
+  int32_t totalPoints = 0;  // cols x rows
+  double startEasting = 200000.0;
+  double startNorthing = 200000.0;
+  OutputKind outputKind = OutputKind::RectangularXyz;
+  bool toFeet = false;
+  int32_t estimate = 0;  // estimated number of written points
+  bool dialogAccepted = true;
+};
+
+}  // namespace ned

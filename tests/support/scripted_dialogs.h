@@ -1,0 +1,111 @@
+// The extractor's dialogs for the native tests: each dialog is filled by the real fill
+// function, then the scripted user types into its fields, clicks its buttons and
+// presses OK or Cancel, which runs the real command handling.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "extractor/extractor_dialogs.h"
+#include "extractor/extractor_driver.h"
+
+namespace ned::testing {
+
+// A dialog's controls as texts and check marks. Texts are kept as typed; a read takes
+// at most limit - 1 characters, as the window system does.
+class ScriptedFields : public DialogFields {
+ public:
+  std::map<int, std::string> texts;
+  std::map<int, bool> checks;
+
+  std::string text(int id, int limit) override {
+    const std::string& whole = texts[id];
+    if (limit <= 0) return std::string();
+    return whole.substr(0, static_cast<size_t>(limit - 1));
+  }
+  void setText(int id, const std::string& value) override { texts[id] = value; }
+  void setChecked(int id, bool checked) override { checks[id] = checked; }
+  bool isChecked(int id) override { return checks[id]; }
+
+  // A click on one of the automatic radio buttons 40, 20 and 30.
+  void clickRadio(int id) {
+    for (int radio : {kIdcRectangular, kIdcProjectNorth, kIdcCsvGrid}) checks[radio] = radio == id;
+  }
+};
+
+// What the user does in one dialog.
+struct DialogScript {
+  int dialogId = kSelectDialogId;
+  std::vector<std::pair<int, std::string>> typed;  // field id, the whole new text
+  std::vector<int> clicks;                         // radio buttons and the check box
+  int pressed = 1;                                 // 1 OK, 2 Cancel
+};
+
+inline DialogScript selectDialog(const std::string& lat, const std::string& lon,
+                                 const std::string& east = "1.0",
+                                 const std::string& south = "1.0") {
+  DialogScript script;
+  script.dialogId = kSelectDialogId;
+  script.typed = {
+      {kIdcLatitude, lat}, {kIdcLongitude, lon}, {kIdcKmEast, east}, {kIdcKmSouth, south}};
+  return script;
+}
+
+inline DialogScript outputDialog(std::vector<std::pair<int, std::string>> typed = {},
+                                 std::vector<int> clicks = {}) {
+  DialogScript script;
+  script.dialogId = kOutputDialogId;
+  script.typed = std::move(typed);
+  script.clicks = std::move(clicks);
+  return script;
+}
+
+inline DialogScript cancelled(int dialogId) {
+  DialogScript script;
+  script.dialogId = dialogId;
+  script.pressed = 2;
+  return script;
+}
+
+class ScriptedDialogs : public ExtractorDialogs {
+ public:
+  std::deque<DialogScript> scripts;
+  // The fields of every dialog opened, as they were just after it was filled.
+  std::vector<std::pair<int, ScriptedFields>> shown;
+
+  void open(int dialogId, ExtractorRun& run) override {
+    ScriptedFields fields;
+    fillDialog(dialogId, run, fields);
+    shown.emplace_back(dialogId, fields);
+    if (scripts.empty() || scripts.front().dialogId != dialogId) {
+      ADD_FAILURE() << "dialog " << dialogId << " opened without a script";
+      handleDialogCommand(dialogId, 2, fields, run);
+      return;
+    }
+    const DialogScript script = scripts.front();
+    scripts.pop_front();
+    for (const auto& entry : script.typed) fields.texts[entry.first] = entry.second;
+    for (int id : script.clicks) {
+      if (id == kIdcToFeet) {
+        fields.checks[id] = !fields.checks[id];
+      } else {
+        fields.clickRadio(id);
+      }
+    }
+    EXPECT_FALSE(handleDialogCommand(dialogId, 9999, fields, run));
+    EXPECT_TRUE(handleDialogCommand(dialogId, script.pressed, fields, run));
+  }
+
+  std::vector<int> openedIds() const {
+    std::vector<int> ids;
+    for (const auto& entry : shown) ids.push_back(entry.first);
+    return ids;
+  }
+};
+
+}  // namespace ned::testing

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine the way the tests and the demo need it: a Wine prefix
+# of the project's own, no debug noise, an X display (an Xvfb of its own when none is set),
+# and the Wine loader that matches the program (32-bit where this machine can run 32-bit
+# code, 64-bit otherwise).
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+repo="$(dirname "$here")"
+exe="$1"
+shift
+
+# The PE machine field tells 32-bit (0x14c) from 64-bit (0x8664) programs.
+pe_offset=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
+machine=$(od -An -tx2 -j$((pe_offset + 4)) -N2 "$exe" | tr -d ' ')
+if [ "$machine" = "8664" ]; then
+  loader=/usr/lib/wine/wine64
+  prefix="${TERRAVANE_WINEPREFIX:-$repo/build/wineprefix64}"
+else
+  loader=/usr/lib/wine/wine
+  prefix="${TERRAVANE_WINEPREFIX:-$repo/build/wineprefix32}"
+fi
+
+export WINEPREFIX="$prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+xvfb_pid=""
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 90 120); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+      xvfb_pid=$!
+      export DISPLAY=":$n"
+      for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+      break
+    fi
+  done
+fi
+cleanup() {
+  if [ -n "$xvfb_pid" ]; then
+    WINEPREFIX="$prefix" /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+    kill "$xvfb_pid" 2>/dev/null || true
+  fi
+}
+trap cleanup EXIT
+
+if [ ! -f "$prefix/system.reg" ]; then
+  mkdir -p "$prefix"
+  "$loader" wineboot -i >/dev/null 2>&1 || true
+  # Without a window manager Wine draws the window frames and captions itself.
+  "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+  /usr/lib/wine/wineserver -w || true
+fi
+
+"$loader" "$exe" "$@"

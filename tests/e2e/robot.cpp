@@ -1,0 +1,319 @@
+#include "tests/e2e/robot.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace robot {
+
+namespace {
+
+void pause(DWORD ms) {
+  Sleep(ms);
+}
+
+}  // namespace
+
+bool Context::check(bool ok, const char* what, const char* file, int line) {
+  if (!ok) {
+    std::printf("    FAILED %s:%d: %s\n", file, line, what);
+    failed = true;
+  }
+  return ok;
+}
+
+bool Context::checkEqual(const std::string& actual, const std::string& expected, const char* what,
+                         const char* file, int line) {
+  if (actual == expected) return true;
+  std::printf("    FAILED %s:%d: %s\n      actual:   \"%s\"\n      expected: \"%s\"\n", file, line,
+              what, actual.c_str(), expected.c_str());
+  failed = true;
+  return false;
+}
+
+bool Context::checkEqual(long long actual, long long expected, const char* what, const char* file,
+                         int line) {
+  if (actual == expected) return true;
+  std::printf("    FAILED %s:%d: %s\n      actual:   %lld\n      expected: %lld\n", file, line,
+              what, actual, expected);
+  failed = true;
+  return false;
+}
+
+Process start(const std::string& exe, const std::string& workingDir) {
+  Process process;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  std::string commandLine = "\"" + exe + "\"";
+  std::string folder = workingDir;
+  if (folder.empty()) folder = exe.substr(0, exe.find_last_of('\\'));
+  process.started = CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
+                                   nullptr, folder.c_str(), &startup, &process.info) != 0;
+  if (!process.started) std::printf("    cannot start %s (%lu)\n", exe.c_str(), GetLastError());
+  return process;
+}
+
+long waitForExit(Process& process, DWORD timeoutMs) {
+  if (!process.started) return -1;
+  if (WaitForSingleObject(process.info.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
+  DWORD code = 0;
+  GetExitCodeProcess(process.info.hProcess, &code);
+  return static_cast<long>(code);
+}
+
+void kill(Process& process) {
+  if (!process.started) return;
+  if (WaitForSingleObject(process.info.hProcess, 0) != WAIT_OBJECT_0) {
+    TerminateProcess(process.info.hProcess, 99);
+    WaitForSingleObject(process.info.hProcess, 5000);
+  }
+  release(process);
+}
+
+void release(Process& process) {
+  if (!process.started) return;
+  CloseHandle(process.info.hThread);
+  CloseHandle(process.info.hProcess);
+  process.started = false;
+}
+
+namespace {
+
+struct WindowSearch {
+  DWORD processId;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK collectWindow(HWND window, LPARAM parameter) {
+  WindowSearch* search = reinterpret_cast<WindowSearch*>(parameter);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search->processId && IsWindowVisible(window)) search->found.push_back(window);
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> topWindows(DWORD processId) {
+  WindowSearch search{processId, {}};
+  EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::string windowText(HWND window) {
+  char text[4096] = {};
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                      SMTO_ABORTIFHUNG, 5000, &copied);
+  return text;
+}
+
+std::string className(HWND window) {
+  char name[256] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+HWND waitForWindow(const Process& process, const char* caption, const char* windowClass,
+                   DWORD timeoutMs) {
+  const DWORD begin = GetTickCount();
+  do {
+    for (HWND window : topWindows(process.info.dwProcessId)) {
+      if (windowClass != nullptr && className(window) != windowClass) continue;
+      if (caption != nullptr && windowText(window) != caption) continue;
+      return window;
+    }
+    pause(50);
+  } while (GetTickCount() - begin < timeoutMs);
+  return nullptr;
+}
+
+bool waitForClose(HWND window, DWORD timeoutMs) {
+  const DWORD begin = GetTickCount();
+  while (IsWindow(window) && IsWindowVisible(window)) {
+    if (GetTickCount() - begin >= timeoutMs) return false;
+    pause(50);
+  }
+  return true;
+}
+
+void pressButton(HWND dialog, int id) {
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+void setControlText(HWND dialog, int id, const std::string& text) {
+  HWND control = GetDlgItem(dialog, id);
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                      SMTO_ABORTIFHUNG, 5000, &ignored);
+}
+
+std::string controlText(HWND dialog, int id) {
+  return windowText(GetDlgItem(dialog, id));
+}
+
+void postCommand(HWND window, int id) {
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
+namespace {
+
+// The name field of the common file dialog: the edit inside the name combo box (cmb13),
+// or the plain name edit (edt1) of older layouts.
+HWND fileNameField(HWND dialog) {
+  HWND combo = GetDlgItem(dialog, 0x47c);
+  if (combo != nullptr) {
+    HWND edit = FindWindowExA(combo, nullptr, "Edit", nullptr);
+    if (edit != nullptr) return edit;
+    return combo;
+  }
+  return GetDlgItem(dialog, 0x480);
+}
+
+}  // namespace
+
+bool answerFileDialog(const Process& process, const char* caption, const std::string& path) {
+  HWND dialog = waitForWindow(process, caption, "#32770");
+  if (dialog == nullptr) return false;
+  pause(300);  // let the dialog finish filling its folder view
+  HWND field = fileNameField(dialog);
+  if (field == nullptr) return false;
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()),
+                      SMTO_ABORTIFHUNG, 5000, &ignored);
+  pressButton(dialog, IDOK);
+  return waitForClose(dialog);
+}
+
+bool cancelFileDialog(const Process& process, const char* caption) {
+  HWND dialog = waitForWindow(process, caption, "#32770");
+  if (dialog == nullptr) return false;
+  pause(300);
+  pressButton(dialog, IDCANCEL);
+  return waitForClose(dialog);
+}
+
+MessageBoxSeen waitForMessageBox(const Process& process, DWORD timeoutMs) {
+  MessageBoxSeen seen;
+  const DWORD begin = GetTickCount();
+  do {
+    for (HWND window : topWindows(process.info.dwProcessId)) {
+      if (className(window) != "#32770") continue;
+      HWND text = GetDlgItem(window, 0xFFFF);  // the message text of a message box
+      if (text == nullptr) continue;
+      seen.window = window;
+      seen.caption = windowText(window);
+      seen.text = windowText(text);
+      return seen;
+    }
+    pause(50);
+  } while (GetTickCount() - begin < timeoutMs);
+  return seen;
+}
+
+bool anyDialogOpen(const Process& process) {
+  for (HWND window : topWindows(process.info.dwProcessId))
+    if (className(window) == "#32770") return true;
+  return false;
+}
+
+COLORREF clientPixel(HWND window, int x, int y) {
+  POINT point = {x, y};
+  ClientToScreen(window, &point);
+  HDC screen = GetDC(nullptr);
+  const COLORREF colour = GetPixel(screen, point.x, point.y);
+  ReleaseDC(nullptr, screen);
+  return colour;
+}
+
+bool saveScreen(const std::string& path) {
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const int height = GetSystemMetrics(SM_CYSCREEN);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+  SelectObject(memory, old);
+  bool saved = false;
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file != nullptr) {
+    const DWORD imageBytes = static_cast<DWORD>(width) * static_cast<DWORD>(height) * 4;
+    BITMAPFILEHEADER fileHeader = {};
+    fileHeader.bfType = 0x4D42;
+    fileHeader.bfOffBits = sizeof fileHeader + sizeof info.bmiHeader;
+    fileHeader.bfSize = fileHeader.bfOffBits + imageBytes;
+    std::fwrite(&fileHeader, sizeof fileHeader, 1, file);
+    std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, file);
+    saved = std::fwrite(bits, 1, imageBytes, file) == imageBytes;
+    std::fclose(file);
+  }
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return saved;
+}
+
+bool fileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string readFile(const std::string& path) {
+  std::string bytes;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return bytes;
+  char buffer[65536];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+  std::fclose(file);
+  return bytes;
+}
+
+std::string windowsPath(const std::string& unixPath) {
+  if (unixPath.size() > 1 && unixPath[1] == ':') return unixPath;  // already a Windows path
+  std::string path = "Z:" + unixPath;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+}  // namespace robot
+
+namespace robot {
+
+Process& Context::launch(const char* programName, const std::string& workingDir) {
+  processes.push_back(start(program(programName), workingDir));
+  return processes.back();
+}
+
+void Context::endAll() {
+  for (Process& process : processes) kill(process);
+  processes.clear();
+}
+
+}  // namespace robot
+
+namespace robot {
+
+void makeFolders(const std::string& path) {
+  for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
+    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+  CreateDirectoryA(path.c_str(), nullptr);
+}
+
+bool writeFile(const std::string& path, const std::string& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && written;
+}
+
+}  // namespace robot

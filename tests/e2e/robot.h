@@ -1,0 +1,140 @@
+// The end-to-end robot: starts a program, finds its windows, types into them, presses
+// their buttons, reads message boxes and pixels, and checks exit codes and files. It
+// drives the programs from outside, as a user would; the programs have no test hooks.
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace robot {
+
+// --- Scenarios -------------------------------------------------------------------------
+
+class Context;
+using ScenarioFunction = void (*)(Context&);
+
+// Registers a scenario under the group named by its source file (scenarios_<group>.cpp).
+struct Registrar {
+  Registrar(const char* file, const char* name, ScenarioFunction run);
+};
+
+#define ROBOT_SCENARIO(name)                                               \
+  static void name(::robot::Context&);                                     \
+  static const ::robot::Registrar name##_registrar(__FILE__, #name, name); \
+  static void name(::robot::Context& ctx)
+
+// A failed CHECK marks the scenario failed and goes on; a failed REQUIRE ends it.
+#define CHECK(condition) ctx.check((condition), #condition, __FILE__, __LINE__)
+#define CHECK_EQ(actual, expected) ctx.checkEqual((actual), (expected), #actual, __FILE__, __LINE__)
+#define REQUIRE(condition)                                         \
+  do {                                                             \
+    if (!ctx.check((condition), #condition, __FILE__, __LINE__)) { \
+      return;                                                      \
+    }                                                              \
+  } while (0)
+
+struct Process {
+  PROCESS_INFORMATION info = {};
+  bool started = false;
+};
+
+// Everything a scenario needs: where things are, the programs it started (ended when the
+// scenario is over), and the record of failures.
+class Context {
+ public:
+  std::string binDir;      // folder of gridview.exe and gridpick.exe (Windows path)
+  std::string demoDir;     // folder of the standard demo tile n37w085.* (Windows path)
+  std::string specialDir;  // folder of the demo tile with below-zero and no-data blocks
+  std::string workDir;     // an empty scratch folder of this scenario (Windows path)
+  std::string shotDir;     // where screenshots go, if the scenario takes any
+  bool failed = false;
+  std::deque<Process> processes;
+
+  // Starts a program; it is ended when the scenario is over if it is still running.
+  Process& launch(const char* programName, const std::string& workingDir = "");
+  void endAll();
+
+  std::string program(const char* name) const { return binDir + "\\" + name; }
+  std::string demoHeader() const { return demoDir + "\\n37w085.hdr"; }
+  std::string work(const std::string& name) const { return workDir + "\\" + name; }
+
+  bool check(bool ok, const char* what, const char* file, int line);
+  bool checkEqual(const std::string& actual, const std::string& expected, const char* what,
+                  const char* file, int line);
+  bool checkEqual(long long actual, long long expected, const char* what, const char* file,
+                  int line);
+};
+
+// --- Processes -------------------------------------------------------------------------
+
+// Starts a program with the given working folder (the folder of the program when empty).
+Process start(const std::string& exe, const std::string& workingDir = "");
+// Waits for the process to end; gives its exit code, or -1 when it is still running.
+long waitForExit(Process& process, DWORD timeoutMs = 20000);
+// Ends a process that is still running and closes its handles.
+void kill(Process& process);
+// Closes the handles of an ended process.
+void release(Process& process);
+
+// --- Windows ---------------------------------------------------------------------------
+
+std::vector<HWND> topWindows(DWORD processId);
+std::string windowText(HWND window);
+std::string className(HWND window);
+// Waits for a visible top-level window of the process with this caption (any class when
+// windowClass is null). Gives null after the time-out.
+HWND waitForWindow(const Process& process, const char* caption, const char* windowClass = nullptr,
+                   DWORD timeoutMs = 15000);
+// Waits until the window is gone.
+bool waitForClose(HWND window, DWORD timeoutMs = 15000);
+
+// Presses a button by posting its WM_COMMAND (a sent one could leave a modal loop waiting).
+void pressButton(HWND dialog, int id);
+// Puts text into a control.
+void setControlText(HWND dialog, int id, const std::string& text);
+std::string controlText(HWND dialog, int id);
+// Posts a menu command to a window.
+void postCommand(HWND window, int id);
+
+// --- Common dialogs and message boxes --------------------------------------------------
+
+// Waits for the file dialog ("Open" or "Save As"), types the name and presses its button.
+bool answerFileDialog(const Process& process, const char* caption, const std::string& path);
+// Waits for the file dialog and cancels it.
+bool cancelFileDialog(const Process& process, const char* caption);
+
+struct MessageBoxSeen {
+  HWND window = nullptr;
+  std::string caption;
+  std::string text;
+};
+// Waits for a message box of the process and reads it.
+MessageBoxSeen waitForMessageBox(const Process& process, DWORD timeoutMs = 15000);
+// Whether a message box (or any dialog) of the process is open now.
+bool anyDialogOpen(const Process& process);
+
+// --- Pixels and files ------------------------------------------------------------------
+
+// The colour of a client-area pixel of the window, as COLORREF (red in the lowest byte).
+COLORREF clientPixel(HWND window, int x, int y);
+// Saves the whole screen as a BMP file.
+bool saveScreen(const std::string& path);
+
+bool fileExists(const std::string& path);
+std::string readFile(const std::string& path);
+// Converts a Unix path to the Windows path Wine shows for it (Z: drive).
+std::string windowsPath(const std::string& unixPath);
+
+}  // namespace robot
+
+namespace robot {
+
+// Creates a folder and every missing folder above it.
+void makeFolders(const std::string& path);
+// Writes a file through the window system (the path is a Windows path).
+bool writeFile(const std::string& path, const std::string& bytes);
+
+}  // namespace robot

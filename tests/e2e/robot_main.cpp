@@ -43,7 +43,21 @@ Registrar::Registrar(const char* file, const char* name, ScenarioFunction run) {
 
 }  // namespace robot
 
+// robot --show <bin dir> <header>: starts gridview, opens the tile and leaves it running.
+int showTile(const char* binDir, const char* header) {
+  robot::Process gridview = robot::start(robot::windowsPath(binDir) + "\\gridview.exe");
+  HWND window = robot::waitForWindow(gridview, nullptr, "myWindowClass");
+  if (window == nullptr) return 1;
+  robot::postCommand(window, 201);
+  const bool opened = robot::answerFileDialog(gridview, "Open", robot::windowsPath(header));
+  robot::release(gridview);
+  return opened ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
+  if (argc == 4 && std::strcmp(argv[1], "--show") == 0) return showTile(argv[2], argv[3]);
+  if (argc == 3 && std::strcmp(argv[1], "--screenshot") == 0)
+    return robot::saveScreen(robot::windowsPath(argv[2])) ? 0 : 1;
   if (argc < 2) {
     std::printf("usage: robot <group> --bin D --demo D --special D --work D\n");
     return 2;

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what building and testing need, on a Debian machine, when it is missing:
+# CMake and g++ with GoogleTest for the native core, mingw-w64 for the Windows programs,
+# Xvfb and Wine (32-bit, and 64-bit for machines that cannot run 32-bit code) to run them.
+set -euo pipefail
+
+native=(cmake make g++ googletest libgtest-dev)
+windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
+         binutils-mingw-w64-x86-64)
+desktop=(xvfb xauth wine wine64)
+i386=(wine32:i386)
+
+missing=()
+for package in "${native[@]}" "${windows[@]}" "${desktop[@]}" "${i386[@]}"; do
+  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "Installing: ${missing[*]}"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" \
+  >/dev/null

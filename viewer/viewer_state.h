@@ -63,7 +63,13 @@ struct ViewerState {
   int32_t selectedPoints = 0;
   std::string xulcornerText;
   std::string yulcornerText;
-  WriteRequest writeRequest;
+  // Zero until the export dialog fills it before each write.
+  WriteRequest writeRequest = [] {
+    WriteRequest request;
+    request.startEasting = 0.0;
+    request.startNorthing = 0.0;
+    return request;
+  }();
 
   // Tile and title.
   std::string titleText;

@@ -36,7 +36,37 @@ enum class WriteOutcome {
 };
 
 // Runs the whole write: spacing lookup, save dialog, the pass over the raster, and the
-// messages. The program decides the differences between the viewer and the extractor.
+// messages. The program decides the differences between the viewer and the extractor:
+// - values between -0.001 and 0 are written as 0.001 by the viewer, as read by the
+//   extractor;
+// - the CSV grid's lines: the viewer joins a row's kept values with commas; the extractor
+//   follows each kept value with a comma except one in the last selected column;
+// - at an early end of the raster both show "End of File." and keep what was written; the
+//   extractor then shows the count of points written so far.
+// A failed write or close of an output shows kWriteFailedText (or kHeaderWriteFailedText)
+// and gives writeFailed without a count.
 WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& request);
+
+// The messages of a write that the system adds: a disk that is full or failing.
+constexpr const char* kWriteFailedText = "Can't Write Output file.";
+constexpr const char* kHeaderWriteFailedText = "Can't Write Header file.";
+
+constexpr double kFeetPerMetre = 3.28084;
+// The cell size written into a reduced tile's header, per kept step.
+constexpr double kHeaderCellSize = 0.000092592593;
+
+// The save dialog of an output form.
+FileDialogRequest outputDialogRequest(OutputKind kind);
+
+// The header file of a BinaryFlt output: the output path with its extension replaced by
+// "hdr" (a.b.flt gives a.b.hdr; a name without extension gets ".hdr"). A name ending in
+// a dot has an empty extension and gets "hdr" after the dot: "out." gives "out.hdr". A
+// name whose header would be the output itself ("x.hdr") gets ".hdr" appended instead.
+std::string outputHeaderPath(const std::string& outputPath, unsigned extensionOffset);
+
+// The seven lines of a reduced tile's header, CR LF line ends.
+std::string reducedTileHeaderText(uint32_t keptCols, uint32_t keptRows, uint32_t step,
+                                  const std::string& xulcornerText,
+                                  const std::string& yulcornerText, const std::string& nodataLine);
 
 }  // namespace ned

@@ -7,7 +7,7 @@ set -euo pipefail
 native=(cmake make g++ googletest libgtest-dev)
 windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
          binutils-mingw-w64-x86-64)
-desktop=(xvfb xauth wine wine64)
+desktop=(xvfb xauth wine wine64 fonts-wine fonts-liberation)
 i386=(wine32:i386)
 
 missing=()

@@ -19,6 +19,7 @@ struct ExtractorRun {
   float kmEast = 0.0f;
   float kmSouth = 0.0f;
   Selection selection;
+  GroundSpacing spacing;
   int32_t totalPoints = 0;  // cols x rows
   double startEasting = 200000.0;
   double startNorthing = 200000.0;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -44,6 +45,7 @@ struct DialogScript {
   std::vector<std::pair<int, std::string>> typed;  // field id, the whole new text
   std::vector<int> clicks;                         // radio buttons and the check box
   int pressed = 1;                                 // 1 OK, 2 Cancel
+  std::function<void()> whileOpen;                 // something that happens meanwhile
 };
 
 inline DialogScript selectDialog(const std::string& lat, const std::string& lon,
@@ -89,6 +91,7 @@ class ScriptedDialogs : public ExtractorDialogs {
     }
     const DialogScript script = scripts.front();
     scripts.pop_front();
+    if (script.whileOpen) script.whileOpen();
     for (const auto& entry : script.typed) fields.texts[entry.first] = entry.second;
     for (int id : script.clicks) {
       if (id == kIdcToFeet) {

@@ -1,0 +1,160 @@
+#include "extractor/extractor_driver.h"
+
+#include <string>
+
+#include "core/export/point_writer.h"
+#include "core/export/selection.h"
+#include "core/numbers.h"
+#include "core/program.h"
+#include "core/tile/tile_open.h"
+#include "extractor/extractor_dialogs.h"
+
+namespace ned {
+
+namespace {
+
+constexpr int kStatusOk = 0;
+constexpr int kStatusFailed = 1;
+
+constexpr int32_t kQuestionThreshold = 100000;
+constexpr int32_t kPatienceThreshold = 10000000;
+
+const char* const kLongitudeText = "Longitude out of limits.\n     Try again.";
+const char* const kLatitudeText = "Latitude out of limits.\n     Try again.";
+
+const char* const kPatienceText =
+    "             This can take along time, so have patience.\n"
+    "        It's still working if the hard drive light is flashing.\n"
+    "\n"
+    "It took my old 1.8Ghz laptop 10 minutes to write 116M points.";
+
+int statusOfOpen(TileOpenResult result) {
+  switch (result) {
+    case TileOpenResult::openFailed:
+      return kStatusFailed;
+    case TileOpenResult::cancelled:
+    case TileOpenResult::rejected:
+    case TileOpenResult::accepted:
+      break;
+  }
+  return kStatusOk;
+}
+
+int statusOfWrite(WriteOutcome outcome) {
+  switch (outcome) {
+    case WriteOutcome::written:
+    case WriteOutcome::endOfRaster:
+    case WriteOutcome::outOfRange:
+      return kStatusOk;
+    case WriteOutcome::cancelled:
+    case WriteOutcome::outputFailed:
+    case WriteOutcome::rasterFailed:
+    case WriteOutcome::writeFailed:
+    case WriteOutcome::headerFailed:
+      break;
+  }
+  return kStatusFailed;
+}
+
+// Whether a typed dd.mmss reads as real minutes and seconds of the degree below the
+// tile's edge: seconds of 60 or more, or more than 60 minutes in all, name no point of
+// that degree, and more than 60 minutes would put the start outside the square, before
+// the start of the file. The minutes and seconds are taken as parseDdMmSs takes them.
+bool readsAsMinutesAndSeconds(double typed, int32_t edgeDegree, bool latitude) {
+  const int32_t degree = truncateToInt32(typed);
+  long double fraction = static_cast<long double>(typed) - degree;
+  if (degree == edgeDegree && fraction == 0.0L) fraction = 0.6L;
+  const long double minutesPart = fraction * (latitude ? 100.0001L : 100.00001L);
+  const int32_t minutes = truncateToInt32(minutesPart);
+  const int32_t seconds =
+      truncateToInt32((minutesPart - minutes) * (latitude ? 100.00001L : 100.0L));
+  return seconds < 60 && 60 * minutes + seconds <= 3600;
+}
+
+}  // namespace
+
+std::string tileName(const TileHeader& header) {
+  return "File - N" + std::to_string(northEdgeLat(header)) + "  W" +
+         std::to_string(westEdgeLon(header));
+}
+
+bool longitudeInLimits(const TileHeader& header, double lonDms) {
+  if (!(eastEdgeLon(header) <= lonDms && lonDms <= westEdgeLon(header))) return false;
+  return readsAsMinutesAndSeconds(lonDms, westEdgeLon(header), false);
+}
+
+bool latitudeInLimits(const TileHeader& header, double latDms) {
+  if (!(southEdgeLat(header) <= latDms && latDms <= northEdgeLat(header))) return false;
+  return readsAsMinutesAndSeconds(latDms, northEdgeLat(header), true);
+}
+
+int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run) {
+  // 1. The tile.
+  const TileOpenResult opened = openTile(desktop, Program::extractor, run.header);
+  if (opened != TileOpenResult::accepted) return statusOfOpen(opened);
+
+  // 2, 3. Where the selection starts and how far it reaches.
+  run.tileName = tileName(run.header);
+  run.dialogAccepted = true;
+  dialogs.open(kSelectDialogId, run);
+  if (!run.dialogAccepted) return kStatusFailed;
+
+  // 4. The typed corner must lie on the tile.
+  if (!longitudeInLimits(run.header, run.lonDms)) {
+    desktop.showMessage(kLongitudeText, "Message", kMbOk);
+    return kStatusFailed;
+  }
+  if (!latitudeInLimits(run.header, run.latDms)) {
+    desktop.showMessage(kLatitudeText, "Message", kMbOk);
+    return kStatusFailed;
+  }
+
+  // 5. The start cell.
+  run.selection.startRow = parseDdMmSs(run.latDms, northEdgeLat(run.header), true);
+  run.selection.startCol = parseDdMmSs(run.lonDms, westEdgeLon(run.header), false);
+
+  // 6. The ground size of a cell.
+  if (!lookupGroundSpacing(desktop, northEdgeLat(run.header), &run.spacing)) return kStatusOk;
+
+  // 7. The size of the block.
+  selectionFromDistance(run.selection, run.kmEast, run.kmSouth, run.spacing);
+  run.totalPoints = static_cast<int32_t>(run.selection.cols * run.selection.rows);
+
+  // 8. Start coordinates, thinning, unit and form.
+  run.dialogAccepted = true;
+  dialogs.open(kOutputDialogId, run);
+  if (!run.dialogAccepted) return kStatusFailed;
+
+  // 9 - 11. How many points that makes, and the warnings for many.
+  run.estimate = estimatePoints(Program::extractor, static_cast<uint32_t>(run.totalPoints),
+                                run.selection.removeCount);
+  if (run.estimate > kQuestionThreshold) {
+    const std::string question = "You have chosen to write approximately\n" +
+                                 std::to_string(run.estimate) +
+                                 " points.  That's alot of points ! !\n"
+                                 "Are you sure you want to continue?";
+    if (desktop.showMessage(question, "Warning", kMbYesNo | kMbIconWarning) != kIdYes) {
+      return kStatusFailed;
+    }
+  }
+  if (run.estimate > kPatienceThreshold) {
+    desktop.showMessage(kPatienceText, "Have Patience !", kMbOk | kMbIconInformation);
+  }
+
+  // 12. The write.
+  WriteRequest request;
+  request.selection = run.selection;
+  request.kind = run.outputKind;
+  request.startEasting = run.startEasting;
+  request.startNorthing = run.startNorthing;
+  request.toFeet = run.toFeet;
+  request.header = run.header;
+  return statusOfWrite(writePoints(desktop, Program::extractor, request));
+}
+
+int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs) {
+  ExtractorRun run;
+  return runExtractor(desktop, dialogs, run);
+}
+
+}  // namespace ned

@@ -1,0 +1,428 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/tile/raster.h"
+#include "extractor/extractor_driver.h"
+#include "tests/support/scripted_desktop.h"
+#include "tests/support/scripted_dialogs.h"
+#include "tests/support/tile_files.h"
+
+namespace ned {
+namespace {
+
+using testing::cancelled;
+using testing::outputDialog;
+using testing::ScriptedDesktop;
+using testing::ScriptedDialogs;
+using testing::selectDialog;
+using testing::TempDir;
+
+const char* const kLongitudeText = "Longitude out of limits.\n     Try again.";
+const char* const kLatitudeText = "Latitude out of limits.\n     Try again.";
+const char* const kParallelText = "This only works from 18th to 75th parallel.";
+const char* const kPatienceText =
+    "             This can take along time, so have patience.\n"
+    "        It's still working if the hard drive light is flashing.\n"
+    "\n"
+    "It took my old 1.8Ghz laptop 10 minutes to write 116M points.";
+
+std::string question(int estimate) {
+  return "You have chosen to write approximately\n" + std::to_string(estimate) +
+         " points.  That's alot of points ! !\nAre you sure you want to continue?";
+}
+
+// One run of gridpick over a tile in a temporary folder: the tile spans northLat - 1 to
+// northLat degrees north and 83 to 84 degrees west.
+class ExtractorRunTest : public ::testing::Test {
+ protected:
+  void makeTile(int northLat = 35, int64_t rasterBytes = INT64_C(467597376)) {
+    testing::writeFile(headerPath(),
+                       testing::shortHeader(-84.00055555556, northLat - 2 + 0.99944444444));
+    testing::makeSparseRaster(rasterPath(), rasterBytes);
+    desktop.chooseFile(headerPath());
+  }
+  std::string headerPath() const { return dir.file("tile.hdr"); }
+  std::string rasterPath() const { return dir.file("tile.flt"); }
+  std::string outputPath() const { return dir.file("points.csv"); }
+
+  int run() { return runExtractor(desktop, dialogs, record); }
+
+  // The run up to dialog 102, which is cancelled; gives the fields dialog 102 showed.
+  testing::ScriptedFields sizeShownFor(const std::string& lat, const std::string& lon,
+                                       const std::string& east, const std::string& south) {
+    dialogs.scripts = {selectDialog(lat, lon, east, south), cancelled(kOutputDialogId)};
+    EXPECT_EQ(run(), 1);
+    EXPECT_TRUE(desktop.messages.empty());
+    EXPECT_EQ(dialogs.shown.size(), 2u);
+    return dialogs.shown.back().second;
+  }
+
+  TempDir dir;
+  ScriptedDesktop desktop;
+  ScriptedDialogs dialogs;
+  ExtractorRun record;
+};
+
+TEST(TileName, IsBuiltFromTheNorthAndWestEdges) {
+  TileHeader header;
+  header.tileWestLon = 84.00055555556;
+  header.tileSouthLat = 33.99944444444;
+  EXPECT_EQ(tileName(header), "File - N35  W84");
+  header.tileWestLon = 100.000555555555;
+  header.tileSouthLat = 8.999444444445;
+  EXPECT_EQ(tileName(header), "File - N10  W100");
+}
+
+TEST_F(ExtractorRunTest, EndsAtTheTileAsTheOpenSequenceSays) {
+  // No header chosen: 0, nothing said, no dialog.
+  EXPECT_EQ(run(), 0);
+  EXPECT_TRUE(desktop.messages.empty());
+
+  // A header that cannot be opened.
+  desktop.chooseFile(dir.file("missing.hdr"));
+  EXPECT_EQ(run(), 1);
+  ASSERT_EQ(desktop.messages.size(), 1u);
+  EXPECT_EQ(desktop.messages[0].text, "Can't open header file.");
+  EXPECT_EQ(desktop.messages[0].caption, "Message");
+
+  // A header without its raster.
+  testing::writeFile(headerPath(), testing::shortHeader(-84.00055555556, 33.99944444444));
+  desktop.chooseFile(headerPath());
+  EXPECT_EQ(run(), 1);
+  ASSERT_EQ(desktop.messages.size(), 2u);
+  EXPECT_EQ(desktop.messages[1].text,
+            "Can't Open Gridfloat file.\nMake sure *.hdr and *.flt\nfiles have the same name.");
+  EXPECT_EQ(desktop.messages[1].caption, "Message.");
+
+  // A header of another size.
+  testing::writeFile(headerPath(), "ncols 1201\nnrows 1201\nxllcorner -85\nyllcorner 36\n");
+  testing::writeFile(rasterPath(), std::string(16, '\0'));
+  desktop.chooseFile(headerPath());
+  EXPECT_EQ(run(), 0);
+  ASSERT_EQ(desktop.messages.size(), 3u);
+  EXPECT_EQ(desktop.messages[2].text,
+            "This program only works on 1/3 arc second\nGridfloat files with 10812 cols and rows.");
+  EXPECT_EQ(desktop.messages[2].caption, "Message.");
+
+  EXPECT_TRUE(dialogs.shown.empty());
+  EXPECT_TRUE(desktop.endedWith.empty());
+}
+
+TEST_F(ExtractorRunTest, CancelInEitherDialogEndsQuietlyWith1) {
+  makeTile();
+  dialogs.scripts = {cancelled(kSelectDialogId)};
+  EXPECT_EQ(run(), 1);
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_EQ(dialogs.shown[0].second.texts.at(kIdcTileName), "File - N35  W84");
+
+  makeTile();
+  dialogs.scripts = {selectDialog("34.3000", "83.3000"), cancelled(kOutputDialogId)};
+  EXPECT_EQ(run(), 1);
+  EXPECT_EQ(dialogs.openedIds(), (std::vector<int>{101, 101, 102}));
+  EXPECT_TRUE(desktop.messages.empty());
+  EXPECT_EQ(desktop.dialogs.size(), 2u);  // the two open dialogs, no save dialog
+}
+
+TEST_F(ExtractorRunTest, RangeChecksTakeLongitudeFirstAndRefuseWhatIsNoMinuteOrSecond) {
+  struct Case {
+    const char* lat;
+    const char* lon;
+    const char* message;  // null: the run reaches dialog 102
+  };
+  const Case cases[] = {
+      {"dd.mmss", "dd.mmss", kLongitudeText},  // the presets read as 0
+      {"99", "84.0001", kLongitudeText},       // both wrong: longitude is told
+      {"34.3000", "82.5959", kLongitudeText},
+      {"35.0001", "83.3000", kLatitudeText},
+      {"33.5959", "83.3000", kLatitudeText},
+      {"34.3000", "83.7500", kLongitudeText},  // 75 minutes
+      {"34.5999", "83.3000", kLatitudeText},   // 59 minutes 99 seconds
+      {"34.0160", "83.3000", kLatitudeText},   // 60 seconds
+      {"34.3000", "83.6001", kLongitudeText},  // 60 minutes and a second
+      {"34.3000", "nan", kLongitudeText},
+      {"35.0000", "84.0000", nullptr},  // the north-west corner
+      {"34.0000", "83.0000", nullptr},  // the south-east corner
+      {"34.6000", "83.6000", nullptr},  // 60 minutes of the degree below the edge
+      {"34.5959", "83.5959", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.lat) + " " + c.lon);
+    desktop = ScriptedDesktop();
+    dialogs = ScriptedDialogs();
+    makeTile();
+    dialogs.scripts = {selectDialog(c.lat, c.lon), cancelled(kOutputDialogId)};
+    EXPECT_EQ(run(), 1);
+    if (c.message == nullptr) {
+      EXPECT_TRUE(desktop.messages.empty());
+      EXPECT_EQ(dialogs.shown.size(), 2u);
+    } else {
+      ASSERT_EQ(desktop.messages.size(), 1u);
+      EXPECT_EQ(desktop.messages[0].text, c.message);
+      EXPECT_EQ(desktop.messages[0].caption, "Message");
+      EXPECT_EQ(desktop.messages[0].style, kMbOk);
+      EXPECT_EQ(dialogs.shown.size(), 1u);
+      dialogs.scripts.clear();
+    }
+  }
+}
+
+TEST_F(ExtractorRunTest, StartCellsAndSizesComeFromTheTypedCorner) {
+  struct Case {
+    const char* lat;
+    const char* lon;
+    const char* east;
+    const char* south;
+    int32_t startRow;
+    int32_t startCol;
+    const char* cols;
+    const char* rows;
+    const char* total;
+  };
+  const Case cases[] = {
+      {"34.3000", "83.3000", "0.09", "0.11", 5406, 5406, "11", "11", "121"},
+      {"35.0000", "84.0000", "8.5", "1.02", 6, 6, "1000", "100", "100000"},
+      {"34.6000", "83.6000", "0", "0", 6, 6, "1", "1", "1"},
+      // The south-east corner: the cap leaves no columns and no rows.
+      {"34.0000", "83.0000", "1.0", "1.0", 10806, 10806, "0", "0", "0"},
+      // Capped at the square's edges, whatever the distance.
+      {"34.0001", "83.0001", "9999", "9999", 10803, 10803, "3", "3", "9"},
+      {"35", "84", "9999", "9999", 6, 6, "10800", "10800", "116640000"},
+      // Read limits: 34.300015 is read as 34.30001; 12.75 as 12.7.
+      {"34.300015", "83.3000", "12.75", "0", 5406, 5406, "1494", "1", "1494"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.lat) + " " + c.lon);
+    desktop = ScriptedDesktop();
+    dialogs = ScriptedDialogs();
+    record = ExtractorRun();
+    makeTile();
+    const testing::ScriptedFields shown = sizeShownFor(c.lat, c.lon, c.east, c.south);
+    EXPECT_EQ(record.selection.startRow, c.startRow);
+    EXPECT_EQ(record.selection.startCol, c.startCol);
+    EXPECT_EQ(shown.texts.at(kIdcCols), c.cols);
+    EXPECT_EQ(shown.texts.at(kIdcRows), c.rows);
+    EXPECT_EQ(shown.texts.at(kIdcTotalPoints), c.total);
+  }
+}
+
+TEST_F(ExtractorRunTest, ATileBeyondTheTableEndsAfterDialog101With0) {
+  for (int north : {17, 76}) {
+    SCOPED_TRACE(north);
+    desktop = ScriptedDesktop();
+    dialogs = ScriptedDialogs();
+    makeTile(north);
+    const std::string lat = std::to_string(north - 1) + ".3000";
+    dialogs.scripts = {selectDialog(lat, "83.3000")};
+    EXPECT_EQ(run(), 0);
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0].text, kParallelText);
+    EXPECT_EQ(desktop.messages[0].caption, "Message");
+    EXPECT_EQ(dialogs.openedIds(), std::vector<int>{101});
+  }
+  for (int north : {18, 75}) {
+    SCOPED_TRACE(north);
+    desktop = ScriptedDesktop();
+    dialogs = ScriptedDialogs();
+    makeTile(north);
+    const std::string lat = std::to_string(north - 1) + ".3000";
+    dialogs.scripts = {selectDialog(lat, "83.3000"), cancelled(kOutputDialogId)};
+    EXPECT_EQ(run(), 1);
+    EXPECT_TRUE(desktop.messages.empty());
+  }
+}
+
+// The question above 100000 estimated points and the patience box above 10000000.
+TEST_F(ExtractorRunTest, WarnsOfLargeEstimatesAtTheirThresholds) {
+  struct Case {
+    int north;
+    const char* east;
+    const char* south;
+    const char* remove;
+    int estimate;
+    bool asks;
+    bool patience;
+  };
+  const Case cases[] = {
+      {35, "8.5", "1.02", "0", 100000, false, false},    // 1000 x 100
+      {35, "77.3", "0.11", "0", 100001, true, false},    // 9091 x 11
+      {35, "77.3", "0.45", "1", 100001, true, false},    // 9091 x 44 / 4
+      {64, "9.22", "51.6", "0", 10000000, true, false},  // 2000 x 5000
+      {64, "49.0", "9.71", "0", 10000007, true, true},   // 10627 x 941
+      {35, "9999", "9999", "4", 4665600, true, false},   // the double 0.04
+      {35, "9999", "9999", "10", 963966, true, false},   // beyond the table: 1 / 121
+      {35, "9999", "9999", "0", 116640000, true, true},  // the whole degree
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.estimate);
+    desktop = ScriptedDesktop();
+    dialogs = ScriptedDialogs();
+    record = ExtractorRun();
+    makeTile(c.north);
+    const std::string lat = std::to_string(c.north) + ".0000";
+    dialogs.scripts = {selectDialog(lat, "84.0000", c.east, c.south),
+                       outputDialog({{kIdcRemoveCount, c.remove}})};
+    desktop.buttons = {kIdYes};
+    // The save dialog is cancelled: no file is written, and the run ends with 1.
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(record.estimate, c.estimate);
+    std::vector<std::string> expected;
+    if (c.asks) expected.push_back(question(c.estimate));
+    if (c.patience) expected.push_back(kPatienceText);
+    EXPECT_EQ(desktop.messageTexts(), expected);
+    if (c.asks) {
+      EXPECT_EQ(desktop.messages[0].caption, "Warning");
+      EXPECT_EQ(desktop.messages[0].style, kMbYesNo | kMbIconWarning);
+    }
+    if (c.patience) {
+      EXPECT_EQ(desktop.messages[1].caption, "Have Patience !");
+      EXPECT_EQ(desktop.messages[1].style, kMbOk | kMbIconInformation);
+    }
+    EXPECT_EQ(desktop.events.back(), "save");
+  }
+}
+
+TEST_F(ExtractorRunTest, NoToTheQuestionEndsWith1BeforeTheSaveDialog) {
+  makeTile();
+  dialogs.scripts = {selectDialog("35", "84", "9999", "9999"), outputDialog()};
+  desktop.buttons = {kIdNo};
+  EXPECT_EQ(run(), 1);
+  EXPECT_EQ(desktop.messageTexts(), std::vector<std::string>{question(116640000)});
+  EXPECT_EQ(desktop.events, (std::vector<std::string>{"open", "message:" + question(116640000)}));
+}
+
+TEST_F(ExtractorRunTest, WritesTheChosenFormFromTheTypedCorner) {
+  makeTile();
+  // Row 5406, columns 5406 on: 100 m, then 1 ... 10.
+  testing::plantSamples(rasterPath(), 5406, 5406, {100.0f, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+  testing::plantSamples(rasterPath(), 5409, 5406, {-9999.0f});
+  dialogs.scripts = {
+      selectDialog("34.3000", "83.3000", "0.09", "0.11"),
+      outputDialog({{kIdcStartEasting, "1000"}, {kIdcStartNorthing, "2000"}}, {kIdcToFeet})};
+  desktop.chooseFile(outputPath());
+  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(desktop.messageTexts(), std::vector<std::string>{"121 points written."});
+  EXPECT_EQ(desktop.messages[0].caption, "Message");
+  ASSERT_EQ(desktop.dialogs.size(), 2u);
+  EXPECT_EQ(desktop.dialogs[1].request.filterText, "Comma Seperated Value (*.csv)");
+
+  const std::string text = testing::readFile(outputPath());
+  size_t lines = 0;
+  for (char ch : text) lines += ch == '\n' ? 1 : 0;
+  EXPECT_EQ(lines, 121u);
+  // The typed start stays as typed; the elevation is in feet.
+  EXPECT_EQ(text.substr(0, text.find('\n') + 1), "1000.000, 2000.000, 328.084\r\n");
+  EXPECT_NE(text.find(", -32805.121\r\n"), std::string::npos);
+}
+
+TEST_F(ExtractorRunTest, ProjectsPointsNorthWhenAskedTo) {
+  makeTile();
+  dialogs.scripts = {selectDialog("35.0000", "84.0000", "8.5", "0.02"),
+                     outputDialog({}, {kIdcProjectNorth})};
+  desktop.chooseFile(outputPath());
+  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(record.outputKind, OutputKind::ProjectNorthXyz);
+  EXPECT_EQ(desktop.messageTexts(), std::vector<std::string>{"2000 points written."});
+  // 1000 x 2 points: the second row starts growth x 0.5 x 1001 = 0.0047 m further west.
+  const std::string text = testing::readFile(outputPath());
+  size_t secondRow = 0;
+  for (int line = 0; line < 1000; ++line) secondRow = text.find('\n', secondRow) + 1;
+  EXPECT_EQ(text.substr(0, 20), "200000.000, 200000.0");
+  EXPECT_EQ(text.substr(secondRow, 24), "199999.995, 199989.729, ");
+}
+
+TEST_F(ExtractorRunTest, CsvGridKeepsEveryThirdColumnWithItsCommas) {
+  makeTile();
+  testing::plantSamples(rasterPath(), 5406, 5406, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+  testing::plantSamples(rasterPath(), 5409, 5406, {-1.5f, 1, 2, 3.25f});
+  dialogs.scripts = {selectDialog("34.3000", "83.3000", "0.09", "0.04"),
+                     outputDialog({{kIdcRemoveCount, "2"}}, {kIdcCsvGrid})};
+  desktop.chooseFile(outputPath());
+  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(record.selection.cols, 11u);
+  EXPECT_EQ(record.selection.rows, 4u);
+  EXPECT_EQ(testing::readFile(outputPath()),
+            "0.000,3.000,6.000,9.000,\r\n-1.500,3.250,0.000,0.000,\r\n");
+  EXPECT_EQ(desktop.messageTexts(), std::vector<std::string>{"8 points written."});
+}
+
+TEST_F(ExtractorRunTest, TheSouthEastCornerWritesNoPoints) {
+  makeTile();
+  dialogs.scripts = {selectDialog("34.0000", "83.0000", "1.0", "0"),
+                     outputDialog({}, {kIdcCsvGrid})};
+  desktop.chooseFile(outputPath());
+  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(testing::readFile(outputPath()), "");
+  EXPECT_EQ(desktop.messageTexts(), std::vector<std::string>{"0 points written."});
+
+  // One row up there is one row without columns: only its line end is written.
+  desktop = ScriptedDesktop();
+  dialogs = ScriptedDialogs();
+  makeTile();
+  dialogs.scripts = {selectDialog("34.0001", "83.0000", "1.0", "0"),
+                     outputDialog({}, {kIdcCsvGrid})};
+  desktop.chooseFile(outputPath());
+  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(record.selection.rows, 1u);
+  EXPECT_EQ(record.selection.cols, 0u);
+  EXPECT_EQ(testing::readFile(outputPath()), "\r\n");
+  EXPECT_EQ(desktop.messageTexts(), std::vector<std::string>{"0 points written."});
+}
+
+TEST_F(ExtractorRunTest, WriteFailuresEndWith1) {
+  // The save dialog cancelled.
+  makeTile();
+  dialogs.scripts = {selectDialog("34.3000", "83.3000"), outputDialog()};
+  EXPECT_EQ(run(), 1);
+  EXPECT_TRUE(desktop.messages.empty());
+
+  // An output that cannot be opened.
+  desktop = ScriptedDesktop();
+  makeTile();
+  dialogs.scripts = {selectDialog("34.3000", "83.3000"), outputDialog()};
+  desktop.chooseFile(dir.file("no-such-folder/points.csv"));
+  EXPECT_EQ(run(), 1);
+  EXPECT_EQ(desktop.messageTexts(), std::vector<std::string>{"Can't Open Output file.\n"});
+  EXPECT_EQ(desktop.messages[0].caption, "Message.");
+
+  // A raster gone since the tile was opened.
+  desktop = ScriptedDesktop();
+  makeTile();
+  dialogs.scripts = {selectDialog("34.3000", "83.3000"), outputDialog()};
+  dialogs.scripts.back().whileOpen = [this] { std::remove(rasterPath().c_str()); };
+  desktop.chooseFile(outputPath());
+  EXPECT_EQ(run(), 1);
+  EXPECT_EQ(desktop.messageTexts(), std::vector<std::string>{"Can't Open Gridfloat file."});
+  EXPECT_EQ(desktop.messages[0].caption, "Message.");
+  EXPECT_EQ(testing::readFile(outputPath()), "");
+}
+
+TEST_F(ExtractorRunTest, AFailedWriteEndsWith1) {
+  makeTile();
+  dialogs.scripts = {selectDialog("34.3000", "83.3000"), outputDialog()};
+  desktop.chooseFile("/dev/full");
+  EXPECT_EQ(run(), 1);
+}
+
+TEST_F(ExtractorRunTest, TheEndOfTheRasterEndsWith0AfterTheCount) {
+  // The raster ends after row 5407: two of the block's rows are there.
+  makeTile(35, cellOffset(5408, 0));
+  testing::plantSamples(rasterPath(), 5407, 5406, {7.5f});
+  dialogs.scripts = {selectDialog("34.3000", "83.3000", "0.09", "0.11"),
+                     outputDialog({}, {kIdcCsvGrid})};
+  desktop.chooseFile(outputPath());
+  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(desktop.messageTexts(),
+            (std::vector<std::string>{"End of File.", "22 points written."}));
+  EXPECT_EQ(desktop.messages[0].caption, "Message.");
+  EXPECT_EQ(desktop.messages[1].caption, "Message");
+  const std::string text = testing::readFile(outputPath());
+  EXPECT_EQ(text.substr(0, text.find('\n') + 1),
+            "0.000,0.000,0.000,0.000,0.000,0.000,0.000,0.000,0.000,0.000,0.000\r\n");
+  EXPECT_EQ(text.substr(text.find('\n') + 1, 6), "7.500,");
+}
+
+}  // namespace
+}  // namespace ned

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "core/tile/tile_open.h"
+#include "viewer/app/render_win32.h"
 #include "viewer/app/resource.h"
 #include "viewer/menu_commands.h"
 #include "viewer/viewer_state.h"
@@ -57,6 +58,10 @@ void openTileCommand(HWND window) {
   ned::prepareTileOpen(g_state);
   const ned::TileOpenResult result = ned::openTile(g_desktop, ned::Program::viewer, g_state.header);
   ned::finishTileOpen(g_state, result);
+  if (result == ned::TileOpenResult::accepted) {
+    ned::drawInfoBox(window, g_state);
+    ned::renderView(window, g_state, g_desktop);
+  }
 }
 
 void handleCommand(HWND window, int id) {

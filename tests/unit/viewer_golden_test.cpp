@@ -1,0 +1,148 @@
+// The pictures of the demo tile, pinned by checksums. Each drawing is also written as a
+// PNG beside the tile (build/golden/) so that it can be looked at. The same checksums,
+// taken over the map area with its grid and zoom boxes, are what the window shows under
+// Wine (tests/e2e/scenarios_gridview_picture.cpp).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "tests/support/tile_files.h"
+#include "tools/demo_tile.h"
+#include "tools/png_writer.h"
+#include "viewer/render.h"
+
+namespace ned {
+namespace {
+
+const std::string kRepo = TERRAVANE_SOURCE_DIR;
+
+// Makes the standard demo tile once, in the folder the other tests and the demo use.
+std::string demoBase() {
+  static const std::string made = [] {
+    const std::string dir = kRepo + "/build/demo";
+    const std::string base = dir + "/n37w085";
+    if (!std::filesystem::exists(base + ".flt") || !std::filesystem::exists(base + ".hdr")) {
+      DemoTileOptions options;
+      options.directory = dir;
+      std::string error;
+      if (!makeDemoTile(options, &error)) return "error: " + error;
+    }
+    return base;
+  }();
+  return made;
+}
+
+uint64_t fnv1a(const std::vector<uint32_t>& pixels) {
+  uint64_t hash = 14695981039346656037ull;
+  for (uint32_t pixel : pixels) {
+    for (int shift = 0; shift < 32; shift += 8) {
+      hash ^= (pixel >> shift) & 0xFFu;
+      hash *= 1099511628211ull;
+    }
+  }
+  return hash;
+}
+
+// The map area as the window shows it: the picture with the grid and, at the whole degree,
+// the zoom boxes over it.
+MapPicture withOverlay(MapPicture picture, int level) {
+  if (level > 2) return picture;
+  for (int32_t x : {163, 276, 388}) {
+    for (int32_t y = 50; y < 649; ++y) picture.at(x, y) = rgb(192, 192, 192);
+  }
+  for (int32_t y : {201, 351, 501}) {
+    for (int32_t x = 50; x < 500; ++x) picture.at(x, y) = rgb(192, 192, 192);
+  }
+  if (level != 1) return picture;
+  for (int32_t cx : {163, 276, 388}) {
+    for (int32_t cy : {201, 351, 501}) {
+      for (int32_t i = -6; i <= 6; ++i) {
+        picture.at(cx + i, cy - 6) = rgb(255, 255, 255);
+        picture.at(cx + i, cy + 6) = rgb(255, 255, 255);
+        picture.at(cx - 6, cy + i) = rgb(255, 255, 255);
+        picture.at(cx + 6, cy + i) = rgb(255, 255, 255);
+      }
+    }
+  }
+  return picture;
+}
+
+class NullDesktop : public Desktop {
+ public:
+  int showMessage(const std::string& text, const std::string&, unsigned) override {
+    messages.push_back(text);
+    return kIdOk;
+  }
+  ChosenFile chooseFileToOpen(const FileDialogRequest&) override { return {}; }
+  ChosenFile chooseFileToSave(const FileDialogRequest&) override { return {}; }
+  bool createEmptyFile(const std::string&) override { return false; }
+  void endProcess(int) override {}
+  std::vector<std::string> messages;
+};
+
+class KeepingWindow : public MapWindow {
+ public:
+  void setMenuItemEnabled(int, bool) override {}
+  void putPicture(const MapPicture& p) override { picture = p; }
+  void draw(const DrawList&) override {}
+  void releaseDrawingContext() override {}
+  MapPicture picture;
+};
+
+struct Golden {
+  const char* name;
+  int16_t level;
+  int32_t row;
+  int32_t col;
+  int16_t colorMapOn;
+  int16_t light;
+  uint64_t picture;  // checksum of the picture alone
+  uint64_t shown;    // checksum of the map area with its grid and boxes
+};
+
+TEST(GoldenPictures, DemoTileWholeDegreeAndQuadrangle) {
+  const std::string base = demoBase();
+  ASSERT_EQ(base.rfind("error", 0), std::string::npos) << base;
+  ViewerState tile;
+  std::FILE* header = std::fopen((base + ".hdr").c_str(), "rt");
+  ASSERT_NE(header, nullptr);
+  HeaderPieces pieces(header);
+  const bool accepted = readHeaderByKeywords(pieces, tile.header);
+  std::fclose(header);
+  ASSERT_TRUE(accepted);
+  tile.header.rasterPath = base + ".flt";
+
+  const Golden cases[] = {
+      {"level1_grey", 1, 6, 6, 0, 1, 0xa4fce4d5f9282591ull, 0xf24fc58db1c4a4feull},
+      {"level1_colour", 1, 6, 6, 1, 1, 0xa29c773b51406bcfull, 0x40ca821d28938315ull},
+      {"level3_grey", 3, 2706, 6756, 0, 1, 0xbfa77b780992cdcdull, 0xbfa77b780992cdcdull},
+      {"level3_colour_se", 3, 2706, 6756, 1, 4, 0xc9d7512435b48cacull, 0xc9d7512435b48cacull},
+  };
+  std::filesystem::create_directories(kRepo + "/build/golden");
+  for (const Golden& g : cases) {
+    ViewerState state = tile;
+    state.viewLevel = g.level;
+    state.viewStartRow = g.row;
+    state.viewStartCol = g.col;
+    state.colorMapOn = g.colorMapOn;
+    state.lightDirection = g.light;
+    KeepingWindow window;
+    NullDesktop desktop;
+    RasterSampleSource source;
+    ASSERT_EQ(renderView(state, window, source, desktop), 1) << g.name;
+    EXPECT_TRUE(desktop.messages.empty()) << g.name;  // no legend for the standard tile
+    png::writeFile(kRepo + "/build/golden/" + g.name + ".png",
+                   png::encode(kMapWidth, kMapLines, window.picture.pixels));
+    const uint64_t picture = fnv1a(window.picture.pixels);
+    const uint64_t shown = fnv1a(withOverlay(window.picture, g.level).pixels);
+    std::printf("%s: picture %016llx shown %016llx\n", g.name,
+                static_cast<unsigned long long>(picture), static_cast<unsigned long long>(shown));
+    EXPECT_EQ(picture, g.picture) << g.name;
+    EXPECT_EQ(shown, g.shown) << g.name;
+  }
+}
+
+}  // namespace
+}  // namespace ned

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -95,8 +96,8 @@ INT_PTR CALLBACK outputDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 void Win32ExtractorDialogs::open(int dialogId, ExtractorRun& run) {
   activeRun = &run;
   const DLGPROC procedure = dialogId == kSelectDialogId ? selectDialogProc : outputDialogProc;
-  const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialogId),
-                                         nullptr, procedure, 0);
+  const INT_PTR result =
+      DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialogId), nullptr, procedure, 0);
   // A dialog that could not be created was never accepted.
   if (result <= 0) run.dialogAccepted = false;
   activeRun = nullptr;

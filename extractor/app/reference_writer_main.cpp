@@ -1,0 +1,97 @@
+// gridpick_reference: a test aid for the end-to-end scenarios, not part of gridpick. It
+// runs the core point writer directly, as gridpick's driver would, for a selection given
+// on the command line, so that a scenario can compare what gridpick wrote through its
+// dialogs with what the writer makes of the same selection:
+//
+//   gridpick_reference <header> <output> <startRow> <startCol> <rows> <cols> <removeCount>
+//                      <rect|north|csv> <startEasting> <startNorthing> <feet 0|1>
+//
+// Messages go to the standard output; the exit status is 0 when the points were written.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <utility>
+
+#include "core/desktop.h"
+#include "core/export/point_writer.h"
+#include "core/numbers.h"
+#include "core/tile/tile_open.h"
+
+namespace {
+
+// Answers the file dialogs with fixed paths and prints what would be shown.
+class ConsoleDesktop : public ned::Desktop {
+ public:
+  ConsoleDesktop(std::string header, std::string output)
+      : header_(std::move(header)), output_(std::move(output)) {}
+
+  int showMessage(const std::string& text, const std::string& caption, unsigned) override {
+    std::printf("[%s] %s\n", caption.c_str(), text.c_str());
+    return ned::kIdYes;
+  }
+  ned::ChosenFile chooseFileToOpen(const ned::FileDialogRequest&) override {
+    return chosen(header_);
+  }
+  ned::ChosenFile chooseFileToSave(const ned::FileDialogRequest&) override {
+    return chosen(output_);
+  }
+  bool createEmptyFile(const std::string& path) override {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    std::fclose(file);
+    return true;
+  }
+  void endProcess(int) override {}
+
+ private:
+  static ned::ChosenFile chosen(const std::string& path) {
+    ned::ChosenFile file;
+    file.path = path;
+    const size_t dot = path.find_last_of('.');
+    const size_t slash = path.find_last_of("\\/");
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+      file.extensionOffset = static_cast<unsigned>(dot + 1);
+    return file;
+  }
+
+  std::string header_;
+  std::string output_;
+};
+
+uint32_t count(const char* text) {
+  const int32_t value = ned::parseLeadingInt(text);
+  return value > 0 ? static_cast<uint32_t>(value) : 0u;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 12) {
+    std::fprintf(stderr,
+                 "usage: gridpick_reference <header> <output> <startRow> <startCol> <rows> "
+                 "<cols> <removeCount> <rect|north|csv> <startEasting> <startNorthing> "
+                 "<feet 0|1>\n");
+    return 2;
+  }
+  ConsoleDesktop desktop(argv[1], argv[2]);
+  ned::WriteRequest request;
+  if (ned::openTile(desktop, ned::Program::extractor, request.header) !=
+      ned::TileOpenResult::accepted) {
+    return 1;
+  }
+  request.selection.startRow = ned::parseLeadingInt(argv[3]);
+  request.selection.startCol = ned::parseLeadingInt(argv[4]);
+  request.selection.rows = count(argv[5]);
+  request.selection.cols = count(argv[6]);
+  request.selection.removeCount = count(argv[7]);
+  request.selection.step = request.selection.removeCount + 1;
+  const std::string kind = argv[8];
+  request.kind = kind == "north" ? ned::OutputKind::ProjectNorthXyz
+                 : kind == "csv" ? ned::OutputKind::ElevationCsv
+                                 : ned::OutputKind::RectangularXyz;
+  request.startEasting = ned::parseLeadingDouble(argv[9]);
+  request.startNorthing = ned::parseLeadingDouble(argv[10]);
+  request.toFeet = std::strcmp(argv[11], "1") == 0;
+  const ned::WriteOutcome outcome = ned::writePoints(desktop, ned::Program::extractor, request);
+  return outcome == ned::WriteOutcome::written ? 0 : 1;
+}

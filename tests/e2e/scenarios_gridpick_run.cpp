@@ -1,0 +1,284 @@
+// A whole gridpick run through its real dialogs on the demo tile (36-37 N, 84-85 W): the
+// presets and frames of both dialogs, the three output forms compared byte for byte with
+// what the core writer makes of the same selection, and the ways a run ends early.
+#include <string>
+
+#include "tests/e2e/robot.h"
+
+namespace {
+
+constexpr COLORREF kTeal = RGB(0, 136, 136);
+
+// Starts gridpick on the demo tile and gives its dialog 101.
+HWND openSelectDialog(robot::Context& ctx, robot::Process*& gridpick) {
+  gridpick = &ctx.launch("gridpick.exe");
+  if (!gridpick->started) return nullptr;
+  if (!robot::answerFileDialog(*gridpick, "Open", ctx.demoHeader())) return nullptr;
+  return robot::waitForWindow(*gridpick, "Terravane.", "#32770");
+}
+
+void typeSelection(HWND dialog, const char* lat, const char* lon, const char* east,
+                   const char* south) {
+  robot::setControlText(dialog, 1002, lat);
+  robot::setControlText(dialog, 1001, lon);
+  robot::setControlText(dialog, 1003, east);
+  robot::setControlText(dialog, 1004, south);
+}
+
+bool isChecked(HWND dialog, int id) {
+  DWORD_PTR state = 0;
+  SendMessageTimeoutA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
+  return state == BST_CHECKED;
+}
+
+// Clicks a radio button or the check box as the mouse would, and waits for its new state.
+bool click(HWND dialog, int id, bool checkedAfter) {
+  PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+  for (int i = 0; i < 100; ++i) {
+    if (isChecked(dialog, id) == checkedAfter) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+// Whether the teal frame shows left of a field: the frame lies two dialog units outside
+// it, a few pixels whatever the font.
+bool tealLeftOf(HWND dialog, int fieldId) {
+  // Any message but the first and the commands draws the frames again.
+  PostMessageA(dialog, WM_NULL, 0, 0);
+  Sleep(300);
+  RECT field;
+  GetWindowRect(GetDlgItem(dialog, fieldId), &field);
+  POINT corner = {field.left, (field.top + field.bottom) / 2};
+  ScreenToClient(dialog, &corner);
+  for (int x = corner.x - 1; x >= corner.x - 8; --x) {
+    if (robot::clientPixel(dialog, x, corner.y) == kTeal) return true;
+  }
+  return false;
+}
+
+// The frame of the whole dialog, one dialog unit inside its client area's top edge.
+bool tealAtTop(HWND dialog) {
+  RECT client;
+  GetClientRect(dialog, &client);
+  const int x = (client.right - client.left) / 2;
+  for (int y = 0; y <= 4; ++y) {
+    if (robot::clientPixel(dialog, x, y) == kTeal) return true;
+  }
+  return false;
+}
+
+// Runs the core writer directly on the demo tile, as gridpick's driver would for the
+// selection, into output; gives its exit status.
+long writeReference(robot::Context& ctx, const std::string& output, const std::string& selection) {
+  const std::string exe = ctx.program("gridpick_reference.exe");
+  std::string commandLine =
+      "\"" + exe + "\" \"" + ctx.demoHeader() + "\" \"" + output + "\" " + selection;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      ctx.workDir.c_str(), &startup, &info)) {
+    return -1;
+  }
+  long status = -1;
+  if (WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0) {
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    status = static_cast<long>(code);
+  }
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  return status;
+}
+
+struct Write {
+  const char* lat;
+  const char* lon;
+  const char* east;
+  const char* south;
+  const char* easting;  // null: left at the preset
+  const char* northing;
+  const char* remove;
+  int radio;  // 40, 20 or 30
+  bool feet;
+  const char* count;      // the count message
+  const char* reference;  // startRow startCol rows cols removeCount kind easting northing feet
+};
+
+// Types the write into gridpick's dialogs, saves, and compares the file with the
+// writer's own for the same selection.
+void writeAndCompare(robot::Context& ctx, const Write& write, const char* name) {
+  robot::Process* gridpick = nullptr;
+  HWND select = openSelectDialog(ctx, gridpick);
+  REQUIRE(select != nullptr);
+  typeSelection(select, write.lat, write.lon, write.east, write.south);
+  robot::pressButton(select, IDOK);
+  HWND output = robot::waitForWindow(*gridpick, "NED GridFloat Points Selected.", "#32770");
+  REQUIRE(output != nullptr);
+  if (write.easting != nullptr) robot::setControlText(output, 1009, write.easting);
+  if (write.northing != nullptr) robot::setControlText(output, 1010, write.northing);
+  robot::setControlText(output, 1011, write.remove);
+  if (write.radio != 40) {
+    CHECK(click(output, write.radio, true));
+    CHECK(!isChecked(output, 40));
+  }
+  if (write.feet) CHECK(click(output, 50, true));
+  robot::pressButton(output, IDOK);
+
+  const std::string path = ctx.work(std::string(name) + ".csv");
+  REQUIRE(robot::answerFileDialog(*gridpick, "Save As", path));
+  const robot::MessageBoxSeen box = robot::waitForMessageBox(*gridpick, 60000);
+  REQUIRE(box.window != nullptr);
+  CHECK_EQ(box.caption, "Message");
+  CHECK_EQ(box.text, write.count);
+  robot::pressButton(box.window, IDOK);
+  CHECK_EQ(robot::waitForExit(*gridpick), 0);
+
+  const std::string referencePath = ctx.work(std::string(name) + "-reference.csv");
+  CHECK_EQ(writeReference(ctx, referencePath, write.reference), 0);
+  const std::string written = robot::readFile(path);
+  const std::string reference = robot::readFile(referencePath);
+  CHECK(!reference.empty());
+  CHECK_EQ(static_cast<long long>(written.size()), static_cast<long long>(reference.size()));
+  CHECK(written == reference);
+}
+
+}  // namespace
+
+ROBOT_SCENARIO(gridpick_dialogs_show_their_presets_and_teal_frames) {
+  robot::Process* gridpick = nullptr;
+  HWND select = openSelectDialog(ctx, gridpick);
+  REQUIRE(select != nullptr);
+  CHECK_EQ(robot::controlText(select, 1000), "File - N37  W85");
+  CHECK_EQ(robot::controlText(select, 1001), "dd.mmss");
+  CHECK_EQ(robot::controlText(select, 1002), "dd.mmss");
+  CHECK_EQ(robot::controlText(select, 1003), "1.0");
+  CHECK_EQ(robot::controlText(select, 1004), "1.0");
+  CHECK_EQ(robot::controlText(select, IDOK), "OK");
+  CHECK_EQ(robot::controlText(select, IDCANCEL), "Cancel");
+  CHECK(tealAtTop(select));
+  CHECK(tealLeftOf(select, 1002));
+  CHECK(tealLeftOf(select, 1004));
+  CreateDirectoryA(ctx.shotDir.c_str(), nullptr);
+  CHECK(robot::saveScreen(ctx.shotDir + "\\gridpick_dialog_101.bmp"));
+
+  // 36.3000 N, 84.3000 W and half a kilometre each way: 61 columns by 49 rows.
+  typeSelection(select, "36.3000", "84.3000", "0.5", "0.5");
+  robot::pressButton(select, IDOK);
+  HWND output = robot::waitForWindow(*gridpick, "NED GridFloat Points Selected.", "#32770");
+  REQUIRE(output != nullptr);
+  CHECK_EQ(robot::controlText(output, 1006), "61");
+  CHECK_EQ(robot::controlText(output, 1007), "49");
+  CHECK_EQ(robot::controlText(output, 1008), "2989");
+  CHECK_EQ(robot::controlText(output, 1009), "200000");
+  CHECK_EQ(robot::controlText(output, 1010), "200000");
+  CHECK_EQ(robot::controlText(output, 1011), "0");
+  CHECK(isChecked(output, 40));
+  CHECK(!isChecked(output, 20));
+  CHECK(!isChecked(output, 30));
+  CHECK(!isChecked(output, 50));
+  CHECK_EQ(robot::controlText(output, 40), " Rectangular points.");
+  CHECK_EQ(robot::controlText(output, 50), " Change Meters to Feet.");
+  CHECK(tealAtTop(output));
+  CHECK(tealLeftOf(output, 1006));
+  CHECK(tealLeftOf(output, 1010));
+  CHECK(robot::saveScreen(ctx.shotDir + "\\gridpick_dialog_102.bmp"));
+
+  // Cancel in dialog 102 ends the run quietly with 1.
+  robot::pressButton(output, IDCANCEL);
+  CHECK_EQ(robot::waitForExit(*gridpick), 1);
+}
+
+ROBOT_SCENARIO(gridpick_writes_rectangular_points_in_feet_like_the_writer) {
+  const Write write = {"36.3000",
+                       "84.3000",
+                       "0.5",
+                       "0.5",
+                       "1000.5",
+                       "2000",
+                       "0",
+                       40,
+                       true,
+                       "2989 points written.",
+                       "5406 5406 49 61 0 rect 1000.5 2000 1"};
+  writeAndCompare(ctx, write, "rectangular");
+}
+
+ROBOT_SCENARIO(gridpick_writes_points_projected_north_like_the_writer) {
+  const Write write = {"36.5230",
+                       "84.5230",
+                       "2.0",
+                       "0.3",
+                       nullptr,
+                       "150000",
+                       "1",
+                       20,
+                       false,
+                       "1815 points written.",
+                       "1356 1356 30 242 1 north 200000 150000 0"};
+  writeAndCompare(ctx, write, "north");
+}
+
+ROBOT_SCENARIO(gridpick_writes_the_csv_grid_like_the_writer) {
+  const Write write = {"36.1000",
+                       "84.1000",
+                       "0.09",
+                       "0.3",
+                       nullptr,
+                       nullptr,
+                       "2",
+                       30,
+                       false,
+                       "40 points written.",
+                       "9006 9006 30 11 2 csv 200000 200000 0"};
+  writeAndCompare(ctx, write, "csv");
+}
+
+ROBOT_SCENARIO(gridpick_cancelled_at_dialog_101_ends_with_1) {
+  robot::Process* gridpick = nullptr;
+  HWND select = openSelectDialog(ctx, gridpick);
+  REQUIRE(select != nullptr);
+  robot::pressButton(select, IDCANCEL);
+  CHECK_EQ(robot::waitForExit(*gridpick), 1);
+}
+
+ROBOT_SCENARIO(gridpick_refuses_a_latitude_off_the_tile_with_1) {
+  for (const char* lat : {"37.0001", "36.5999"}) {
+    robot::Process* gridpick = nullptr;
+    HWND select = openSelectDialog(ctx, gridpick);
+    REQUIRE(select != nullptr);
+    typeSelection(select, lat, "84.3000", "1.0", "1.0");
+    robot::pressButton(select, IDOK);
+    // The dialog's labels carry the id a message box gives its text: wait for it to go.
+    CHECK(robot::waitForClose(select));
+    const robot::MessageBoxSeen box = robot::waitForMessageBox(*gridpick);
+    REQUIRE(box.window != nullptr);
+    CHECK_EQ(box.caption, "Message");
+    CHECK_EQ(box.text, "Latitude out of limits.\n     Try again.");
+    robot::pressButton(box.window, IDOK);
+    CHECK_EQ(robot::waitForExit(*gridpick), 1);
+  }
+}
+
+ROBOT_SCENARIO(gridpick_large_estimate_answered_no_ends_with_1) {
+  robot::Process* gridpick = nullptr;
+  HWND select = openSelectDialog(ctx, gridpick);
+  REQUIRE(select != nullptr);
+  // 99 km each way from the middle of the tile: capped at 5400 x 5400 cells.
+  typeSelection(select, "36.3000", "84.3000", "99", "99");
+  robot::pressButton(select, IDOK);
+  HWND output = robot::waitForWindow(*gridpick, "NED GridFloat Points Selected.", "#32770");
+  REQUIRE(output != nullptr);
+  CHECK_EQ(robot::controlText(output, 1008), "29160000");
+  robot::pressButton(output, IDOK);
+  CHECK(robot::waitForClose(output));
+  const robot::MessageBoxSeen box = robot::waitForMessageBox(*gridpick);
+  REQUIRE(box.window != nullptr);
+  CHECK_EQ(box.caption, "Warning");
+  CHECK_EQ(box.text,
+           "You have chosen to write approximately\n29160000 points.  That's alot of points ! "
+           "!\nAre you sure you want to continue?");
+  robot::pressButton(box.window, IDNO);
+  CHECK_EQ(robot::waitForExit(*gridpick), 1);
+}

@@ -109,6 +109,12 @@ struct Write {
 // Types the write into gridpick's dialogs, saves, and compares the file with the
 // writer's own for the same selection.
 void writeAndCompare(robot::Context& ctx, const Write& write, const char* name) {
+  // A file left by an earlier run would make the save dialog ask about replacing it.
+  const std::string path = ctx.work(std::string(name) + ".csv");
+  const std::string referencePath = ctx.work(std::string(name) + "-reference.csv");
+  DeleteFileA(path.c_str());
+  DeleteFileA(referencePath.c_str());
+
   robot::Process* gridpick = nullptr;
   HWND select = openSelectDialog(ctx, gridpick);
   REQUIRE(select != nullptr);
@@ -126,7 +132,6 @@ void writeAndCompare(robot::Context& ctx, const Write& write, const char* name) 
   if (write.feet) CHECK(click(output, 50, true));
   robot::pressButton(output, IDOK);
 
-  const std::string path = ctx.work(std::string(name) + ".csv");
   REQUIRE(robot::answerFileDialog(*gridpick, "Save As", path));
   const robot::MessageBoxSeen box = robot::waitForMessageBox(*gridpick, 60000);
   REQUIRE(box.window != nullptr);
@@ -135,7 +140,6 @@ void writeAndCompare(robot::Context& ctx, const Write& write, const char* name) 
   robot::pressButton(box.window, IDOK);
   CHECK_EQ(robot::waitForExit(*gridpick), 0);
 
-  const std::string referencePath = ctx.work(std::string(name) + "-reference.csv");
   CHECK_EQ(writeReference(ctx, referencePath, write.reference), 0);
   const std::string written = robot::readFile(path);
   const std::string reference = robot::readFile(referencePath);

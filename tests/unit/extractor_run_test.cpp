@@ -404,6 +404,8 @@ TEST_F(ExtractorRunTest, AFailedWriteEndsWith1) {
   dialogs.scripts = {selectDialog("34.3000", "83.3000"), outputDialog()};
   desktop.chooseFile("/dev/full");
   EXPECT_EQ(run(), 1);
+  // The writer says so instead of counting the points.
+  EXPECT_EQ(desktop.messageTexts(), std::vector<std::string>{kWriteFailedText});
 }
 
 TEST_F(ExtractorRunTest, TheEndOfTheRasterEndsWith0AfterTheCount) {

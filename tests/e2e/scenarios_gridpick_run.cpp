@@ -92,6 +92,19 @@ long writeReference(robot::Context& ctx, const std::string& output, const std::s
   return status;
 }
 
+LONG styleOf(HWND dialog, int id) {
+  return GetWindowLongA(id == 0 ? dialog : GetDlgItem(dialog, id), GWL_STYLE);
+}
+
+bool hasStyle(HWND dialog, int id, LONG bits) {
+  return (styleOf(dialog, id) & bits) == bits;
+}
+
+// The button kind of a control (the low four style bits).
+LONG buttonKind(HWND dialog, int id) {
+  return styleOf(dialog, id) & 0xF;
+}
+
 struct Write {
   const char* lat;
   const char* lon;
@@ -161,6 +174,10 @@ ROBOT_SCENARIO(gridpick_dialogs_show_their_presets_and_teal_frames) {
   CHECK_EQ(robot::controlText(select, 1004), "1.0");
   CHECK_EQ(robot::controlText(select, IDOK), "OK");
   CHECK_EQ(robot::controlText(select, IDCANCEL), "Cancel");
+  CHECK(hasStyle(select, 0, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME));
+  for (int id : {1001, 1002, 1003, 1004}) CHECK(hasStyle(select, id, ES_CENTER));
+  CHECK_EQ(buttonKind(select, IDOK), BS_PUSHBUTTON);
+  CHECK_EQ(buttonKind(select, IDCANCEL), BS_DEFPUSHBUTTON);
   CHECK(tealAtTop(select));
   CHECK(tealLeftOf(select, 1002));
   CHECK(tealLeftOf(select, 1004));
@@ -184,6 +201,12 @@ ROBOT_SCENARIO(gridpick_dialogs_show_their_presets_and_teal_frames) {
   CHECK(!isChecked(output, 50));
   CHECK_EQ(robot::controlText(output, 40), " Rectangular points.");
   CHECK_EQ(robot::controlText(output, 50), " Change Meters to Feet.");
+  for (int id : {1006, 1007, 1008}) CHECK(hasStyle(output, id, ES_CENTER | ES_READONLY));
+  CHECK(hasStyle(output, 1011, ES_CENTER | ES_NUMBER));
+  CHECK(!hasStyle(output, 1009, ES_READONLY));
+  for (int id : {40, 20, 30}) CHECK_EQ(buttonKind(output, id), BS_AUTORADIOBUTTON);
+  CHECK_EQ(buttonKind(output, 50), BS_AUTOCHECKBOX);
+  CHECK_EQ(buttonKind(output, IDCANCEL), BS_DEFPUSHBUTTON);
   CHECK(tealAtTop(output));
   CHECK(tealLeftOf(output, 1006));
   CHECK(tealLeftOf(output, 1010));

@@ -1,5 +1,6 @@
 #include "extractor/extractor_dialogs.h"
 
+#include <limits>
 #include <string>
 
 #include "core/numbers.h"
@@ -15,6 +16,16 @@ double readDouble(DialogFields& fields, int id, int limit) {
   return parseLeadingDouble(fields.text(id, limit).c_str());
 }
 
+// A distance as the run holds it, a 32-bit float. Four characters can spell a number
+// beyond the float's range ("9e99"): that is an infinite distance, not a conversion
+// without a defined result.
+float readKilometres(DialogFields& fields, int id) {
+  const double value = readDouble(fields, id, kKmReadLimit);
+  if (value > std::numeric_limits<float>::max()) return std::numeric_limits<float>::infinity();
+  if (value < -std::numeric_limits<float>::max()) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(value);
+}
+
 }  // namespace
 
 void fillSelectDialog(const ExtractorRun& run, DialogFields& fields) {
@@ -28,8 +39,8 @@ void fillSelectDialog(const ExtractorRun& run, DialogFields& fields) {
 void readSelectDialog(DialogFields& fields, ExtractorRun& run) {
   run.lonDms = readDouble(fields, kIdcLongitude, kDmsReadLimit);
   run.latDms = readDouble(fields, kIdcLatitude, kDmsReadLimit);
-  run.kmEast = static_cast<float>(readDouble(fields, kIdcKmEast, kKmReadLimit));
-  run.kmSouth = static_cast<float>(readDouble(fields, kIdcKmSouth, kKmReadLimit));
+  run.kmEast = readKilometres(fields, kIdcKmEast);
+  run.kmSouth = readKilometres(fields, kIdcKmSouth);
 }
 
 void fillOutputDialog(const ExtractorRun& run, DialogFields& fields) {

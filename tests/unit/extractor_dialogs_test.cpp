@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "tests/support/scripted_dialogs.h"
 
 namespace ned {
@@ -43,6 +45,13 @@ TEST(SelectDialog, ReadsNoMoreThanItsLimitsAllow) {
   EXPECT_EQ(run.lonDms, 83.30009);
   EXPECT_EQ(run.kmEast, 12.7f);
   EXPECT_EQ(run.kmSouth, 2.5f);
+
+  // A distance beyond the float's range is infinite, not undefined.
+  fields.texts[kIdcKmEast] = "9e99";
+  fields.texts[kIdcKmSouth] = "-1e50";  // four characters: -1e5
+  EXPECT_TRUE(handleDialogCommand(kSelectDialogId, 1, fields, run));
+  EXPECT_EQ(run.kmEast, std::numeric_limits<float>::infinity());
+  EXPECT_EQ(run.kmSouth, -100000.0f);
 }
 
 TEST(OutputDialog, OpensWithTheGridSizeAndThePresets) {

@@ -309,3 +309,16 @@ ROBOT_SCENARIO(gridpick_large_estimate_answered_no_ends_with_1) {
   robot::pressButton(box.window, IDNO);
   CHECK_EQ(robot::waitForExit(*gridpick), 1);
 }
+
+ROBOT_SCENARIO(gridpick_cancelled_at_the_save_dialog_ends_with_1) {
+  robot::Process* gridpick = nullptr;
+  HWND select = openSelectDialog(ctx, gridpick);
+  REQUIRE(select != nullptr);
+  typeSelection(select, "36.3000", "84.3000", "0.5", "0.5");
+  robot::pressButton(select, IDOK);
+  HWND output = robot::waitForWindow(*gridpick, "NED GridFloat Points Selected.", "#32770");
+  REQUIRE(output != nullptr);
+  robot::pressButton(output, IDOK);
+  REQUIRE(robot::cancelFileDialog(*gridpick, "Save As"));
+  CHECK_EQ(robot::waitForExit(*gridpick), 1);
+}

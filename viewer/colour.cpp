@@ -43,9 +43,12 @@ float channel(float lower, float upper, float fraction) {
   return static_cast<float>(value);
 }
 
-uint32_t packChannel(float value) {
-  const uint32_t byte = truncateToUint32(value);
-  return byte > 255u ? 255u : byte;
+// Truncation toward zero into a channel byte; NaN gives 0. Working values stay within
+// 0..255, and anything beyond is held there.
+inline uint32_t packChannel(float value) {
+  if (!(value >= 1.0f)) return 0u;
+  if (value >= 255.0f) return 255u;
+  return static_cast<uint32_t>(value);
 }
 
 }  // namespace
@@ -87,7 +90,9 @@ void finishStatistics(BlockStatistics& statistics) {
   if (statistics.relief < 0.25f) statistics.relief = kFlatRelief;
 }
 
-WorkingColor evaluateRamp(const ColorRamp& ramp, float v) {
+namespace {
+
+inline WorkingColor rampAt(const ColorRamp& ramp, float v) {
   const size_t last = ramp.count - 1;
   size_t lower = 0;
   size_t upper = 0;
@@ -98,7 +103,7 @@ WorkingColor evaluateRamp(const ColorRamp& ramp, float v) {
     lower = upper = last;
   } else {
     const float t = v * static_cast<float>(last);
-    lower = static_cast<size_t>(std::floor(t));  // 0 <= t < last here
+    lower = static_cast<size_t>(t);  // 0 < t < last here: truncation is floor
     if (lower >= last) lower = last;
     upper = lower < last ? lower + 1 : last;
     fraction = t - static_cast<float>(lower);
@@ -108,20 +113,17 @@ WorkingColor evaluateRamp(const ColorRamp& ramp, float v) {
   return {channel(a.r, b.r, fraction), channel(a.g, b.g, fraction), channel(a.b, b.b, fraction)};
 }
 
-uint32_t packColor(const WorkingColor& color) {
+inline uint32_t pack(const WorkingColor& color) {
   return rgb(packChannel(color.r), packChannel(color.g), packChannel(color.b));
 }
 
-const ColorRamp* chooseRamp(bool colorMapOn, float relief) {
-  if (!colorMapOn) return &greyRamp;
-  if (relief >= 600.0f) return &highReliefRamp;
-  if (relief >= 200.0f) return &midReliefRamp;
-  if (relief >= 0.5f) return &lowReliefRamp;
-  return nullptr;
+// The horizontal distance to the neighbouring displayed column.
+inline long double shadeRun(int32_t sampleSkip) {
+  return static_cast<long double>(sampleSkip + 1) * kMetresPerCell;
 }
 
-float shadeFactor(const SampleBlock& block, int32_t col, int32_t row, int16_t lightDirection,
-                  int32_t sampleSkip) {
+inline float factorAt(const SampleBlock& block, int32_t col, int32_t row, int16_t lightDirection,
+                      long double run) {
   // The neighbour rule needs a sample on every side; cells of the block's outer ring are
   // left unshaded.
   const int32_t lastInner = SampleBlock::kSide - 2;
@@ -149,7 +151,6 @@ float shadeFactor(const SampleBlock& block, int32_t col, int32_t row, int16_t li
   }
   const long double reference = (static_cast<long double>(a) + b) * 0.5L;
   const long double rise = block.at(col, row) - reference;
-  const long double run = static_cast<long double>(sampleSkip + 1) * kMetresPerCell;
   const float angle =
       static_cast<float>(std::atan2(static_cast<double>(rise), static_cast<double>(run)));
   if (angle < 0.0f) {
@@ -160,38 +161,88 @@ float shadeFactor(const SampleBlock& block, int32_t col, int32_t row, int16_t li
   return static_cast<float>(std::cos(static_cast<double>(angle)));
 }
 
+// What stays the same for every cell of one drawing.
+struct BlockColoring {
+  const BlockStatistics& statistics;
+  const ColorRamp* ramp;  // null when the block is too flat for any
+  bool flat;
+  bool shaded;
+  int16_t lightDirection;
+  long double run;
+
+  BlockColoring(const BlockStatistics& s, const ColorSettings& settings)
+      : statistics(s),
+        ramp(chooseRamp(settings.colorMapOn != 0, s.relief)),
+        flat(s.relief < 0.5f),
+        shaded(settings.viewLevel > 1),
+        lightDirection(settings.lightDirection),
+        run(shadeRun(settings.sampleSkip)) {}
+
+  uint32_t colorOf(const SampleBlock& block, int32_t col, int32_t row) const {
+    const float sample = block.at(col, row);
+    switch (classifySample(sample)) {
+      case SampleClass::NoData:
+        return kNoDataColor;
+      case SampleClass::BelowZero: {
+        const float q = static_cast<float>((static_cast<long double>(sample) / 1.4) /
+                                           statistics.lowestBelowZero);
+        const float m = static_cast<float>((1.0L - q) * 255.0L);
+        const auto level = static_cast<float>(truncateToInt32(m));
+        return pack({level, 0.0f, level});
+      }
+      case SampleClass::Valid:
+        break;
+    }
+
+    const float v = static_cast<float>(
+        (static_cast<long double>(sample) - statistics.minElevation) / statistics.relief);
+    WorkingColor color = kFlatColor;
+    if (ramp != nullptr) color = rampAt(*ramp, v);
+    if (flat) color = kFlatColor;
+
+    if (shaded) {
+      const float factor = factorAt(block, col, row, lightDirection, run);
+      color.r = color.r * factor;
+      color.g = color.g * factor;
+      color.b = color.b * factor;
+    }
+    return pack(color);
+  }
+};
+
+}  // namespace
+
+WorkingColor evaluateRamp(const ColorRamp& ramp, float v) {
+  return rampAt(ramp, v);
+}
+
+uint32_t packColor(const WorkingColor& color) {
+  return pack(color);
+}
+
+const ColorRamp* chooseRamp(bool colorMapOn, float relief) {
+  if (!colorMapOn) return &greyRamp;
+  if (relief >= 600.0f) return &highReliefRamp;
+  if (relief >= 200.0f) return &midReliefRamp;
+  if (relief >= 0.5f) return &lowReliefRamp;
+  return nullptr;
+}
+
+float shadeFactor(const SampleBlock& block, int32_t col, int32_t row, int16_t lightDirection,
+                  int32_t sampleSkip) {
+  return factorAt(block, col, row, lightDirection, shadeRun(sampleSkip));
+}
+
 uint32_t cellColor(const SampleBlock& block, int32_t col, int32_t row,
                    const BlockStatistics& statistics, const ColorSettings& settings) {
-  const float sample = block.at(col, row);
-  switch (classifySample(sample)) {
-    case SampleClass::NoData:
-      return kNoDataColor;
-    case SampleClass::BelowZero: {
-      const float q =
-          static_cast<float>((static_cast<long double>(sample) / 1.4) / statistics.lowestBelowZero);
-      const float m = static_cast<float>((1.0L - q) * 255.0L);
-      const auto level = static_cast<float>(truncateToInt32(m));
-      return packColor({level, 0.0f, level});
-    }
-    case SampleClass::Valid:
-      break;
-  }
+  return BlockColoring(statistics, settings).colorOf(block, col, row);
+}
 
-  const float v = static_cast<float>((static_cast<long double>(sample) - statistics.minElevation) /
-                                     statistics.relief);
-  WorkingColor color = kFlatColor;
-  if (const ColorRamp* ramp = chooseRamp(settings.colorMapOn != 0, statistics.relief)) {
-    color = evaluateRamp(*ramp, v);
-  }
-  if (statistics.relief < 0.5f) color = kFlatColor;
-
-  if (settings.viewLevel > 1) {
-    const float factor = shadeFactor(block, col, row, settings.lightDirection, settings.sampleSkip);
-    color.r = color.r * factor;
-    color.g = color.g * factor;
-    color.b = color.b * factor;
-  }
-  return packColor(color);
+void colorRow(const SampleBlock& block, int32_t row, const BlockStatistics& statistics,
+              const ColorSettings& settings, uint32_t* out) {
+  const BlockColoring coloring(statistics, settings);
+  for (int32_t col = 0; col < SampleBlock::kSide; ++col)
+    out[col] = coloring.colorOf(block, col, row);
 }
 
 }  // namespace ned

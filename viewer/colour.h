@@ -90,4 +90,8 @@ struct ColorSettings {
 uint32_t cellColor(const SampleBlock& block, int32_t col, int32_t row,
                    const BlockStatistics& statistics, const ColorSettings& settings);
 
+// cellColor for every column of a row, into out[0..449].
+void colorRow(const SampleBlock& block, int32_t row, const BlockStatistics& statistics,
+              const ColorSettings& settings, uint32_t* out);
+
 }  // namespace ned

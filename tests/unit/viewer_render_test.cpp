@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,14 @@ namespace {
 using testing::TempDir;
 
 constexpr int64_t kTileBytes = INT64_C(467597376);
+
+// Both ways of reading the raster file must give the same samples and the same ends.
+std::vector<std::unique_ptr<SampleSource>> fileSources() {
+  std::vector<std::unique_ptr<SampleSource>> sources;
+  sources.push_back(std::make_unique<RasterSampleSource>());
+  sources.push_back(std::make_unique<PreadSampleSource>());
+  return sources;
+}
 
 // One log for the window, the raster and the message boxes, so that their order shows.
 using Log = std::vector<std::string>;
@@ -185,20 +194,21 @@ TEST(BlockRead, WholeDegreeSamplesEvery24thCellFromSix) {
   for (int r = 7; r < 10812; ++r) {
     testing::plantSamples(path, r, 6, {static_cast<float>(r) + (r % 24 == 6 ? 0.0f : 0.5f)});
   }
-  RasterSampleSource source;
-  ASSERT_TRUE(source.open(path));
-  SampleBlock block;
-  BlockStatistics s = resetStatistics();
-  RenderFailure failure;
-  ASSERT_TRUE(readViewBlock(source, 6, 6, 23, block, s, &failure)) << failure.text;
-  for (int32_t i = 0; i < kBlockSide; ++i) {
-    ASSERT_EQ(block.at(i, 0), static_cast<float>(6 + 24 * i)) << i;
-    ASSERT_EQ(block.at(0, i), static_cast<float>(6 + 24 * i)) << i;
+  for (auto& source : fileSources()) {
+    ASSERT_TRUE(source->open(path));
+    SampleBlock block;
+    BlockStatistics s = resetStatistics();
+    RenderFailure failure;
+    ASSERT_TRUE(readViewBlock(*source, 6, 6, 23, block, s, &failure)) << failure.text;
+    for (int32_t i = 0; i < kBlockSide; ++i) {
+      ASSERT_EQ(block.at(i, 0), static_cast<float>(6 + 24 * i)) << i;
+      ASSERT_EQ(block.at(0, i), static_cast<float>(6 + 24 * i)) << i;
+    }
+    EXPECT_EQ(block.at(449, 0), 10782.0f);
+    EXPECT_EQ(block.at(0, 449), 10782.0f);
+    EXPECT_EQ(s.maxElevation, 10782.0f);
+    EXPECT_EQ(s.minElevation, 0.0f);
   }
-  EXPECT_EQ(block.at(449, 0), 10782.0f);
-  EXPECT_EQ(block.at(0, 449), 10782.0f);
-  EXPECT_EQ(s.maxElevation, 10782.0f);
-  EXPECT_EQ(s.minElevation, 0.0f);
 }
 
 TEST(BlockRead, FinestWindowAtTheLastOriginReachesCell10805) {
@@ -210,16 +220,19 @@ TEST(BlockRead, FinestWindowAtTheLastOriginReachesCell10805) {
   testing::plantSamples(path, 10805, 10356, last);
   testing::plantSamples(path, 10806, 10356, {-5.0f});  // the overlap row below: not read
   testing::plantSamples(path, 10356, 10806, {-5.0f});  // the overlap column: not read
-  RasterSampleSource source;
-  ASSERT_TRUE(source.open(path));
-  SampleBlock block;
-  BlockStatistics s = resetStatistics();
-  RenderFailure failure;
-  ASSERT_TRUE(readViewBlock(source, 10356, 10356, 0, block, s, &failure)) << failure.text;
-  for (int32_t c = 0; c < kBlockSide; ++c) ASSERT_EQ(block.at(c, 449), static_cast<float>(c + 1));
-  EXPECT_EQ(block.at(0, 448), 0.0f);
-  EXPECT_EQ(s.belowZeroCount, 0);
-  EXPECT_EQ(s.maxElevation, 450.0f);
+  for (auto& source : fileSources()) {
+    ASSERT_TRUE(source->open(path));
+    SampleBlock block;
+    BlockStatistics s = resetStatistics();
+    RenderFailure failure;
+    ASSERT_TRUE(readViewBlock(*source, 10356, 10356, 0, block, s, &failure)) << failure.text;
+    for (int32_t c = 0; c < kBlockSide; ++c) {
+      ASSERT_EQ(block.at(c, 449), static_cast<float>(c + 1));
+    }
+    EXPECT_EQ(block.at(0, 448), 0.0f);
+    EXPECT_EQ(s.belowZeroCount, 0);
+    EXPECT_EQ(s.maxElevation, 450.0f);
+  }
 }
 
 TEST(RenderFailures, MissingAndShortRastersAreReportedWithNothingDrawn) {
@@ -237,26 +250,27 @@ TEST(RenderFailures, MissingAndShortRastersAreReportedWithNothingDrawn) {
       {5, cellOffset(10805, 10805) + 3, kEndOfRaster},
   };
   for (const Case& c : cases) {
-    const std::string path = dir.file("short.flt");
-    std::remove(path.c_str());
-    if (c.bytes >= 0) testing::makeSparseRaster(path, c.bytes);
-    ViewerState state = stateAt(c.level, c.level == 5 ? 10356 : 6, c.level == 5 ? 10356 : 6);
-    state.header.rasterPath = path;
-    state.actionOk = 1;
-    state.backToLevel = 4;
-    Log log;
-    RecordingWindow window(log);
-    LoggingDesktop desktop(log);
-    RasterSampleSource source;
-    EXPECT_EQ(renderView(state, window, source, desktop), 0);
-    const std::string message = messageEntry(c.failure);
-    EXPECT_EQ(std::count(log.begin(), log.end(), message), 1) << c.failure.text;
-    EXPECT_EQ(std::count(log.begin(), log.end(), "picture"), 0);
-    EXPECT_EQ(std::count(log.begin(), log.end(), "annotations"), 0);
-    EXPECT_EQ(log.back(), "release");
-    EXPECT_EQ(state.actionOk, 1);
-    EXPECT_EQ(state.backToLevel, 4);
-    EXPECT_EQ(state.sampleSkip, sampleSkipForLevel(c.level));
+    for (auto& source : fileSources()) {
+      const std::string path = dir.file("short.flt");
+      std::remove(path.c_str());
+      if (c.bytes >= 0) testing::makeSparseRaster(path, c.bytes);
+      ViewerState state = stateAt(c.level, c.level == 5 ? 10356 : 6, c.level == 5 ? 10356 : 6);
+      state.header.rasterPath = path;
+      state.actionOk = 1;
+      state.backToLevel = 4;
+      Log log;
+      RecordingWindow window(log);
+      LoggingDesktop desktop(log);
+      EXPECT_EQ(renderView(state, window, *source, desktop), 0);
+      const std::string message = messageEntry(c.failure);
+      EXPECT_EQ(std::count(log.begin(), log.end(), message), 1) << c.failure.text;
+      EXPECT_EQ(std::count(log.begin(), log.end(), "picture"), 0);
+      EXPECT_EQ(std::count(log.begin(), log.end(), "annotations"), 0);
+      EXPECT_EQ(log.back(), "release");
+      EXPECT_EQ(state.actionOk, 1);
+      EXPECT_EQ(state.backToLevel, 4);
+      EXPECT_EQ(state.sampleSkip, sampleSkipForLevel(c.level));
+    }
   }
   // The whole tile but one byte still draws the whole degree: its last cells are not
   // needed there.
@@ -264,11 +278,12 @@ TEST(RenderFailures, MissingAndShortRastersAreReportedWithNothingDrawn) {
   testing::makeSparseRaster(path, kTileBytes - 1);
   ViewerState state = stateAt(1);
   state.header.rasterPath = path;
-  Log log;
-  RecordingWindow window(log);
-  LoggingDesktop desktop(log);
-  RasterSampleSource source;
-  EXPECT_EQ(renderView(state, window, source, desktop), 1);
+  for (auto& source : fileSources()) {
+    Log log;
+    RecordingWindow window(log);
+    LoggingDesktop desktop(log);
+    EXPECT_EQ(renderView(state, window, *source, desktop), 1);
+  }
 }
 
 TEST(RenderFailures, EachStepReportsItsTextCaptionAndOrderAroundClose) {

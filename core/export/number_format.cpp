@@ -9,17 +9,7 @@ namespace ned {
 
 namespace {
 
-constexpr char kDigitPairs[201] =
-    "00010203040506070809"
-    "10111213141516171819"
-    "20212223242526272829"
-    "30313233343536373839"
-    "40414243444546474849"
-    "50515253545556575859"
-    "60616263646566676869"
-    "70717273747576777879"
-    "80818283848586878889"
-    "90919293949596979899";
+const char* const kPairs = detail::kDigitTables.pairs;
 
 // The texts the C library gives infinities and NaNs; false for a finite value.
 bool formatSpecial(uint64_t bits, std::string* text) {
@@ -46,14 +36,11 @@ char* formatUnsigned(unsigned long long value, char* out) {
     const unsigned pair = static_cast<unsigned>(value % 100) * 2;
     value /= 100;
     p -= 2;
-    p[0] = kDigitPairs[pair];
-    p[1] = kDigitPairs[pair + 1];
+    std::memcpy(p, kPairs + pair, 2);
   }
   if (value >= 10) {
-    const unsigned pair = static_cast<unsigned>(value) * 2;
     p -= 2;
-    p[0] = kDigitPairs[pair];
-    p[1] = kDigitPairs[pair + 1];
+    std::memcpy(p, kPairs + value * 2, 2);
   } else {
     *--p = static_cast<char>('0' + value);
   }
@@ -62,13 +49,14 @@ char* formatUnsigned(unsigned long long value, char* out) {
   return out + length;
 }
 
-char* formatFixed3(double value, char* out) {
+namespace detail {
+
+char* formatFixed3General(double value, char* out) {
   const uint64_t bits = bitsOf(value);
   const int biased = static_cast<int>((bits >> 52) & 0x7FF);
   const uint64_t fraction = bits & ((UINT64_C(1) << 52) - 1);
-  if (biased == 0x7FF) {
-    std::string special;
-    formatSpecial(bits, &special);
+  std::string special;
+  if (formatSpecial(bits, &special)) {
     std::memcpy(out, special.data(), special.size());
     return out + special.size();
   }
@@ -98,13 +86,11 @@ char* formatFixed3(double value, char* out) {
   char* p = out;
   if ((bits >> 63) != 0) *p++ = '-';
   p = formatUnsigned(thousandths / 1000, p);
-  const unsigned fractionDigits = static_cast<unsigned>(thousandths % 1000);
-  p[0] = '.';
-  p[1] = static_cast<char>('0' + fractionDigits / 100);
-  p[2] = kDigitPairs[(fractionDigits % 100) * 2];
-  p[3] = kDigitPairs[(fractionDigits % 100) * 2 + 1];
+  std::memcpy(p, kDigitTables.thousandths + (thousandths % 1000) * 4, 4);
   return p + 4;
 }
+
+}  // namespace detail
 
 std::string formatFixed3(double value) {
   char text[kMaxFixed3Chars];

@@ -84,7 +84,39 @@ struct Pass {
   uint64_t pointsWritten = 0;
   uint32_t keptCols = 0;
   uint32_t keptRows = 0;
+  // The rectangular grid's rows all start at the same X with the same spacing, so the
+  // "X, " texts of the kept columns are made once: slots of kSlotBytes, the text's length
+  // in the last byte. Empty when a text would not fit, or for the other forms.
+  std::unique_ptr<char[]> eastingSlots;
 };
+
+constexpr size_t kSlotBytes = 32;
+
+void prepareEastingSlots(Pass& pass) {
+  const uint32_t kept = keptCount(pass.cols, pass.step);
+  if (pass.kind != OutputKind::RectangularXyz || kept == 0 || kept > (1u << 16)) return;
+  pass.eastingSlots.reset(new (std::nothrow) char[kept * kSlotBytes]);
+  if (pass.eastingSlots == nullptr) return;
+  double x = pass.startEasting;
+  char* slot = pass.eastingSlots.get();
+  for (uint32_t j = 0; j < pass.cols; ++j) {
+    if (j % pass.step == 0) {
+      char text[kMaxFixed3Chars + 2];
+      char* end = formatFixed3(x, text);
+      *end++ = ',';
+      *end++ = ' ';
+      const size_t length = static_cast<size_t>(end - text);
+      if (length >= kSlotBytes) {
+        pass.eastingSlots.reset();
+        return;
+      }
+      std::memcpy(slot, text, length);
+      slot[kSlotBytes - 1] = static_cast<char>(length);
+      slot += kSlotBytes;
+    }
+    x += pass.w;
+  }
+}
 
 // A sample as it is written: in feet on request, and raised to 0.001 just below zero in
 // the viewer. The reduced tile keeps its no-data cells at -9999, so that its header's
@@ -108,12 +140,31 @@ bool writeRow(Pass& pass, BlockOutput& out, char*& cursor, uint32_t i, const flo
   switch (pass.kind) {
     case OutputKind::RectangularXyz:
     case OutputKind::ProjectNorthXyz: {
-      // ", Y, " is the same for the whole row.
+      // ", Y, " is the same for the whole row; "Y, " after the X slots.
       char yText[kMaxFixed3Chars + 4] = {',', ' '};
       char* yEnd = formatFixed3(pass.y, yText + 2);
       *yEnd++ = ',';
       *yEnd++ = ' ';
       const size_t yLength = static_cast<size_t>(yEnd - yText);
+      if (pass.eastingSlots != nullptr && yLength - 2 <= kSlotBytes) {
+        const char* slot = pass.eastingSlots.get();
+        for (uint64_t j = 0; j < n; j += step) {
+          if (p >= limit) {
+            p = out.drain(p);
+            if (out.failed()) return false;
+          }
+          std::memcpy(p, slot, kSlotBytes);
+          p += static_cast<unsigned char>(slot[kSlotBytes - 1]);
+          slot += kSlotBytes;
+          std::memcpy(p, yText + 2, kSlotBytes);
+          p = formatFixed3(outputValue(pass, samples[j]), p + yLength - 2);
+          p[0] = '\r';
+          p[1] = '\n';
+          p += 2;
+          ++pass.pointsWritten;
+        }
+        break;
+      }
       double x = pass.x;
       const double w = pass.w;
       for (uint32_t j = 0; j < n; ++j) {
@@ -335,6 +386,7 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
     return WriteOutcome::writeFailed;
   };
 
+  prepareEastingSlots(pass);
   char* cursor = out.begin();
   for (uint32_t i = 0; i < pass.rows; ++i) {
     const size_t got = block.readRow(samples.get());

@@ -1,0 +1,453 @@
+// bench_writer [--tile <base>] [--out <directory>] [--quick]
+//
+// Measures the point writer on the demo tile against two baselines run in the same
+// process: (a) the literal loop, one 4-byte fread and one fprintf per value through
+// buffered streams, and (b) the I/O floor, the same number of bytes written in 1 MiB
+// blocks. Every case is also run through the literal loop once more, into a stream that
+// compares its bytes with the writer's output file, to prove them identical.
+//
+// --tile    the tile's path without extension (default build/demo/n37w085, made when
+//           missing)
+// --out     where the output files go for the timed file runs (default build/bench)
+// --quick   only the 2700 x 2700 window
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/export/point_writer.h"
+#include "core/tile/raster.h"
+#if __has_include("tools/demo_tile.h")
+#include "tools/demo_tile.h"
+#define TERRAVANE_HAVE_DEMO_TILE 1
+#endif
+#ifndef TERRAVANE_SOURCE_DIR
+#define TERRAVANE_SOURCE_DIR "."
+#endif
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The desktop of a benchmark: the save dialog answers with one path, messages are kept.
+class BenchDesktop : public ned::Desktop {
+ public:
+  explicit BenchDesktop(std::string path) : path_(std::move(path)) {}
+  int showMessage(const std::string& text, const std::string&, unsigned) override {
+    messages.push_back(text);
+    return ned::kIdOk;
+  }
+  ned::ChosenFile chooseFileToOpen(const ned::FileDialogRequest&) override { return {}; }
+  ned::ChosenFile chooseFileToSave(const ned::FileDialogRequest&) override {
+    ned::ChosenFile chosen;
+    chosen.path = path_;
+    const size_t dot = path_.find_last_of('.');
+    const size_t slash = path_.find_last_of('/');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+      chosen.extensionOffset = static_cast<unsigned>(dot + 1);
+    return chosen;
+  }
+  bool createEmptyFile(const std::string& path) override {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    std::fclose(file);
+    return true;
+  }
+  void endProcess(int) override {}
+  std::vector<std::string> messages;
+
+ private:
+  std::string path_;
+};
+
+// The literal loop of the write: one fread of 4 bytes per sample with its end-of-file
+// check, one fprintf (or a 4-byte fwrite) per value, a relative seek after each row.
+uint64_t literalLoop(ned::Program program, const ned::WriteRequest& request, std::FILE* out) {
+  const ned::Selection& s = request.selection;
+  const ned::GroundSpacing spacing =
+      ned::groundSpacingFromRow(*ned::findDegreeLengths(ned::northEdgeLat(request.header)));
+  double w = 0.0;
+  if (request.kind == ned::OutputKind::RectangularXyz)
+    w = ned::ewSpacingAtRow(spacing, s.startRow + static_cast<int32_t>(s.rows / 2));
+  if (request.kind == ned::OutputKind::ProjectNorthXyz)
+    w = ned::ewSpacingAtRow(spacing, s.startRow);
+  double ns = spacing.nsSpacing;
+  double growth = spacing.ewSpacingGrowth;
+  if (request.toFeet) {
+    w = static_cast<double>(static_cast<long double>(w) * ned::kFeetPerMetre);
+    ns = static_cast<double>(static_cast<long double>(ns) * ned::kFeetPerMetre);
+    growth = static_cast<double>(static_cast<long double>(growth) * ned::kFeetPerMetre);
+  }
+  std::FILE* raster = std::fopen(request.header.rasterPath.c_str(), "rb");
+  if (raster == nullptr) return 0;
+  std::fseek(raster, static_cast<long>(ned::cellOffset(s.startRow, s.startCol)), SEEK_SET);
+  const long gap = (10812 - static_cast<long>(s.cols)) * 4;
+  double x = request.startEasting;
+  double y = request.startNorthing;
+  uint64_t points = 0;
+  for (uint32_t i = 0; i < s.rows; ++i) {
+    for (uint32_t j = 0; j < s.cols; ++j) {
+      float z;
+      if (std::fread(&z, 4, 1, raster) != 1 || std::feof(raster)) {
+        std::fclose(raster);
+        return points;
+      }
+      if (request.toFeet && !(request.kind == ned::OutputKind::BinaryFlt && z == -9999.0f))
+        z = static_cast<float>(static_cast<long double>(z) * ned::kFeetPerMetre);
+      if (program == ned::Program::viewer && z < 0 && z > -0.001) z = 0.001f;
+      if (i % s.step == 0 && j % s.step == 0) {
+        ++points;
+        switch (request.kind) {
+          case ned::OutputKind::RectangularXyz:
+          case ned::OutputKind::ProjectNorthXyz:
+            std::fprintf(out, "%.3lf, %.3lf, %.3lf\r\n", x, y, static_cast<double>(z));
+            break;
+          case ned::OutputKind::ElevationCsv:
+            if (program == ned::Program::viewer || j != s.cols - 1)
+              std::fprintf(out, "%.3lf,", static_cast<double>(z));
+            else
+              std::fprintf(out, "%.3lf", static_cast<double>(z));
+            break;
+          case ned::OutputKind::BinaryFlt:
+            std::fwrite(&z, 4, 1, out);
+            break;
+        }
+      }
+      x = x + w;
+    }
+    std::fseek(raster, gap, SEEK_CUR);
+    if (request.kind == ned::OutputKind::ElevationCsv && i % s.step == 0) {
+      if (program == ned::Program::viewer) std::fseek(out, -1, SEEK_CUR);
+      std::fputs("\r\n", out);
+    }
+    if (request.kind == ned::OutputKind::ProjectNorthXyz) {
+      x = static_cast<double>(static_cast<long double>(request.startEasting) -
+                              static_cast<long double>(growth) * 0.5L * (i + 1.0L) *
+                                  (s.cols + 1.0L));
+      w = w + growth;
+    } else {
+      x = request.startEasting;
+    }
+    y = y - ns;
+  }
+  std::fclose(raster);
+  return points;
+}
+
+// A write-only stream that compares what it is given with a file, in order.
+struct Comparison {
+  std::FILE* expected = nullptr;
+  uint64_t offset = 0;
+  bool same = true;
+  std::vector<char> chunk;
+};
+
+ssize_t compareWrite(void* cookie, const char* data, size_t size) {
+  Comparison* c = static_cast<Comparison*>(cookie);
+  if (c->chunk.size() < size) c->chunk.resize(size);
+  const size_t got = std::fread(c->chunk.data(), 1, size, c->expected);
+  if (got != size || std::memcmp(c->chunk.data(), data, size) != 0) c->same = false;
+  c->offset += size;
+  return static_cast<ssize_t>(size);
+}
+
+// Whether the literal loop writes exactly the bytes of the file at path.
+bool literalLoopGives(ned::Program program, const ned::WriteRequest& request,
+                      const std::string& path) {
+  Comparison comparison;
+  comparison.expected = std::fopen(path.c_str(), "rb");
+  if (comparison.expected == nullptr) return false;
+  cookie_io_functions_t functions = {};
+  functions.write = compareWrite;
+  std::FILE* out = fopencookie(&comparison, "w", functions);
+  std::setvbuf(out, nullptr, _IOFBF, 1 << 16);
+  literalLoop(program, request, out);
+  std::fclose(out);
+  const bool atEnd = std::fgetc(comparison.expected) == EOF;
+  std::fclose(comparison.expected);
+  return comparison.same && atEnd;
+}
+
+double timeLiteralLoop(ned::Program program, const ned::WriteRequest& request,
+                       const std::string& path) {
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  const Clock::time_point start = Clock::now();
+  literalLoop(program, request, out);
+  std::fclose(out);
+  return secondsSince(start);
+}
+
+// Waits until the file's bytes are on the disk.
+void syncFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+// The I/O floor: bytes written in 1 MiB blocks; with durable, until they are on the disk.
+double timeBlockWrites(uint64_t bytes, const std::string& path, bool durable) {
+  std::vector<char> block(size_t(1) << 20, '7');
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  std::setvbuf(out, nullptr, _IONBF, 0);
+  const Clock::time_point start = Clock::now();
+  for (uint64_t left = bytes; left > 0;) {
+    const size_t now = left < block.size() ? static_cast<size_t>(left) : block.size();
+    std::fwrite(block.data(), 1, now, out);
+    left -= now;
+  }
+  if (durable) fsync(fileno(out));
+  std::fclose(out);
+  return secondsSince(start);
+}
+
+// The peak resident size since the last reset, in KiB.
+long peakKib() {
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  long kib = -1;
+  char line[256];
+  while (status != nullptr && std::fgets(line, sizeof line, status) != nullptr)
+    if (std::strncmp(line, "VmHWM:", 6) == 0) kib = std::atol(line + 6);
+  if (status != nullptr) std::fclose(status);
+  return kib;
+}
+
+void resetPeak() {
+  std::FILE* refs = std::fopen("/proc/self/clear_refs", "w");
+  if (refs == nullptr) return;
+  std::fputs("5", refs);
+  std::fclose(refs);
+}
+
+uint64_t fileSize(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
+}
+
+// Reads the raster once so that every timed run finds it in the page cache.
+void warmUp(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return;
+  std::vector<char> block(size_t(1) << 20);
+  while (std::fread(block.data(), 1, block.size(), file) == block.size()) {
+  }
+  std::fclose(file);
+}
+
+bool ensureTile(const std::string& base) {
+  if (fileSize(base + ".flt") == 467597376ull && fileSize(base + ".hdr") > 0) return true;
+#ifdef TERRAVANE_HAVE_DEMO_TILE
+  std::printf("making the demo tile %s ...\n", base.c_str());
+  std::fflush(stdout);
+  // In a child, so that the maker's memory does not count in the writer's peak.
+  const pid_t child = fork();
+  if (child == 0) {
+    ned::DemoTileOptions options;
+    const size_t slash = base.find_last_of('/');
+    options.directory = slash == std::string::npos ? "." : base.substr(0, slash);
+    options.baseName = slash == std::string::npos ? base : base.substr(slash + 1);
+    std::string error;
+    mkdir(options.directory.c_str(), 0755);
+    const bool made = ned::makeDemoTile(options, &error);
+    if (!made) std::fprintf(stderr, "bench_writer: %s\n", error.c_str());
+    _exit(made ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+#else
+  std::fprintf(stderr, "bench_writer: no tile at %s and no demo tile maker\n", base.c_str());
+  return false;
+#endif
+}
+
+struct Case {
+  const char* name;
+  ned::Program program;
+  ned::OutputKind kind;
+  int32_t startRow;
+  int32_t startCol;
+  uint32_t size;
+};
+
+struct Figures {
+  uint64_t points = 0;
+  uint64_t bytes = 0;
+  double writerNull = 1e300;   // best of the repeats
+  double literalNull = 0;      // baseline (a)
+  double writerCache = 1e300;  // into a file, the page cache taking it
+  double floorCache = 1e300;   // baseline (b), the same
+  double writerDisk = 0;       // into a file, until it is on the disk
+  double floorDisk = 0;        // baseline (b), the same
+  long peak = 0;
+  bool identical = false;
+  bool allWritten = true;
+};
+
+// One run of the writer; false unless it wrote everything and showed the count.
+bool runWriter(const Case& c, const ned::WriteRequest& request, const std::string& path,
+               bool durable, double* seconds, uint64_t* points) {
+  BenchDesktop desktop(path);
+  const Clock::time_point start = Clock::now();
+  const ned::WriteOutcome outcome = ned::writePoints(desktop, c.program, request);
+  if (durable) syncFile(path);
+  *seconds = secondsSince(start);
+  if (outcome != ned::WriteOutcome::written || desktop.messages.empty()) return false;
+  *points = std::strtoull(desktop.messages.back().c_str(), nullptr, 10);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string base = std::string(TERRAVANE_SOURCE_DIR) + "/build/demo/n37w085";
+  std::string outDir = std::string(TERRAVANE_SOURCE_DIR) + "/build/bench";
+  bool quick = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--tile") == 0 && i + 1 < argc) {
+      base = argv[++i];
+    } else if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
+      outDir = argv[++i];
+    } else if (std::strcmp(argv[i], "--quick") == 0) {
+      quick = true;
+    } else {
+      std::fprintf(stderr, "usage: bench_writer [--tile <base>] [--out <directory>] [--quick]\n");
+      return 2;
+    }
+  }
+  if (!ensureTile(base)) return 1;
+  mkdir(outDir.c_str(), 0755);
+
+  ned::TileHeader header;
+  header.headerPath = base + ".hdr";
+  header.rasterPath = base + ".flt";
+  header.rasterCols = header.rasterRows = 10812;
+  header.tileSouthLat = 35.99944444444;
+  header.tileWestLon = 85.00055555556;
+  header.nodataLine = "NODATA        -9999";
+  warmUp(header.rasterPath);
+
+  std::vector<Case> cases = {
+      {"XYZ rectangular 2700 x 2700", ned::Program::extractor, ned::OutputKind::RectangularXyz,
+       4056, 4056, 2700},
+  };
+  if (!quick) {
+    cases.push_back({"XYZ rectangular whole square", ned::Program::extractor,
+                     ned::OutputKind::RectangularXyz, 6, 6, 10800});
+    cases.push_back({"CSV grid whole square", ned::Program::extractor,
+                     ned::OutputKind::ElevationCsv, 6, 6, 10800});
+    cases.push_back({"Binary tile whole square", ned::Program::viewer, ned::OutputKind::BinaryFlt,
+                     6, 6, 10800});
+  }
+
+  std::vector<Figures> figures;
+  for (const Case& c : cases) {
+    ned::WriteRequest request;
+    request.kind = c.kind;
+    request.header = header;
+    request.selection.startRow = c.startRow;
+    request.selection.startCol = c.startCol;
+    request.selection.rows = request.selection.cols = c.size;
+    request.xulcornerText = "-85";
+    request.yulcornerText = "37";
+    const char* extension = c.kind == ned::OutputKind::BinaryFlt ? ".flt" : ".csv";
+    const std::string outPath = outDir + "/bench" + extension;
+    // /dev/null under a name of the output's kind, so that a header lands beside it.
+    const std::string nullPath = outDir + "/null" + extension;
+    std::remove(nullPath.c_str());
+    if (symlink("/dev/null", nullPath.c_str()) != 0) {
+      std::fprintf(stderr, "bench_writer: cannot link %s\n", nullPath.c_str());
+      return 1;
+    }
+    const int repeats = 3;
+    Figures f;
+    std::printf("%s ...\n", c.name);
+    std::fflush(stdout);
+
+    // A first write of the size, untimed: the page cache settles to the size of the output.
+    {
+      uint64_t points = 0;
+      double seconds = 0;
+      runWriter(c, request, outPath, false, &seconds, &points);
+      f.bytes = fileSize(outPath);
+      std::remove(outPath.c_str());
+      sync();
+      timeBlockWrites(f.bytes, outPath, false);
+      std::remove(outPath.c_str());
+    }
+
+    // The writer into /dev/null and into a real file, and baseline (b) into a file, taking
+    // turns; the best of the repeats.
+    resetPeak();
+    double seconds = 0;
+    for (int k = 0; k < repeats; ++k) {
+      f.allWritten = runWriter(c, request, nullPath, false, &seconds, &f.points) && f.allWritten;
+      f.writerNull = std::min(f.writerNull, seconds);
+      sync();
+      f.allWritten = runWriter(c, request, outPath, false, &seconds, &f.points) && f.allWritten;
+      f.writerCache = std::min(f.writerCache, seconds);
+      if (k + 1 == repeats) {
+        // The proof: the literal loop gives the same bytes.
+        f.peak = peakKib();
+        f.identical = literalLoopGives(c.program, request, outPath);
+      }
+      std::remove(outPath.c_str());
+      sync();
+      f.floorCache = std::min(f.floorCache, timeBlockWrites(f.bytes, outPath, false));
+      std::remove(outPath.c_str());
+    }
+
+    // Both again, each until its file is on the disk.
+    f.writerDisk = f.floorDisk = 1e300;
+    for (int k = 0; k < 2; ++k) {
+      sync();
+      f.allWritten = runWriter(c, request, outPath, true, &seconds, &f.points) && f.allWritten;
+      f.writerDisk = std::min(f.writerDisk, seconds);
+      std::remove(outPath.c_str());
+      sync();
+      f.floorDisk = std::min(f.floorDisk, timeBlockWrites(f.bytes, outPath, true));
+      std::remove(outPath.c_str());
+    }
+
+    // Baseline (a), the literal loop, into /dev/null.
+    f.literalNull = timeLiteralLoop(c.program, request, "/dev/null");
+    figures.push_back(f);
+  }
+  for (const char* name : {"/bench.hdr", "/null.hdr", "/null.csv", "/null.flt"})
+    std::remove((outDir + name).c_str());
+
+  std::printf(
+      "\n| case | points | bytes | writer, /dev/null | ns/point | literal loop (a), /dev/null | "
+      "(a) / writer | writer, file in page cache | floor (b) | writer / (b) | writer, file on "
+      "disk | floor (b) on disk | writer / (b) | same bytes as (a) | peak memory |\n"
+      "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|---:|\n");
+  bool allGood = true;
+  for (size_t k = 0; k < cases.size(); ++k) {
+    const Figures& f = figures[k];
+    allGood = allGood && f.identical && f.allWritten;
+    std::printf(
+        "| %s | %llu | %llu | %.2f s | %.1f | %.2f s | %.1f | %.2f s | %.2f s | %.2f | %.2f s | "
+        "%.2f s | %.2f | %s | %.1f MiB |\n",
+        cases[k].name, static_cast<unsigned long long>(f.points),
+        static_cast<unsigned long long>(f.bytes), f.writerNull,
+        f.points ? f.writerNull * 1e9 / static_cast<double>(f.points) : 0.0, f.literalNull,
+        f.literalNull / f.writerNull, f.writerCache, f.floorCache, f.writerCache / f.floorCache,
+        f.writerDisk, f.floorDisk, f.writerDisk / f.floorDisk, f.identical ? "yes" : "NO",
+        static_cast<double>(f.peak) / 1024.0);
+  }
+  return allGood ? 0 : 1;
+}

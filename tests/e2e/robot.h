@@ -50,6 +50,7 @@ class Context {
   std::string specialDir;  // folder of the demo tile with below-zero and no-data blocks
   std::string workDir;     // an empty scratch folder of this scenario (Windows path)
   std::string shotDir;     // where screenshots go, if the scenario takes any
+  std::string refsDir;     // reference outputs of the native writer (gridpick_references.txt)
   bool failed = false;
   std::deque<Process> processes;
 

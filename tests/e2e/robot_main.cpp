@@ -73,6 +73,7 @@ int main(int argc, char** argv) {
     if (option == "--special") base.specialDir = value;
     if (option == "--work") base.workDir = value;
     if (option == "--shots") base.shotDir = value;
+    if (option == "--refs") base.refsDir = value;
     if (option == "--only") only = argv[i + 1];
   }
   int passed = 0;

@@ -1,9 +1,9 @@
-// gridpick_reference: a test aid for the end-to-end scenarios, not part of gridpick. It
-// runs the core point writer directly, as gridpick's driver would, for a selection given
-// on the command line, so that a scenario can compare what gridpick wrote through its
-// dialogs with what the writer makes of the same selection:
+// write_points: the core point writer run natively, as gridpick's driver would run it, for
+// a selection given on the command line. The end-to-end tests compare what gridpick.exe
+// writes through its dialogs under Wine with what this native build of the writer makes
+// of the same selection:
 //
-//   gridpick_reference <header> <output> <startRow> <startCol> <rows> <cols> <removeCount>
+//   write_points <header> <output> <startRow> <startCol> <rows> <cols> <removeCount>
 //                      <rect|north|csv> <startEasting> <startNorthing> <feet 0|1>
 //
 // Messages go to the standard output; the exit status is 0 when the points were written.
@@ -68,7 +68,7 @@ uint32_t count(const char* text) {
 int main(int argc, char** argv) {
   if (argc != 12) {
     std::fprintf(stderr,
-                 "usage: gridpick_reference <header> <output> <startRow> <startCol> <rows> "
+                 "usage: write_points <header> <output> <startRow> <startCol> <rows> "
                  "<cols> <removeCount> <rect|north|csv> <startEasting> <startNorthing> "
                  "<feet 0|1>\n");
     return 2;

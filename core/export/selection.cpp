@@ -202,8 +202,9 @@ int32_t estimatePointsWithFactor(uint32_t selectedPoints, long double factor) {
 int32_t estimatePoints(Program program, uint32_t selectedPoints, uint32_t removeCount) {
   long double factor = 0.0L;
   if (!lookupEstimateFactor(program, removeCount, &factor)) {
-    const long double step = static_cast<long double>(removeCount) + 1.0L;
-    factor = 1.0L / (step * step);
+    // The step wraps to 0 for the largest count; the writer then keeps every cell.
+    const uint32_t step = removeCount + 1 == 0 ? 1 : removeCount + 1;
+    factor = 1.0L / (static_cast<long double>(step) * step);
   }
   return estimatePointsWithFactor(selectedPoints, factor);
 }

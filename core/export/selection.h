@@ -120,7 +120,8 @@ bool lookupEstimateFactor(Program program, uint32_t removeCount, long double* fa
 int32_t estimatePointsWithFactor(uint32_t selectedPoints, long double factor);
 
 // The estimate of written points. For a remove count beyond the table, where the
-// programs have no factor, the estimate is 1 / step^2 of the selected points.
+// programs have no factor, the estimate is 1 / step^2 of the selected points. A step that
+// wraps to 0 (remove count 4294967295, from a typed -1) counts as 1, as in the writer.
 int32_t estimatePoints(Program program, uint32_t selectedPoints, uint32_t removeCount);
 
 // The estimated output size in bytes of an output form (viewer): for the XYZ forms the

@@ -292,6 +292,16 @@ TEST_F(PointWriterTest, ThinningAndTheReducedTileHeader) {
       reducedTileHeaderText(3, 3, 2, "-77", "37", "N").find("cellsize      0.000185185186\r\n"),
       std::string::npos);
 
+  // A step that wrapped to 0 (a typed remove count of -1) keeps every cell, without a
+  // division by zero.
+  ScriptedDesktop wrapped;
+  wrapped.chooseFile(dir_.file("all.flt"));
+  ASSERT_EQ(
+      writePoints(wrapped, Program::viewer, request(OutputKind::BinaryFlt, 1356, 1356, 10, 10, 0)),
+      WriteOutcome::written);
+  EXPECT_EQ(output("all.flt").size(), 400u);
+  EXPECT_NE(output("all.hdr").find("cellsize      9.2592593e-05\r\n"), std::string::npos);
+
   // A 10 x 10 XYZ write at step 3 has 16 lines.
   ScriptedDesktop text;
   text.chooseFile(dir_.file("thin.csv"));

@@ -326,6 +326,7 @@ TEST(Estimates, EveryRemoveCountInEachProgramsPrecision) {
   EXPECT_FALSE(lookupEstimateFactor(Program::viewer, 10, &factor));
   EXPECT_EQ(estimatePoints(Program::viewer, 12100, 10), 100);
   EXPECT_EQ(estimatePoints(Program::extractor, 12100, 10), 100);
+  EXPECT_EQ(estimatePoints(Program::extractor, 12100, UINT32_MAX), 12100);
 }
 
 TEST(Estimates, BytesPerForm) {

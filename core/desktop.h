@@ -44,6 +44,15 @@ struct ChosenFile {
   unsigned extensionOffset = 0;  // offset of the extension in path, 0 when it has none
 };
 
+// The offset of a path's extension as the file dialogs report it: just past the last dot
+// of the file name, 0 when the name has none.
+inline unsigned extensionOffsetOf(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  const size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return 0;
+  return static_cast<unsigned>(dot + 1);
+}
+
 class Desktop {
  public:
   virtual ~Desktop() = default;

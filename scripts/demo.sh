@@ -21,21 +21,15 @@ if /usr/lib/wine/wine --version >/dev/null 2>&1; then preset=windows; else prese
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j"$jobs"
 bin="$repo/build/$preset/bin"
+# The Wine prefix that scripts/wine-run.sh uses for this build.
+export WINEPREFIX="${TERRAVANE_WINEPREFIX:-$repo/build/wineprefix$([ "$preset" = windows ] && echo 32 || echo 64)}"
 
 headless=""
-if [ -z "${DISPLAY:-}" ]; then
-  headless=1
-  for n in $(seq 90 120); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-      xvfb_pid=$!
-      export DISPLAY=":$n"
-      trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
-      for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-      break
-    fi
-  done
-fi
+[ -z "${DISPLAY:-}" ] && headless=1
+# shellcheck source=scripts/xvfb.sh
+. "$here/xvfb.sh"
+start_xvfb
+trap stop_xvfb EXIT
 
 echo "Starting gridview on build/demo/n37w085.hdr"
 "$here/wine-run.sh" "$bin/robot.exe" --show "$bin" "$repo/build/demo/n37w085.hdr"
@@ -44,10 +38,8 @@ if [ -n "$headless" ]; then
   mkdir -p build/shots
   "$here/wine-run.sh" "$bin/robot.exe" --screenshot "$repo/build/shots/demo.bmp" || true
   echo "No display: a screenshot of gridview is in build/shots/demo.bmp"
-  WINEPREFIX="$repo/build/wineprefix$([ "$preset" = windows ] && echo 32 || echo 64)" \
-    /usr/lib/wine/wineserver -k || true
+  /usr/lib/wine/wineserver -k || true
   exit 0
 fi
 echo "gridview is running; close it to end."
-WINEPREFIX="${TERRAVANE_WINEPREFIX:-$repo/build/wineprefix$([ "$preset" = windows ] && echo 32 || echo 64)}" \
-  /usr/lib/wine/wineserver -w
+/usr/lib/wine/wineserver -w

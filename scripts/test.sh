@@ -43,17 +43,8 @@ else
 fi
 
 section "end-to-end tests under Wine ($e2e_build)"
-xvfb_pid=""
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 120); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-      xvfb_pid=$!
-      export DISPLAY=":$n"
-      for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-      break
-    fi
-  done
-fi
-trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true' EXIT
+# shellcheck source=scripts/xvfb.sh
+. "$here/xvfb.sh"
+start_xvfb
+trap stop_xvfb EXIT
 (cd "$e2e_build" && ctest --output-on-failure)

@@ -27,10 +27,7 @@
 
 #include "core/export/point_writer.h"
 #include "core/tile/raster.h"
-#if __has_include("tools/demo_tile.h")
 #include "tools/demo_tile.h"
-#define TERRAVANE_HAVE_DEMO_TILE 1
-#endif
 #ifndef TERRAVANE_SOURCE_DIR
 #define TERRAVANE_SOURCE_DIR "."
 #endif
@@ -55,10 +52,7 @@ class BenchDesktop : public ned::Desktop {
   ned::ChosenFile chooseFileToSave(const ned::FileDialogRequest&) override {
     ned::ChosenFile chosen;
     chosen.path = path_;
-    const size_t dot = path_.find_last_of('.');
-    const size_t slash = path_.find_last_of('/');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
-      chosen.extensionOffset = static_cast<unsigned>(dot + 1);
+    chosen.extensionOffset = ned::extensionOffsetOf(path_);
     return chosen;
   }
   bool createEmptyFile(const std::string& path) override {
@@ -250,7 +244,6 @@ void warmUp(const std::string& path) {
 
 bool ensureTile(const std::string& base) {
   if (fileSize(base + ".flt") == 467597376ull && fileSize(base + ".hdr") > 0) return true;
-#ifdef TERRAVANE_HAVE_DEMO_TILE
   std::printf("making the demo tile %s ...\n", base.c_str());
   std::fflush(stdout);
   // In a child, so that the maker's memory does not count in the writer's peak.
@@ -269,10 +262,6 @@ bool ensureTile(const std::string& base) {
   int status = 0;
   waitpid(child, &status, 0);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-#else
-  std::fprintf(stderr, "bench_writer: no tile at %s and no demo tile maker\n", base.c_str());
-  return false;
-#endif
 }
 
 struct Case {

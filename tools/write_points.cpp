@@ -47,10 +47,7 @@ class ConsoleDesktop : public ned::Desktop {
   static ned::ChosenFile chosen(const std::string& path) {
     ned::ChosenFile file;
     file.path = path;
-    const size_t dot = path.find_last_of('.');
-    const size_t slash = path.find_last_of("\\/");
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
-      file.extensionOffset = static_cast<unsigned>(dot + 1);
+    file.extensionOffset = ned::extensionOffsetOf(path);
     return file;
   }
 

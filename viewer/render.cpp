@@ -1,8 +1,5 @@
 #include "viewer/render.h"
 
-#include <climits>
-#include <cstring>
-
 #include "core/numbers.h"
 #include "viewer/menu_commands.h"
 
@@ -54,37 +51,6 @@ MapPicture paintPicture(const SampleBlock& block, const BlockStatistics& statist
     }
   }
   return picture;
-}
-
-bool PositionalSampleSource::seekTo(int64_t offset) {
-  // The limits of a stream's position.
-  if (offset < 0 || offset > static_cast<int64_t>(LONG_MAX)) return false;
-  position_ = offset;
-  return true;
-}
-
-bool PositionalSampleSource::skip(int64_t bytes) {
-  if (bytes > static_cast<int64_t>(LONG_MAX) - position_) return false;
-  return seekTo(position_ + bytes);
-}
-
-size_t PositionalSampleSource::readRow(float* out, size_t count, size_t step) {
-  if (count == 0 || step == 0) return 0;
-  const size_t sampleBytes = TileGeometry::sampleBytes;
-  const size_t strideBytes = step * sampleBytes;
-  const size_t spanBytes = (count - 1) * strideBytes + sampleBytes;
-  span_.resize(spanBytes);
-  const size_t got = readAt(position_, span_.data(), spanBytes);
-  size_t samples = 0;
-  for (; samples < count && samples * strideBytes + sampleBytes <= got; ++samples) {
-    const unsigned char* b = &span_[samples * strideBytes];
-    const uint32_t bits = static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-                          (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
-    std::memcpy(&out[samples], &bits, sizeof bits);
-  }
-  position_ +=
-      samples == count ? static_cast<int64_t>(count * strideBytes) : static_cast<int64_t>(got);
-  return samples;
 }
 
 bool readViewBlock(SampleSource& source, int32_t startRow, int32_t startCol, int32_t sampleSkip,

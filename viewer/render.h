@@ -81,46 +81,6 @@ class RasterSampleSource : public SampleSource {
   StridedReader reader_{file_};
 };
 
-// A raster read by position: each sampled row is one read at its offset, with no seeks in
-// between. The positions, samples and end of file are those of the stream. Subclasses give
-// the read for their system.
-class PositionalSampleSource : public SampleSource {
- public:
-  bool seekTo(int64_t offset) override;
-  bool skip(int64_t bytes) override;
-  size_t readRow(float* out, size_t count, size_t step) override;
-
- protected:
-  // Reads up to `bytes` bytes at `offset` into `into`; gives the number read, fewer at the
-  // end of the file.
-  virtual size_t readAt(int64_t offset, unsigned char* into, size_t bytes) = 0;
-  void rewind() { position_ = 0; }
-
- private:
-  int64_t position_ = 0;
-  std::vector<unsigned char> span_;
-};
-
-#if !defined(_WIN32)
-// The positional read of systems with pread.
-class PreadSampleSource : public PositionalSampleSource {
- public:
-  PreadSampleSource() = default;
-  PreadSampleSource(const PreadSampleSource&) = delete;
-  PreadSampleSource& operator=(const PreadSampleSource&) = delete;
-  ~PreadSampleSource() override { close(); }
-
-  bool open(const std::string& path) override;
-  void close() override;
-
- protected:
-  size_t readAt(int64_t offset, unsigned char* into, size_t bytes) override;
-
- private:
-  int fd_ = -1;
-};
-#endif
-
 // A drawing that could not be finished: the message the user is shown, and whether the
 // raster is closed before the message (otherwise after it).
 struct RenderFailure {

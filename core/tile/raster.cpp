@@ -31,6 +31,7 @@ bool RasterFile::open(const std::string& path) {
   // Reads come in whole rows or spans; the stream's own buffer would only copy them twice.
   std::setvbuf(file_, nullptr, _IONBF, 0);
   position_ = 0;
+  streamPosition_ = 0;
   return true;
 }
 
@@ -40,8 +41,8 @@ void RasterFile::close() {
 }
 
 bool RasterFile::seekTo(int64_t offset) {
+  // The positions a stream can take.
   if (file_ == nullptr || offset < 0 || offset > LONG_MAX) return false;
-  if (std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0) return false;
   position_ = offset;
   return true;
 }
@@ -52,6 +53,10 @@ bool RasterFile::skip(int64_t bytes) {
 
 size_t RasterFile::read(float* out, size_t count) {
   if (file_ == nullptr || count == 0) return 0;
+  if (position_ != streamPosition_) {
+    if (std::fseek(file_, static_cast<long>(position_), SEEK_SET) != 0) return 0;
+    streamPosition_ = position_;
+  }
   const size_t got = std::fread(out, sizeof(float), count, file_);
   position_ += static_cast<int64_t>(got) * TileGeometry::sampleBytes;
   fromLittleEndian(out, got);
@@ -59,6 +64,7 @@ size_t RasterFile::read(float* out, size_t count) {
     // A partial sample may have been consumed; the stream stays at the end of the file.
     position_ = static_cast<int64_t>(std::ftell(file_));
   }
+  streamPosition_ = position_;
   return got;
 }
 

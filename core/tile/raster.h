@@ -32,7 +32,8 @@ class RasterFile {
   bool isOpen() const { return file_ != nullptr; }
   void close();
 
-  // Positions at a byte offset from the start of the file; false when it cannot.
+  // Positions at a byte offset from the start of the file; false when it cannot. The stream
+  // itself is moved at the next read, so that the moves between two reads cost one seek.
   bool seekTo(int64_t offset);
   // Moves forward by a byte count from the current position; false when it cannot.
   bool skip(int64_t bytes);
@@ -41,7 +42,8 @@ class RasterFile {
 
  private:
   std::FILE* file_ = nullptr;
-  int64_t position_ = 0;
+  int64_t position_ = 0;        // where the next read starts
+  int64_t streamPosition_ = 0;  // where the stream stands
 };
 
 // The block read of the point writers: cols samples of each row from (startRow,

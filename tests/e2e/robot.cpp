@@ -226,9 +226,7 @@ COLORREF clientPixel(HWND window, int x, int y) {
   return colour;
 }
 
-bool saveScreen(const std::string& path) {
-  const int width = GetSystemMetrics(SM_CXSCREEN);
-  const int height = GetSystemMetrics(SM_CYSCREEN);
+std::vector<COLORREF> captureScreen(int left, int top, int width, int height) {
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info = {};
@@ -240,26 +238,54 @@ bool saveScreen(const std::string& path) {
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-  SelectObject(memory, old);
-  bool saved = false;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file != nullptr) {
-    const DWORD imageBytes = static_cast<DWORD>(width) * static_cast<DWORD>(height) * 4;
-    BITMAPFILEHEADER fileHeader = {};
-    fileHeader.bfType = 0x4D42;
-    fileHeader.bfOffBits = sizeof fileHeader + sizeof info.bmiHeader;
-    fileHeader.bfSize = fileHeader.bfOffBits + imageBytes;
-    std::fwrite(&fileHeader, sizeof fileHeader, 1, file);
-    std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, file);
-    saved = std::fwrite(bits, 1, imageBytes, file) == imageBytes;
-    std::fclose(file);
+  std::vector<COLORREF> pixels;
+  if (bitmap != nullptr) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, left, top, SRCCOPY);
+    GdiFlush();
+    const DWORD* p = static_cast<const DWORD*>(bits);
+    pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    for (size_t i = 0; i < pixels.size(); ++i) {
+      const DWORD c = p[i];  // 0x00RRGGBB
+      pixels[i] = RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
   }
-  DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
-  return saved;
+  return pixels;
+}
+
+bool saveScreen(const std::string& path) {
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const int height = GetSystemMetrics(SM_CYSCREEN);
+  const std::vector<COLORREF> pixels = captureScreen(0, 0, width, height);
+  if (pixels.empty()) return false;
+  // A 32-bit top-down BMP: blue, green, red, and an unused byte per pixel.
+  std::string image;
+  image.reserve(pixels.size() * 4);
+  for (COLORREF pixel : pixels) {
+    image.push_back(static_cast<char>(GetBValue(pixel)));
+    image.push_back(static_cast<char>(GetGValue(pixel)));
+    image.push_back(static_cast<char>(GetRValue(pixel)));
+    image.push_back(static_cast<char>(0xFF));
+  }
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = -height;
+  info.biPlanes = 1;
+  info.biBitCount = 32;
+  info.biCompression = BI_RGB;
+  BITMAPFILEHEADER fileHeader = {};
+  fileHeader.bfType = 0x4D42;
+  fileHeader.bfOffBits = sizeof fileHeader + sizeof info;
+  fileHeader.bfSize = fileHeader.bfOffBits + static_cast<DWORD>(image.size());
+  std::string bytes(reinterpret_cast<const char*>(&fileHeader), sizeof fileHeader);
+  bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+  bytes += image;
+  return writeFile(path, bytes);
 }
 
 bool fileExists(const std::string& path) {

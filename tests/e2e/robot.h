@@ -121,6 +121,8 @@ bool anyDialogOpen(const Process& process);
 
 // The colour of a client-area pixel of the window, as COLORREF (red in the lowest byte).
 COLORREF clientPixel(HWND window, int x, int y);
+// The screen's pixels in a rectangle, row by row, as COLORREF.
+std::vector<COLORREF> captureScreen(int left, int top, int width, int height);
 // Saves the whole screen as a BMP file.
 bool saveScreen(const std::string& path);
 

@@ -25,34 +25,7 @@ constexpr int kMapLines = 600;
 std::vector<COLORREF> captureMap(HWND window) {
   POINT origin = {kMapLeft, kMapTop};
   ClientToScreen(window, &origin);
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = kMapWidth;
-  info.bmiHeader.biHeight = -kMapLines;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  std::vector<COLORREF> pixels;
-  if (bitmap != nullptr) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, kMapWidth, kMapLines, screen, origin.x, origin.y, SRCCOPY);
-    GdiFlush();
-    const DWORD* p = static_cast<const DWORD*>(bits);
-    pixels.resize(static_cast<size_t>(kMapWidth) * kMapLines);
-    for (size_t i = 0; i < pixels.size(); ++i) {
-      const DWORD c = p[i] & 0xFFFFFFu;  // 0x00RRGGBB
-      pixels[i] = RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-  }
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return pixels;
+  return robot::captureScreen(origin.x, origin.y, kMapWidth, kMapLines);
 }
 
 unsigned long long checksum(const std::vector<COLORREF>& pixels) {

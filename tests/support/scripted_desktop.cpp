@@ -7,10 +7,7 @@ namespace ned::testing {
 void ScriptedDesktop::chooseFile(const std::string& path) {
   ChosenFile chosen;
   chosen.path = path;
-  const size_t slash = path.find_last_of("/\\");
-  const size_t dot = path.find_last_of('.');
-  if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
-    chosen.extensionOffset = static_cast<unsigned>(dot + 1);
+  chosen.extensionOffset = extensionOffsetOf(path);
   files.push_back(chosen);
 }
 

@@ -19,11 +19,10 @@ using testing::TempDir;
 
 constexpr int64_t kTileBytes = INT64_C(467597376);
 
-// Both ways of reading the raster file must give the same samples and the same ends.
+// The raster file as the drawing reads it.
 std::vector<std::unique_ptr<SampleSource>> fileSources() {
   std::vector<std::unique_ptr<SampleSource>> sources;
   sources.push_back(std::make_unique<RasterSampleSource>());
-  sources.push_back(std::make_unique<PreadSampleSource>());
   return sources;
 }
 

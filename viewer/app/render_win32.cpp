@@ -58,49 +58,6 @@ class Win32MapWindow : public MapWindow {
   HDC dc_;
 };
 
-// The raster read by position with ReadFile, one call per sampled row.
-class Win32SampleSource : public PositionalSampleSource {
- public:
-  Win32SampleSource() = default;
-  Win32SampleSource(const Win32SampleSource&) = delete;
-  Win32SampleSource& operator=(const Win32SampleSource&) = delete;
-  ~Win32SampleSource() override { close(); }
-
-  bool open(const std::string& path) override {
-    close();
-    // Shared as a stream opened for reading would be.
-    file_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    rewind();
-    return file_ != INVALID_HANDLE_VALUE;
-  }
-
-  void close() override {
-    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-    file_ = INVALID_HANDLE_VALUE;
-  }
-
- protected:
-  size_t readAt(int64_t offset, unsigned char* into, size_t bytes) override {
-    size_t done = 0;
-    while (file_ != INVALID_HANDLE_VALUE && done < bytes) {
-      const uint64_t at = static_cast<uint64_t>(offset) + done;
-      OVERLAPPED where = {};
-      where.Offset = static_cast<DWORD>(at & 0xFFFFFFFFu);
-      where.OffsetHigh = static_cast<DWORD>(at >> 32);
-      DWORD got = 0;
-      const DWORD ask = static_cast<DWORD>(bytes - done);
-      // At or past the end the read fails with ERROR_HANDLE_EOF; either way nothing more.
-      if (!ReadFile(file_, into + done, ask, &got, &where) || got == 0) break;
-      done += got;
-    }
-    return done;
-  }
-
- private:
-  HANDLE file_ = INVALID_HANDLE_VALUE;
-};
-
 }  // namespace
 
 int drawInfoBox(HWND window, ViewerState& state) {
@@ -115,7 +72,7 @@ int drawInfoBox(HWND window, ViewerState& state) {
 
 int renderView(HWND window, ViewerState& state, Desktop& desktop) {
   Win32MapWindow map(window);
-  Win32SampleSource source;
+  RasterSampleSource source;
   return renderView(state, map, source, desktop);
 }
 

@@ -59,16 +59,10 @@ int statusOfWrite(WriteOutcome outcome) {
 // Whether a typed dd.mmss reads as real minutes and seconds of the degree below the
 // tile's edge: seconds of 60 or more, or more than 60 minutes in all, name no point of
 // that degree, and more than 60 minutes would put the start outside the square, before
-// the start of the file. The minutes and seconds are taken as parseDdMmSs takes them.
+// the start of the file.
 bool readsAsMinutesAndSeconds(double typed, int32_t edgeDegree, bool latitude) {
-  const int32_t degree = truncateToInt32(typed);
-  long double fraction = static_cast<long double>(typed) - degree;
-  if (degree == edgeDegree && fraction == 0.0L) fraction = 0.6L;
-  const long double minutesPart = fraction * (latitude ? 100.0001L : 100.00001L);
-  const int32_t minutes = truncateToInt32(minutesPart);
-  const int32_t seconds =
-      truncateToInt32((minutesPart - minutes) * (latitude ? 100.00001L : 100.0L));
-  return seconds < 60 && 60 * minutes + seconds <= 3600;
+  const MinutesAndSeconds split = splitDdMmSs(typed, edgeDegree, latitude);
+  return split.seconds < 60 && 60 * split.minutes + split.seconds <= 3600;
 }
 
 }  // namespace

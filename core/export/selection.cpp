@@ -117,7 +117,7 @@ UpperLeftCorner upperLeft(const TileHeader& header, const Selection& selection) 
   return corner;
 }
 
-int32_t parseDdMmSs(double value, int32_t edgeDegree, bool isLatitude) {
+MinutesAndSeconds splitDdMmSs(double value, int32_t edgeDegree, bool isLatitude) {
   const double d = std::trunc(value);
   long double f = static_cast<long double>(value) - d;
   if (d == static_cast<double>(edgeDegree) && f == 0.0L) f = 0.6L;
@@ -128,9 +128,13 @@ int32_t parseDdMmSs(double value, int32_t edgeDegree, bool isLatitude) {
   const long double m = f * minuteFactor;
   const int32_t minutes = truncateToInt32(m);
   const long double s = (m - minutes) * secondFactor;
-  const int32_t seconds = truncateToInt32(s);
+  return {minutes, truncateToInt32(s)};
+}
+
+int32_t parseDdMmSs(double value, int32_t edgeDegree, bool isLatitude) {
+  const MinutesAndSeconds split = splitDdMmSs(value, edgeDegree, isLatitude);
   const int64_t cell = static_cast<int64_t>(TileGeometry::edgeIndex) -
-                       3 * (60 * static_cast<int64_t>(minutes) + seconds);
+                       3 * (60 * static_cast<int64_t>(split.minutes) + split.seconds);
   return truncateToInt32(static_cast<long double>(cell));
 }
 

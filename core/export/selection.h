@@ -75,9 +75,16 @@ UpperLeftCorner upperLeft(const TileHeader& header, const Selection& selection);
 // A whole fraction reads as 60 minutes of the given degree: 36.6000.
 std::string formatDdMmSs(int32_t degree, double fraction);
 
-// The start row (latitude) or column (longitude) of a typed dd.mmss value. edgeDegree is
-// the tile's north edge for a latitude, its west edge for a longitude: that whole degree
-// reads as 60 minutes of the degree below it.
+// The minutes and seconds of a typed dd.mmss value. edgeDegree is the tile's north edge for
+// a latitude, its west edge for a longitude: that whole degree reads as 60 minutes of the
+// degree below it.
+struct MinutesAndSeconds {
+  int32_t minutes = 0;
+  int32_t seconds = 0;
+};
+MinutesAndSeconds splitDdMmSs(double value, int32_t edgeDegree, bool isLatitude);
+
+// The start row (latitude) or column (longitude) of a typed dd.mmss value.
 int32_t parseDdMmSs(double value, int32_t edgeDegree, bool isLatitude);
 
 // The dragged rectangle, in client pixels, left <= right and top <= bottom.

@@ -17,11 +17,6 @@ const char kCaption[] = "Terravane  (www.example.com/terravane)";
 ned::ViewerState g_state;
 ned::Win32Desktop g_desktop;
 
-void setMenuItemEnabled(HWND window, UINT id, bool enabled) {
-  EnableMenuItem(GetMenu(window), id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-  DrawMenuBar(window);
-}
-
 // Fills the client area with black and, unless the Notes dialog is open, lets Notes be
 // chosen again.
 int clearClientArea(HWND window) {
@@ -32,7 +27,7 @@ int clearClientArea(HWND window) {
   FillRect(dc, &client, black);
   DeleteObject(black);
   ReleaseDC(window, dc);
-  if (g_state.notesOpen == 0) setMenuItemEnabled(window, IDM_NOTES, true);
+  if (g_state.notesOpen == 0) ned::setMenuItemEnabled(window, IDM_NOTES, true);
   return 1;
 }
 

@@ -20,9 +20,7 @@ class Win32MapWindow : public MapWindow {
   Win32MapWindow& operator=(const Win32MapWindow&) = delete;
 
   void setMenuItemEnabled(int id, bool enabled) override {
-    EnableMenuItem(GetMenu(window_), static_cast<UINT>(id),
-                   MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-    DrawMenuBar(window_);
+    ned::setMenuItemEnabled(window_, id, enabled);
   }
 
   // One blit of the whole map area; the pixels are those that setting each one would give.
@@ -59,6 +57,12 @@ class Win32MapWindow : public MapWindow {
 };
 
 }  // namespace
+
+void setMenuItemEnabled(HWND window, int id, bool enabled) {
+  EnableMenuItem(GetMenu(window), static_cast<UINT>(id),
+                 MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+  DrawMenuBar(window);
+}
 
 int drawInfoBox(HWND window, ViewerState& state) {
   HDC dc = GetDC(window);

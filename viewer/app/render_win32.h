@@ -8,6 +8,9 @@
 
 namespace ned {
 
+// Enables or greys a menu item of the main window and shows the change on the menu bar.
+void setMenuItemEnabled(HWND window, int id, bool enabled);
+
 // The title line and the framed black map area; sets up the whole degree at level 0.
 // Gives 1.
 int drawInfoBox(HWND window, ViewerState& state);

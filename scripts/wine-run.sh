@@ -39,8 +39,10 @@ trap cleanup EXIT
 if [ ! -f "$prefix/system.reg" ]; then
   mkdir -p "$prefix"
   "$loader" wineboot -i >/dev/null 2>&1 || true
-  # Without a window manager Wine draws the window frames and captions itself.
+  # Without a window manager Wine draws the window frames and captions itself, with its own
+  # fonts (the close box is a Marlett glyph).
   "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+  cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
   /usr/lib/wine/wineserver -w || true
 fi
 

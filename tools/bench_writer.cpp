@@ -28,6 +28,7 @@
 #include "core/export/point_writer.h"
 #include "core/tile/raster.h"
 #include "tools/demo_tile.h"
+#include "tools/literal_writer.h"
 #ifndef TERRAVANE_SOURCE_DIR
 #define TERRAVANE_SOURCE_DIR "."
 #endif
@@ -68,78 +69,9 @@ class BenchDesktop : public ned::Desktop {
   std::string path_;
 };
 
-// The literal loop of the write: one fread of 4 bytes per sample with its end-of-file
-// check, one fprintf (or a 4-byte fwrite) per value, a relative seek after each row.
+// The literal loop of the write, into out; gives the points written.
 uint64_t literalLoop(ned::Program program, const ned::WriteRequest& request, std::FILE* out) {
-  const ned::Selection& s = request.selection;
-  const ned::GroundSpacing spacing =
-      ned::groundSpacingFromRow(*ned::findDegreeLengths(ned::northEdgeLat(request.header)));
-  double w = 0.0;
-  if (request.kind == ned::OutputKind::RectangularXyz)
-    w = ned::ewSpacingAtRow(spacing, s.startRow + static_cast<int32_t>(s.rows / 2));
-  if (request.kind == ned::OutputKind::ProjectNorthXyz)
-    w = ned::ewSpacingAtRow(spacing, s.startRow);
-  double ns = spacing.nsSpacing;
-  double growth = spacing.ewSpacingGrowth;
-  if (request.toFeet) {
-    w = static_cast<double>(static_cast<long double>(w) * ned::kFeetPerMetre);
-    ns = static_cast<double>(static_cast<long double>(ns) * ned::kFeetPerMetre);
-    growth = static_cast<double>(static_cast<long double>(growth) * ned::kFeetPerMetre);
-  }
-  std::FILE* raster = std::fopen(request.header.rasterPath.c_str(), "rb");
-  if (raster == nullptr) return 0;
-  std::fseek(raster, static_cast<long>(ned::cellOffset(s.startRow, s.startCol)), SEEK_SET);
-  const long gap = (10812 - static_cast<long>(s.cols)) * 4;
-  double x = request.startEasting;
-  double y = request.startNorthing;
-  uint64_t points = 0;
-  for (uint32_t i = 0; i < s.rows; ++i) {
-    for (uint32_t j = 0; j < s.cols; ++j) {
-      float z;
-      if (std::fread(&z, 4, 1, raster) != 1 || std::feof(raster)) {
-        std::fclose(raster);
-        return points;
-      }
-      if (request.toFeet && !(request.kind == ned::OutputKind::BinaryFlt && z == -9999.0f))
-        z = static_cast<float>(static_cast<long double>(z) * ned::kFeetPerMetre);
-      if (program == ned::Program::viewer && z < 0 && z > -0.001) z = 0.001f;
-      if (i % s.step == 0 && j % s.step == 0) {
-        ++points;
-        switch (request.kind) {
-          case ned::OutputKind::RectangularXyz:
-          case ned::OutputKind::ProjectNorthXyz:
-            std::fprintf(out, "%.3lf, %.3lf, %.3lf\r\n", x, y, static_cast<double>(z));
-            break;
-          case ned::OutputKind::ElevationCsv:
-            if (program == ned::Program::viewer || j != s.cols - 1)
-              std::fprintf(out, "%.3lf,", static_cast<double>(z));
-            else
-              std::fprintf(out, "%.3lf", static_cast<double>(z));
-            break;
-          case ned::OutputKind::BinaryFlt:
-            std::fwrite(&z, 4, 1, out);
-            break;
-        }
-      }
-      x = x + w;
-    }
-    std::fseek(raster, gap, SEEK_CUR);
-    if (request.kind == ned::OutputKind::ElevationCsv && i % s.step == 0) {
-      if (program == ned::Program::viewer) std::fseek(out, -1, SEEK_CUR);
-      std::fputs("\r\n", out);
-    }
-    if (request.kind == ned::OutputKind::ProjectNorthXyz) {
-      x = static_cast<double>(static_cast<long double>(request.startEasting) -
-                              static_cast<long double>(growth) * 0.5L * (i + 1.0L) *
-                                  (s.cols + 1.0L));
-      w = w + growth;
-    } else {
-      x = request.startEasting;
-    }
-    y = y - ns;
-  }
-  std::fclose(raster);
-  return points;
+  return ned::literalWrite(program, request, out).points;
 }
 
 // A write-only stream that compares what it is given with a file, in order.

@@ -13,6 +13,7 @@
 #include "core/tile/raster.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/tile_files.h"
+#include "tools/literal_writer.h"
 
 namespace ned {
 namespace {
@@ -20,8 +21,13 @@ namespace {
 using testing::ScriptedDesktop;
 using testing::TempDir;
 
-// What the literal loop of the writers gives: one 4-byte read per sample, one printf per
-// value, seeks between rows, in the order the steps of a write are listed.
+std::string print(const char* format, double value) {
+  char text[400];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+// What the literal loop of the writers gives, with the bytes it wrote.
 struct LiteralResult {
   std::string bytes;
   uint64_t points = 0;
@@ -30,84 +36,19 @@ struct LiteralResult {
   uint32_t keptRows = 0;
 };
 
-std::string print(const char* format, double value) {
-  char text[400];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
-
 LiteralResult literalWrite(Program program, const WriteRequest& request) {
+  std::FILE* out = std::tmpfile();
+  const LiteralWriteResult written = ned::literalWrite(program, request, out);
   LiteralResult result;
-  const Selection& s = request.selection;
-  const GroundSpacing spacing = groundSpacingFromRow(*findDegreeLengths(37));
-  double w = 0.0;
-  if (request.kind == OutputKind::RectangularXyz)
-    w = ewSpacingAtRow(spacing, s.startRow + static_cast<int32_t>(s.rows / 2));
-  if (request.kind == OutputKind::ProjectNorthXyz) w = ewSpacingAtRow(spacing, s.startRow);
-  double ns = spacing.nsSpacing;
-  double growth = spacing.ewSpacingGrowth;
-  if (request.toFeet) {
-    w = static_cast<double>(static_cast<long double>(w) * kFeetPerMetre);
-    ns = static_cast<double>(static_cast<long double>(ns) * kFeetPerMetre);
-    growth = static_cast<double>(static_cast<long double>(growth) * kFeetPerMetre);
-  }
-  std::FILE* raster = std::fopen(request.header.rasterPath.c_str(), "rb");
-  std::fseek(raster, static_cast<long>(cellOffset(s.startRow, s.startCol)), SEEK_SET);
-  const long gap = (10812 - static_cast<long>(s.cols)) * 4;
-  double x = request.startEasting;
-  double y = request.startNorthing;
-  for (uint32_t i = 0; i < s.rows; ++i) {
-    for (uint32_t j = 0; j < s.cols; ++j) {
-      float z;
-      if (std::fread(&z, 4, 1, raster) != 1 || std::feof(raster)) {
-        std::fclose(raster);
-        result.endOfRaster = true;
-        return result;
-      }
-      const bool binary = request.kind == OutputKind::BinaryFlt;
-      if (request.toFeet && !(binary && z == -9999.0f))
-        z = static_cast<float>(static_cast<long double>(z) * 3.28084);
-      if (program == Program::viewer && z < 0 && z > -0.001) z = 0.001f;
-      if (i % s.step == 0 && j % s.step == 0) {
-        ++result.points;
-        switch (request.kind) {
-          case OutputKind::RectangularXyz:
-          case OutputKind::ProjectNorthXyz:
-            result.bytes += print("%.3lf, ", x) + print("%.3lf, ", y) + print("%.3lf\r\n", z);
-            break;
-          case OutputKind::ElevationCsv:
-            if (program == Program::viewer || j != s.cols - 1)
-              result.bytes += print("%.3lf,", z);
-            else
-              result.bytes += print("%.3lf", z);
-            break;
-          case OutputKind::BinaryFlt:
-            result.bytes.append(reinterpret_cast<const char*>(&z), 4);
-            if (result.keptRows == 0) ++result.keptCols;
-            break;
-        }
-      }
-      x = x + w;
-    }
-    std::fseek(raster, gap, SEEK_CUR);
-    if (request.kind == OutputKind::ElevationCsv && i % s.step == 0) {
-      // The viewer steps back over the last comma; the extractor just ends the line.
-      if (program == Program::viewer && !result.bytes.empty() && result.bytes.back() == ',')
-        result.bytes.pop_back();
-      result.bytes += "\r\n";
-    }
-    if (request.kind == OutputKind::BinaryFlt && i % s.step == 0) ++result.keptRows;
-    if (request.kind == OutputKind::ProjectNorthXyz) {
-      x = static_cast<double>(static_cast<long double>(request.startEasting) -
-                              static_cast<long double>(growth) * 0.5L * (i + 1.0L) *
-                                  (s.cols + 1.0L));
-      w = w + growth;
-    } else {
-      x = request.startEasting;
-    }
-    y = y - ns;
-  }
-  std::fclose(raster);
+  result.points = written.points;
+  result.endOfRaster = written.endOfRaster;
+  result.keptCols = written.keptCols;
+  result.keptRows = written.keptRows;
+  std::rewind(out);
+  char buffer[65536];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, out)) > 0) result.bytes.append(buffer, got);
+  std::fclose(out);
   return result;
 }
 

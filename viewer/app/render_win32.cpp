@@ -12,7 +12,7 @@ namespace {
 
 // The main window while one view is drawn, through the drawing context taken when the
 // drawing starts.
-class Win32MapWindow : public MapWindow {
+class Win32MapWindow final : public MapWindow {
  public:
   explicit Win32MapWindow(HWND window) : window_(window), dc_(GetDC(window)) {}
   ~Win32MapWindow() override { releaseDrawingContext(); }

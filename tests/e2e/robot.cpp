@@ -201,6 +201,8 @@ MessageBoxSeen waitForMessageBox(const Process& process, DWORD timeoutMs) {
       if (className(window) != "#32770") continue;
       HWND text = GetDlgItem(window, 0xFFFF);  // the message text of a message box
       if (text == nullptr) continue;
+      // The programs' own dialogs number their labels -1 too; they have edit fields.
+      if (FindWindowExA(window, nullptr, "Edit", nullptr) != nullptr) continue;
       seen.window = window;
       seen.caption = windowText(window);
       seen.text = windowText(text);

@@ -112,7 +112,8 @@ struct MessageBoxSeen {
   std::string caption;
   std::string text;
 };
-// Waits for a message box of the process and reads it.
+// Waits for a message box of the process and reads it: a dialog with the message text
+// control (id 0xFFFF) and no edit field.
 MessageBoxSeen waitForMessageBox(const Process& process, DWORD timeoutMs = 15000);
 // Whether a message box (or any dialog) of the process is open now.
 bool anyDialogOpen(const Process& process);

@@ -53,6 +53,17 @@ inline unsigned extensionOffsetOf(const std::string& path) {
   return static_cast<unsigned>(dot + 1);
 }
 
+// The path with its extension replaced by another, cut at the dot before the extension
+// the dialog reported. A name without an extension gets one; a name ending in a dot keeps
+// the dot and gets the extension after it.
+inline std::string replaceExtension(const std::string& path, unsigned extensionOffset,
+                                    const std::string& extension) {
+  if (extensionOffset > 0 && extensionOffset <= path.size() && path[extensionOffset - 1] == '.')
+    return path.substr(0, extensionOffset) + extension;
+  if (!path.empty() && path.back() == '.') return path + extension;
+  return path + "." + extension;
+}
+
 class Desktop {
  public:
   virtual ~Desktop() = default;

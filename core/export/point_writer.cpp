@@ -297,15 +297,7 @@ FileDialogRequest outputDialogRequest(OutputKind kind) {
 }
 
 std::string outputHeaderPath(const std::string& outputPath, unsigned extensionOffset) {
-  std::string path;
-  if (extensionOffset > 0 && extensionOffset <= outputPath.size() &&
-      outputPath[extensionOffset - 1] == '.') {
-    path = outputPath.substr(0, extensionOffset - 1) + ".hdr";
-  } else if (!outputPath.empty() && outputPath.back() == '.') {
-    path = outputPath + "hdr";
-  } else {
-    path = outputPath + ".hdr";
-  }
+  std::string path = replaceExtension(outputPath, extensionOffset, "hdr");
   // The file system may not tell the letter cases apart.
   if (equalIgnoringCase(path, outputPath)) path = outputPath + ".hdr";
   return path;

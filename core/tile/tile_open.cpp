@@ -33,10 +33,7 @@ ChosenFile chooseTileHeader(Desktop& desktop) {
 }
 
 std::string deriveRasterPath(const std::string& headerPath, unsigned extensionOffset) {
-  const bool hasExtension = extensionOffset > 0 && extensionOffset <= headerPath.size() &&
-                            headerPath[extensionOffset - 1] == '.';
-  if (!hasExtension) return headerPath + ".flt";
-  return headerPath.substr(0, extensionOffset - 1) + ".flt";
+  return replaceExtension(headerPath, extensionOffset, "flt");
 }
 
 TileOpenResult openTile(Desktop& desktop, Program program, TileHeader& header) {

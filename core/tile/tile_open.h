@@ -16,7 +16,8 @@ enum class TileOpenResult { cancelled, openFailed, rejected, accepted };
 ChosenFile chooseTileHeader(Desktop& desktop);
 
 // The header path with its extension replaced by "flt". A path whose extension offset
-// does not follow a dot (a name without extension) gets ".flt" appended.
+// does not follow a dot (a name without extension) gets ".flt" appended, so nothing is
+// ever written before the start of the path.
 std::string deriveRasterPath(const std::string& headerPath, unsigned extensionOffset);
 
 // The whole opening sequence, with every message. On cancel the header is untouched;

@@ -1,41 +1,69 @@
 // The seam between the core and the desktop: everything the programs need from the
 // window system that is not drawing. The Win32 implementation lives in win32/, a
-// scripted one for the native tests in tests/support/.
+// scripted one for the native tests in tests/support/. The seam says what the core
+// means; how the window system encodes it is the implementations' business.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace ned {
 
-// Message box styles and answers, with the values the window system gives them.
-constexpr unsigned kMbOk = 0x00000000u;
-constexpr unsigned kMbYesNo = 0x00000004u;
-constexpr unsigned kMbIconExclamation = 0x00000030u;
-constexpr unsigned kMbIconWarning = 0x00000030u;
-constexpr unsigned kMbIconInformation = 0x00000040u;
-constexpr unsigned kMbTaskModal = 0x00002000u;
+// How a message box asks: its buttons, its icon, and whether it holds back every window
+// of the program until it is answered.
+enum class MessageButtons { ok, yesNo };
+enum class MessageIcon { none, warning, information };
 
-constexpr int kIdOk = 1;
-constexpr int kIdCancel = 2;
-constexpr int kIdYes = 6;
-constexpr int kIdNo = 7;
+struct MessageStyle {
+  MessageButtons buttons = MessageButtons::ok;
+  MessageIcon icon = MessageIcon::none;
+  bool taskModal = false;
+  bool operator==(const MessageStyle& other) const {
+    return buttons == other.buttons && icon == other.icon && taskModal == other.taskModal;
+  }
+  bool operator!=(const MessageStyle& other) const { return !(*this == other); }
+};
 
-// File dialog flags, with the window system's values.
-constexpr unsigned kOfnOverwritePrompt = 0x00000002u;
-constexpr unsigned kOfnHideReadOnly = 0x00000004u;
-constexpr unsigned kOfnPathMustExist = 0x00000800u;
-constexpr unsigned kOfnFileMustExist = 0x00001000u;
-constexpr unsigned kOfnExplorer = 0x00080000u;
+constexpr MessageStyle kPlainMessage{};
+constexpr MessageStyle kTaskModalMessage{MessageButtons::ok, MessageIcon::none, true};
+constexpr MessageStyle kWarningQuestion{MessageButtons::yesNo, MessageIcon::warning, false};
+constexpr MessageStyle kInformationMessage{MessageButtons::ok, MessageIcon::information, false};
+
+// The button that closed a message box.
+enum class MessageAnswer { ok, yes, no, other };
+
+// A window of the program that owns a message box, as the desktop identifies it; none
+// makes a box without an owner.
+enum class OwnerWindow : std::uintptr_t { none = 0 };
 
 // The buffer the file dialogs are given, in characters, terminator included.
 constexpr unsigned kDialogPathChars = 260;
 
-// What a file dialog is asked to show: one filter pair, a default extension, flags.
+// One entry of a file dialog's type list: what the user reads and the names it shows.
+struct FileFilter {
+  std::string text;     // e.g. "GridFloat Header (*.hdr)"
+  std::string pattern;  // e.g. "*.hdr", or several: "*.tif;*.tiff"
+};
+
+// What a file dialog is asked to do besides showing names.
+struct FileDialogOptions {
+  bool fileMustExist = false;    // only an existing file can be opened
+  bool pathMustExist = false;    // only a name in an existing folder can be given
+  bool overwritePrompt = false;  // asks before an existing file is replaced
+  bool operator==(const FileDialogOptions& other) const {
+    return fileMustExist == other.fileMustExist && pathMustExist == other.pathMustExist &&
+           overwritePrompt == other.overwritePrompt;
+  }
+};
+
+// What a file dialog is asked to show: its type list (the first is chosen), the extension
+// added to a name typed without one, and its options. Both dialogs use the explorer
+// style and do not offer the read-only box.
 struct FileDialogRequest {
-  std::string filterText;  // e.g. "GridFloat Header (*.hdr)"
-  std::string pattern;     // e.g. "*.hdr"
+  std::vector<FileFilter> filters;
   std::string defaultExtension;
-  unsigned flags = 0;
+  FileDialogOptions options;
 };
 
 // What a file dialog returned. An empty path means the user cancelled.
@@ -68,13 +96,26 @@ class Desktop {
  public:
   virtual ~Desktop() = default;
   // A modal message box with no owner window; gives the button pressed.
-  virtual int showMessage(const std::string& text, const std::string& caption, unsigned style) = 0;
+  MessageAnswer showMessage(const std::string& text, const std::string& caption,
+                            MessageStyle style) {
+    return messageBox(OwnerWindow::none, text, caption, style);
+  }
+  // A modal message box owned by one of the program's windows (a dialog, say), which it
+  // disables until the box is answered.
+  MessageAnswer showMessage(OwnerWindow owner, const std::string& text, const std::string& caption,
+                            MessageStyle style) {
+    return messageBox(owner, text, caption, style);
+  }
   virtual ChosenFile chooseFileToOpen(const FileDialogRequest& request) = 0;
   virtual ChosenFile chooseFileToSave(const FileDialogRequest& request) = 0;
   // Creates (or truncates) the file, empty, and closes it again.
   virtual bool createEmptyFile(const std::string& path) = 0;
   // Ends the process with the status. The scripted desktop records the call and returns.
   virtual void endProcess(int status) = 0;
+
+ protected:
+  virtual MessageAnswer messageBox(OwnerWindow owner, const std::string& text,
+                                   const std::string& caption, MessageStyle style) = 0;
 };
 
 }  // namespace ned

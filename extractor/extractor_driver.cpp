@@ -95,11 +95,11 @@ int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run)
 
   // 4. The typed corner must lie on the tile.
   if (!longitudeInLimits(run.header, run.lonDms)) {
-    desktop.showMessage(kLongitudeText, "Message", kMbOk);
+    desktop.showMessage(kLongitudeText, "Message", kPlainMessage);
     return kStatusFailed;
   }
   if (!latitudeInLimits(run.header, run.latDms)) {
-    desktop.showMessage(kLatitudeText, "Message", kMbOk);
+    desktop.showMessage(kLatitudeText, "Message", kPlainMessage);
     return kStatusFailed;
   }
 
@@ -127,12 +127,12 @@ int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run)
                                  std::to_string(run.estimate) +
                                  " points.  That's alot of points ! !\n"
                                  "Are you sure you want to continue?";
-    if (desktop.showMessage(question, "Warning", kMbYesNo | kMbIconWarning) != kIdYes) {
+    if (desktop.showMessage(question, "Warning", kWarningQuestion) != MessageAnswer::yes) {
       return kStatusFailed;
     }
   }
   if (run.estimate > kPatienceThreshold) {
-    desktop.showMessage(kPatienceText, "Have Patience !", kMbOk | kMbIconInformation);
+    desktop.showMessage(kPatienceText, "Have Patience !", kInformationMessage);
   }
 
   // 12. The write.

@@ -45,10 +45,6 @@ double secondsSince(Clock::time_point start) {
 class BenchDesktop : public ned::Desktop {
  public:
   explicit BenchDesktop(std::string path) : path_(std::move(path)) {}
-  int showMessage(const std::string& text, const std::string&, unsigned) override {
-    messages.push_back(text);
-    return ned::kIdOk;
-  }
   ned::ChosenFile chooseFileToOpen(const ned::FileDialogRequest&) override { return {}; }
   ned::ChosenFile chooseFileToSave(const ned::FileDialogRequest&) override {
     ned::ChosenFile chosen;
@@ -64,6 +60,13 @@ class BenchDesktop : public ned::Desktop {
   }
   void endProcess(int) override {}
   std::vector<std::string> messages;
+
+ protected:
+  ned::MessageAnswer messageBox(ned::OwnerWindow, const std::string& text, const std::string&,
+                                ned::MessageStyle) override {
+    messages.push_back(text);
+    return ned::MessageAnswer::ok;
+  }
 
  private:
   std::string path_;

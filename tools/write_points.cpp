@@ -25,10 +25,6 @@ class ConsoleDesktop : public ned::Desktop {
   ConsoleDesktop(std::string header, std::string output)
       : header_(std::move(header)), output_(std::move(output)) {}
 
-  int showMessage(const std::string& text, const std::string& caption, unsigned) override {
-    std::printf("[%s] %s\n", caption.c_str(), text.c_str());
-    return ned::kIdYes;
-  }
   ned::ChosenFile chooseFileToOpen(const ned::FileDialogRequest&) override {
     return chosen(header_);
   }
@@ -42,6 +38,13 @@ class ConsoleDesktop : public ned::Desktop {
     return true;
   }
   void endProcess(int) override {}
+
+ protected:
+  ned::MessageAnswer messageBox(ned::OwnerWindow, const std::string& text,
+                                const std::string& caption, ned::MessageStyle) override {
+    std::printf("[%s] %s\n", caption.c_str(), text.c_str());
+    return ned::MessageAnswer::yes;
+  }
 
  private:
   static ned::ChosenFile chosen(const std::string& path) {

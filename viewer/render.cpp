@@ -106,7 +106,7 @@ namespace {
 
 void report(SampleSource& source, Desktop& desktop, const RenderFailure& failure) {
   if (failure.closeBeforeMessage) source.close();
-  desktop.showMessage(failure.text, failure.caption, kMbOk);
+  desktop.showMessage(failure.text, failure.caption, kPlainMessage);
   if (!failure.closeBeforeMessage) source.close();
 }
 
@@ -131,7 +131,7 @@ int renderView(ViewerState& state, MapWindow& window, SampleSource& source, Desk
   }
 
   if (!source.open(state.header.rasterPath)) {
-    desktop.showMessage(kCannotOpenRaster.text, kCannotOpenRaster.caption, kMbOk);
+    desktop.showMessage(kCannotOpenRaster.text, kCannotOpenRaster.caption, kPlainMessage);
     window.releaseDrawingContext();
     return 0;
   }
@@ -164,7 +164,7 @@ int renderView(ViewerState& state, MapWindow& window, SampleSource& source, Desk
 
   if (level == 1) {
     const int code = legendCode(statistics);
-    if (code != 0) desktop.showMessage(legendText(code), "Message", kMbOk | kMbTaskModal);
+    if (code != 0) desktop.showMessage(legendText(code), "Message", kTaskModalMessage);
   }
   return 1;
 }

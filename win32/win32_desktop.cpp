@@ -1,19 +1,50 @@
 #include "win32/win32_desktop.h"
 
-#include <windows.h>
 // windows.h first: commdlg.h needs its types.
 #include <commdlg.h>
 
 namespace ned {
 
+UINT messageBoxStyle(MessageStyle style) {
+  UINT bits = style.buttons == MessageButtons::yesNo ? MB_YESNO : MB_OK;
+  if (style.icon == MessageIcon::warning) bits |= MB_ICONWARNING;
+  if (style.icon == MessageIcon::information) bits |= MB_ICONINFORMATION;
+  if (style.taskModal) bits |= MB_TASKMODAL;
+  return bits;
+}
+
+MessageAnswer messageAnswer(int button) {
+  switch (button) {
+    case IDOK:
+      return MessageAnswer::ok;
+    case IDYES:
+      return MessageAnswer::yes;
+    case IDNO:
+      return MessageAnswer::no;
+    default:
+      return MessageAnswer::other;
+  }
+}
+
+DWORD fileDialogFlags(const FileDialogOptions& options) {
+  DWORD flags = OFN_EXPLORER | OFN_HIDEREADONLY;
+  if (options.fileMustExist) flags |= OFN_FILEMUSTEXIST;
+  if (options.pathMustExist) flags |= OFN_PATHMUSTEXIST;
+  if (options.overwritePrompt) flags |= OFN_OVERWRITEPROMPT;
+  return flags;
+}
+
 namespace {
 
 ChosenFile runFileDialog(const FileDialogRequest& request, bool save) {
-  // One filter pair: display text and pattern, each ended by a null, then a final null.
-  std::string filter = request.filterText;
-  filter.push_back('\0');
-  filter += request.pattern;
-  filter.push_back('\0');
+  // The filter pairs: display text and pattern, each ended by a null, then a final null.
+  std::string filter;
+  for (const FileFilter& pair : request.filters) {
+    filter += pair.text;
+    filter.push_back('\0');
+    filter += pair.pattern;
+    filter.push_back('\0');
+  }
   filter.push_back('\0');
 
   char path[kDialogPathChars] = {};
@@ -21,10 +52,11 @@ ChosenFile runFileDialog(const FileDialogRequest& request, bool save) {
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = nullptr;
   dialog.lpstrFilter = filter.c_str();
+  dialog.nFilterIndex = 1;
   dialog.lpstrFile = path;
   dialog.nMaxFile = kDialogPathChars;
   dialog.lpstrDefExt = request.defaultExtension.c_str();
-  dialog.Flags = request.flags;
+  dialog.Flags = fileDialogFlags(request.options);
 
   // A path that does not fit the buffer makes the dialog fail: it is never cut short.
   const BOOL chosen = save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog);
@@ -37,8 +69,10 @@ ChosenFile runFileDialog(const FileDialogRequest& request, bool save) {
 
 }  // namespace
 
-int Win32Desktop::showMessage(const std::string& text, const std::string& caption, unsigned style) {
-  return MessageBoxA(nullptr, text.c_str(), caption.c_str(), style);
+MessageAnswer Win32Desktop::messageBox(OwnerWindow owner, const std::string& text,
+                                       const std::string& caption, MessageStyle style) {
+  HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(owner));
+  return messageAnswer(MessageBoxA(window, text.c_str(), caption.c_str(), messageBoxStyle(style)));
 }
 
 ChosenFile Win32Desktop::chooseFileToOpen(const FileDialogRequest& request) {

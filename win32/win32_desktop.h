@@ -1,17 +1,30 @@
 // The desktop seam over user32, comdlg32 and kernel32.
 #pragma once
 
+#include <windows.h>
+
 #include "core/desktop.h"
 
 namespace ned {
 
 class Win32Desktop : public Desktop {
  public:
-  int showMessage(const std::string& text, const std::string& caption, unsigned style) override;
   ChosenFile chooseFileToOpen(const FileDialogRequest& request) override;
   ChosenFile chooseFileToSave(const FileDialogRequest& request) override;
   bool createEmptyFile(const std::string& path) override;
   void endProcess(int status) override;
+
+ protected:
+  MessageAnswer messageBox(OwnerWindow owner, const std::string& text, const std::string& caption,
+                           MessageStyle style) override;
 };
+
+// The seam's names of a window and of a message box's looks, in the window system's terms.
+inline OwnerWindow ownerOf(HWND window) {
+  return static_cast<OwnerWindow>(reinterpret_cast<std::uintptr_t>(window));
+}
+UINT messageBoxStyle(MessageStyle style);
+MessageAnswer messageAnswer(int button);
+DWORD fileDialogFlags(const FileDialogOptions& options);
 
 }  // namespace ned

@@ -284,15 +284,14 @@ bool equalIgnoringCase(const std::string& a, const std::string& b) {
 FileDialogRequest outputDialogRequest(OutputKind kind) {
   FileDialogRequest request;
   if (kind == OutputKind::BinaryFlt) {
-    request.filterText = "Float File (*.flt)";
-    request.pattern = "*.flt";
+    request.filters = {{"Float File (*.flt)", "*.flt"}};
     request.defaultExtension = "flt";
   } else {
-    request.filterText = "Comma Seperated Value (*.csv)";
-    request.pattern = "*.csv";
+    request.filters = {{"Comma Seperated Value (*.csv)", "*.csv"}};
     request.defaultExtension = "csv";
   }
-  request.flags = kOfnExplorer | kOfnPathMustExist | kOfnHideReadOnly | kOfnOverwritePrompt;
+  request.options.pathMustExist = true;
+  request.options.overwritePrompt = true;
   return request;
 }
 
@@ -348,14 +347,14 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
 
   BlockOutput out;
   if (!out.open(chosen.path)) {
-    desktop.showMessage("Can't Open Output file.\n", "Message.", kMbOk);
+    desktop.showMessage("Can't Open Output file.\n", "Message.", kPlainMessage);
     return WriteOutcome::outputFailed;
   }
   RasterFile raster;
   std::unique_ptr<float[]> samples(new (std::nothrow) float[pass.cols == 0 ? 1 : pass.cols]);
   if (samples == nullptr || !raster.open(header.rasterPath)) {
     out.close(out.begin());
-    desktop.showMessage("Can't Open Gridfloat file.", "Message.", kMbOk);
+    desktop.showMessage("Can't Open Gridfloat file.", "Message.", kPlainMessage);
     return WriteOutcome::rasterFailed;
   }
   BlockReader block(raster, pass.cols);
@@ -374,7 +373,7 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
   }
 
   const auto writeFailed = [&](const char* text) {
-    desktop.showMessage(text, "Message.", kMbOk);
+    desktop.showMessage(text, "Message.", kPlainMessage);
     return WriteOutcome::writeFailed;
   };
 
@@ -390,11 +389,11 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
     }
     if (n < pass.cols) {
       // The raster ended inside this row: what was written stays.
-      desktop.showMessage("End of File.", "Message.", kMbOk);
+      desktop.showMessage("End of File.", "Message.", kPlainMessage);
       raster.close();
       if (!out.close(cursor)) return writeFailed(kWriteFailedText);
       if (program == Program::extractor)
-        desktop.showMessage(countText(pass.pointsWritten), "Message", kMbOk);
+        desktop.showMessage(countText(pass.pointsWritten), "Message", kPlainMessage);
       return WriteOutcome::endOfRaster;
     }
     nextRow(pass, i);
@@ -406,7 +405,7 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
   if (request.kind == OutputKind::BinaryFlt) {
     std::FILE* headerFile = std::fopen(headerPath.c_str(), "wb");
     if (headerFile == nullptr) {
-      desktop.showMessage("Can't Open Header file.\n", "Message.", kMbOk);
+      desktop.showMessage("Can't Open Header file.\n", "Message.", kPlainMessage);
       return WriteOutcome::headerFailed;
     }
     const std::string text =
@@ -417,7 +416,7 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
     if (!wrote || !closed) return writeFailed(kHeaderWriteFailedText);
   }
 
-  desktop.showMessage(countText(pass.pointsWritten), "Message", kMbOk);
+  desktop.showMessage(countText(pass.pointsWritten), "Message", kPlainMessage);
   return WriteOutcome::written;
 }
 

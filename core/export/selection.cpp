@@ -67,7 +67,7 @@ double ewSpacingAtRow(const GroundSpacing& spacing, int32_t row) {
 bool lookupGroundSpacing(Desktop& desktop, int32_t northEdgeLat, GroundSpacing* spacing) {
   const DegreeLengthRow* row = findDegreeLengths(northEdgeLat);
   if (row == nullptr) {
-    desktop.showMessage("This only works from 18th to 75th parallel.", "Message", kMbOk);
+    desktop.showMessage("This only works from 18th to 75th parallel.", "Message", kPlainMessage);
     return false;
   }
   *spacing = groundSpacingFromRow(*row);

@@ -25,10 +25,9 @@ const char* const kExtractorRejectedText =
 
 ChosenFile chooseTileHeader(Desktop& desktop) {
   FileDialogRequest request;
-  request.filterText = "GridFloat Header (*.hdr)";
-  request.pattern = "*.hdr";
+  request.filters = {{"GridFloat Header (*.hdr)", "*.hdr"}};
   request.defaultExtension = "hdr";
-  request.flags = kOfnExplorer | kOfnFileMustExist | kOfnHideReadOnly;
+  request.options.fileMustExist = true;
   return desktop.chooseFileToOpen(request);
 }
 
@@ -48,12 +47,12 @@ TileOpenResult openTile(Desktop& desktop, Program program, TileHeader& header) {
   std::FILE* headerFile = std::fopen(header.headerPath.c_str(), "rb");
   if (headerFile == nullptr) {
     desktop.showMessage(program == Program::viewer ? "Can't open file." : "Can't open header file.",
-                        "Message", kMbOk);
+                        "Message", kPlainMessage);
     return TileOpenResult::openFailed;
   }
   std::FILE* rasterFile = std::fopen(header.rasterPath.c_str(), "rb");
   if (rasterFile == nullptr) {
-    desktop.showMessage(kRasterMissingText, "Message.", kMbOk);
+    desktop.showMessage(kRasterMissingText, "Message.", kPlainMessage);
     std::fclose(headerFile);
     return TileOpenResult::openFailed;
   }
@@ -65,7 +64,7 @@ TileOpenResult openTile(Desktop& desktop, Program program, TileHeader& header) {
   std::fclose(headerFile);
   if (accepted) return TileOpenResult::accepted;
   desktop.showMessage(program == Program::viewer ? kViewerRejectedText : kExtractorRejectedText,
-                      "Message.", kMbOk);
+                      "Message.", kPlainMessage);
   return TileOpenResult::rejected;
 }
 

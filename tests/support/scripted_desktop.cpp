@@ -11,12 +11,12 @@ void ScriptedDesktop::chooseFile(const std::string& path) {
   files.push_back(chosen);
 }
 
-int ScriptedDesktop::showMessage(const std::string& text, const std::string& caption,
-                                 unsigned style) {
-  messages.push_back({text, caption, style});
+MessageAnswer ScriptedDesktop::messageBox(OwnerWindow owner, const std::string& text,
+                                          const std::string& caption, MessageStyle style) {
+  messages.push_back({text, caption, style, owner});
   events.push_back("message:" + text);
-  if (buttons.empty()) return kIdOk;
-  const int answer = buttons.front();
+  if (buttons.empty()) return MessageAnswer::ok;
+  const MessageAnswer answer = buttons.front();
   buttons.pop_front();
   return answer;
 }

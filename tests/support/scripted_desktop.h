@@ -13,7 +13,8 @@ namespace ned::testing {
 struct MessageCall {
   std::string text;
   std::string caption;
-  unsigned style = 0;
+  MessageStyle style;
+  OwnerWindow owner = OwnerWindow::none;
 };
 
 struct DialogCall {
@@ -25,7 +26,7 @@ class ScriptedDesktop : public Desktop {
  public:
   // Answers, taken in order. An empty queue answers OK to a message box and cancel to a
   // file dialog.
-  std::deque<int> buttons;
+  std::deque<MessageAnswer> buttons;
   std::deque<ChosenFile> files;
 
   std::vector<MessageCall> messages;
@@ -38,13 +39,16 @@ class ScriptedDesktop : public Desktop {
   void chooseFile(
       const std::string& path);  // queues a path, extension offset found as the dialog does
 
-  int showMessage(const std::string& text, const std::string& caption, unsigned style) override;
   ChosenFile chooseFileToOpen(const FileDialogRequest& request) override;
   ChosenFile chooseFileToSave(const FileDialogRequest& request) override;
   bool createEmptyFile(const std::string& path) override;
   void endProcess(int status) override;
 
   std::vector<std::string> messageTexts() const;
+
+ protected:
+  MessageAnswer messageBox(OwnerWindow owner, const std::string& text, const std::string& caption,
+                           MessageStyle style) override;
 };
 
 }  // namespace ned::testing

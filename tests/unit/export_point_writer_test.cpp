@@ -147,15 +147,15 @@ TEST_F(PointWriterTest, RectangularGridOfThreeByThreeCells) {
   ASSERT_EQ(desktop.messages.size(), 1u);
   EXPECT_EQ(desktop.messages[0].text, "9 points written.");
   EXPECT_EQ(desktop.messages[0].caption, "Message");
-  EXPECT_EQ(desktop.messages[0].style, kMbOk);
+  EXPECT_EQ(desktop.messages[0].style, kPlainMessage);
   ASSERT_EQ(desktop.dialogs.size(), 1u);
   const FileDialogRequest& dialog = desktop.dialogs[0].request;
   EXPECT_TRUE(desktop.dialogs[0].save);
-  EXPECT_EQ(dialog.filterText, "Comma Seperated Value (*.csv)");
-  EXPECT_EQ(dialog.pattern, "*.csv");
+  ASSERT_EQ(dialog.filters.size(), 1u);
+  EXPECT_EQ(dialog.filters[0].text, "Comma Seperated Value (*.csv)");
+  EXPECT_EQ(dialog.filters[0].pattern, "*.csv");
   EXPECT_EQ(dialog.defaultExtension, "csv");
-  EXPECT_EQ(dialog.flags,
-            kOfnExplorer | kOfnPathMustExist | kOfnHideReadOnly | kOfnOverwritePrompt);
+  EXPECT_TRUE(dialog.options == (FileDialogOptions{false, true, true}));
   EXPECT_EQ(desktop.createdFiles, std::vector<std::string>{dir_.file("grid.csv")});
   EXPECT_TRUE(desktop.endedWith.empty());
 }
@@ -222,8 +222,9 @@ TEST_F(PointWriterTest, ThinningAndTheReducedTileHeader) {
             "NODATA        -9999\r\n"
             "byteorder     LSBFIRST\r\n");
   EXPECT_EQ(desktop.messageTexts(), std::vector<std::string>{"16 points written."});
-  EXPECT_EQ(desktop.dialogs[0].request.filterText, "Float File (*.flt)");
-  EXPECT_EQ(desktop.dialogs[0].request.pattern, "*.flt");
+  ASSERT_EQ(desktop.dialogs[0].request.filters.size(), 1u);
+  EXPECT_EQ(desktop.dialogs[0].request.filters[0].text, "Float File (*.flt)");
+  EXPECT_EQ(desktop.dialogs[0].request.filters[0].pattern, "*.flt");
   EXPECT_EQ(desktop.dialogs[0].request.defaultExtension, "flt");
 
   EXPECT_NE(
@@ -478,7 +479,7 @@ TEST_F(PointWriterTest, FailedWritesAreToldAndNotCounted) {
               WriteOutcome::writeFailed);
     EXPECT_EQ(desktop.messageTexts(), std::vector<std::string>{kWriteFailedText});
     EXPECT_EQ(desktop.messages[0].caption, "Message.");
-    EXPECT_EQ(desktop.messages[0].style, kMbOk);
+    EXPECT_EQ(desktop.messages[0].style, kPlainMessage);
   }
 
   // The raster ends and the output cannot take the rest: no count follows.

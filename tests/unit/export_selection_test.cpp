@@ -109,7 +109,7 @@ TEST(GroundSpacing, LookupRefusesTilesOutsideTheTable) {
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_EQ(desktop.messages[0].text, "This only works from 18th to 75th parallel.");
     EXPECT_EQ(desktop.messages[0].caption, "Message");
-    EXPECT_EQ(desktop.messages[0].style, kMbOk);
+    EXPECT_EQ(desktop.messages[0].style, kPlainMessage);
   }
   for (const int32_t north : {18, 75}) {
     ScriptedDesktop desktop;

@@ -162,7 +162,7 @@ TEST_F(ExtractorRunTest, RangeChecksTakeLongitudeFirstAndRefuseWhatIsNoMinuteOrS
       ASSERT_EQ(desktop.messages.size(), 1u);
       EXPECT_EQ(desktop.messages[0].text, c.message);
       EXPECT_EQ(desktop.messages[0].caption, "Message");
-      EXPECT_EQ(desktop.messages[0].style, kMbOk);
+      EXPECT_EQ(desktop.messages[0].style, kPlainMessage);
       EXPECT_EQ(dialogs.shown.size(), 1u);
       dialogs.scripts.clear();
     }
@@ -266,7 +266,7 @@ TEST_F(ExtractorRunTest, WarnsOfLargeEstimatesAtTheirThresholds) {
     const std::string lat = std::to_string(c.north) + ".0000";
     dialogs.scripts = {selectDialog(lat, "84.0000", c.east, c.south),
                        outputDialog({{kIdcRemoveCount, c.remove}})};
-    desktop.buttons = {kIdYes};
+    desktop.buttons = {MessageAnswer::yes};
     // The save dialog is cancelled: no file is written, and the run ends with 1.
     EXPECT_EQ(run(), 1);
     EXPECT_EQ(record.estimate, c.estimate);
@@ -276,11 +276,11 @@ TEST_F(ExtractorRunTest, WarnsOfLargeEstimatesAtTheirThresholds) {
     EXPECT_EQ(desktop.messageTexts(), expected);
     if (c.asks) {
       EXPECT_EQ(desktop.messages[0].caption, "Warning");
-      EXPECT_EQ(desktop.messages[0].style, kMbYesNo | kMbIconWarning);
+      EXPECT_EQ(desktop.messages[0].style, kWarningQuestion);
     }
     if (c.patience) {
       EXPECT_EQ(desktop.messages[1].caption, "Have Patience !");
-      EXPECT_EQ(desktop.messages[1].style, kMbOk | kMbIconInformation);
+      EXPECT_EQ(desktop.messages[1].style, kInformationMessage);
     }
     EXPECT_EQ(desktop.events.back(), "save");
   }
@@ -289,7 +289,7 @@ TEST_F(ExtractorRunTest, WarnsOfLargeEstimatesAtTheirThresholds) {
 TEST_F(ExtractorRunTest, NoToTheQuestionEndsWith1BeforeTheSaveDialog) {
   makeTile();
   dialogs.scripts = {selectDialog("35", "84", "9999", "9999"), outputDialog()};
-  desktop.buttons = {kIdNo};
+  desktop.buttons = {MessageAnswer::no};
   EXPECT_EQ(run(), 1);
   EXPECT_EQ(desktop.messageTexts(), std::vector<std::string>{question(116640000)});
   EXPECT_EQ(desktop.events, (std::vector<std::string>{"open", "message:" + question(116640000)}));
@@ -308,7 +308,7 @@ TEST_F(ExtractorRunTest, WritesTheChosenFormFromTheTypedCorner) {
   EXPECT_EQ(desktop.messageTexts(), std::vector<std::string>{"121 points written."});
   EXPECT_EQ(desktop.messages[0].caption, "Message");
   ASSERT_EQ(desktop.dialogs.size(), 2u);
-  EXPECT_EQ(desktop.dialogs[1].request.filterText, "Comma Seperated Value (*.csv)");
+  EXPECT_EQ(desktop.dialogs[1].request.filters.at(0).text, "Comma Seperated Value (*.csv)");
 
   const std::string text = testing::readFile(outputPath());
   size_t lines = 0;

@@ -44,10 +44,11 @@ TEST(OpenTile, AsksForAHeaderWithTheDialogsFilter) {
   ASSERT_EQ(desktop.dialogs.size(), 1u);
   const FileDialogRequest& request = desktop.dialogs[0].request;
   EXPECT_FALSE(desktop.dialogs[0].save);
-  EXPECT_EQ(request.filterText, "GridFloat Header (*.hdr)");
-  EXPECT_EQ(request.pattern, "*.hdr");
+  ASSERT_EQ(request.filters.size(), 1u);
+  EXPECT_EQ(request.filters[0].text, "GridFloat Header (*.hdr)");
+  EXPECT_EQ(request.filters[0].pattern, "*.hdr");
   EXPECT_EQ(request.defaultExtension, "hdr");
-  EXPECT_EQ(request.flags, kOfnExplorer | kOfnFileMustExist | kOfnHideReadOnly);
+  EXPECT_TRUE(request.options == (FileDialogOptions{true, false, false}));
   // Cancelling changes nothing and says nothing.
   EXPECT_TRUE(desktop.messages.empty());
   EXPECT_EQ(header.headerPath, "old.hdr");
@@ -66,7 +67,7 @@ TEST(OpenTile, ReportsFilesThatCannotBeOpened) {
     EXPECT_EQ(desktop.messages[0].text,
               program == Program::viewer ? "Can't open file." : "Can't open header file.");
     EXPECT_EQ(desktop.messages[0].caption, "Message");
-    EXPECT_EQ(desktop.messages[0].style, kMbOk);
+    EXPECT_EQ(desktop.messages[0].style, kPlainMessage);
 
     // A header without its raster: the paths already name the new tile.
     testing::writeFile(dir.file("lonely.hdr"),

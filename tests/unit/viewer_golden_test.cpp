@@ -71,15 +71,18 @@ MapPicture withOverlay(MapPicture picture, int level) {
 
 class NullDesktop : public Desktop {
  public:
-  int showMessage(const std::string& text, const std::string&, unsigned) override {
-    messages.push_back(text);
-    return kIdOk;
-  }
   ChosenFile chooseFileToOpen(const FileDialogRequest&) override { return {}; }
   ChosenFile chooseFileToSave(const FileDialogRequest&) override { return {}; }
   bool createEmptyFile(const std::string&) override { return false; }
   void endProcess(int) override {}
   std::vector<std::string> messages;
+
+ protected:
+  MessageAnswer messageBox(OwnerWindow, const std::string& text, const std::string&,
+                           MessageStyle) override {
+    messages.push_back(text);
+    return MessageAnswer::ok;
+  }
 };
 
 class KeepingWindow : public MapWindow {

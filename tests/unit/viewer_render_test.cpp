@@ -32,14 +32,17 @@ using Log = std::vector<std::string>;
 class LoggingDesktop : public Desktop {
  public:
   explicit LoggingDesktop(Log& log) : log_(log) {}
-  int showMessage(const std::string& text, const std::string& caption, unsigned style) override {
-    log_.push_back("message:" + text + "|" + caption + "|" + std::to_string(style));
-    return kIdOk;
-  }
   ChosenFile chooseFileToOpen(const FileDialogRequest&) override { return {}; }
   ChosenFile chooseFileToSave(const FileDialogRequest&) override { return {}; }
   bool createEmptyFile(const std::string&) override { return false; }
   void endProcess(int) override {}
+
+ protected:
+  MessageAnswer messageBox(OwnerWindow, const std::string& text, const std::string& caption,
+                           MessageStyle style) override {
+    log_.push_back("message:" + text + "|" + caption + "|" + (style.taskModal ? "task" : "plain"));
+    return MessageAnswer::ok;
+  }
 
  private:
   Log& log_;
@@ -129,7 +132,7 @@ ViewerState stateAt(int16_t level, int32_t row = 6, int32_t col = 6) {
 }
 
 std::string messageEntry(const RenderFailure& failure) {
-  return "message:" + failure.text + "|" + failure.caption + "|" + std::to_string(kMbOk);
+  return "message:" + failure.text + "|" + failure.caption + "|" + "plain";
 }
 
 TEST(RowLines, RowsThreeKTakeTwoLinesAndTheMapIsCoveredOnce) {
@@ -417,8 +420,7 @@ TEST(RenderView, LegendAtTheWholeDegreeOnly) {
     if (c.text.empty()) {
       EXPECT_EQ(log.back(), "close") << c.level;
     } else {
-      EXPECT_EQ(log.back(),
-                "message:" + c.text + "|Message|" + std::to_string(kMbOk | kMbTaskModal));
+      EXPECT_EQ(log.back(), "message:" + c.text + "|Message|" + "task");
       EXPECT_EQ(log[log.size() - 3], "release");  // the map is finished before the legend
     }
     // The special cells are drawn in their colours at every level.
@@ -441,8 +443,7 @@ TEST(RenderView, NoDataBlockIsAllRed) {
   state.colorMapOn = 1;
   ASSERT_EQ(renderView(state, window, source, desktop), 1);
   for (uint32_t pixel : window.picture.pixels) ASSERT_EQ(pixel, rgb(255, 0, 0));
-  EXPECT_EQ(log.back(),
-            "message:NULL data --> Red.|Message|" + std::to_string(kMbOk | kMbTaskModal));
+  EXPECT_EQ(log.back(), "message:NULL data --> Red.|Message|task");
 }
 
 }  // namespace

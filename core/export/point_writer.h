@@ -4,13 +4,12 @@
 #include <string>
 
 #include "core/desktop.h"
+#include "core/export/output_kind.h"
 #include "core/export/selection.h"
 #include "core/program.h"
 #include "core/tile/tile_header.h"
 
 namespace ned {
-
-enum class OutputKind { RectangularXyz, ProjectNorthXyz, ElevationCsv, BinaryFlt };
 
 struct WriteRequest {
   Selection selection;

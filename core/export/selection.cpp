@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "core/export/number_format.h"
-#include "core/export/point_writer.h"
 #include "core/numbers.h"
 
 namespace ned {

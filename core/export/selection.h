@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/desktop.h"
+#include "core/export/output_kind.h"
 #include "core/program.h"
 #include "core/tile/tile_header.h"
 
@@ -134,7 +135,6 @@ int32_t estimatePoints(Program program, uint32_t selectedPoints, uint32_t remove
 // The estimated output size in bytes of an output form (viewer): for the XYZ forms the
 // lengths of the Easting and Northing texts as typed, plus 22, per point; 8 per point for
 // the CSV grid and 4 for the binary raster.
-enum class OutputKind;
 uint64_t estimateBytes(OutputKind kind, int32_t estimatedPoints, const std::string& eastingText,
                        const std::string& northingText);
 

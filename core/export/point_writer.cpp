@@ -15,12 +15,14 @@ namespace ned {
 namespace {
 
 // The output through one large buffer of our own, written in blocks. The stream's own
-// buffer is turned off: every write is a whole block. A failed write is remembered; the
-// caller stops at the next check.
+// buffer is turned off: every write is a whole block. The buffer owns the cursor between
+// rows; a row writer takes it, writes its row through a local copy (which stays in a
+// register while the bytes are stored) and hands it back. A failed write is remembered
+// and stops the row writer at its next point.
 class BlockOutput {
  public:
   static constexpr size_t kBlockBytes = size_t(1) << 20;
-  // Room past the block's end for one more point of the widest form.
+  // Room past the block's end for one more point of the widest form, and a line end.
   static constexpr size_t kSlackBytes = 3 * kMaxFixed3Chars + 16;
 
   BlockOutput() = default;
@@ -33,36 +35,50 @@ class BlockOutput {
   bool open(const std::string& path) {
     buffer_.reset(new (std::nothrow) char[kBlockBytes + kSlackBytes]);
     if (buffer_ == nullptr) return false;
+    cursor_ = buffer_.get();
     file_ = std::fopen(path.c_str(), "wb");
     if (file_ == nullptr) return false;
     std::setvbuf(file_, nullptr, _IONBF, 0);
     return true;
   }
 
-  char* begin() const { return buffer_.get(); }
-  // Once the cursor is past this point the block is full.
-  char* limit() const { return buffer_.get() + kBlockBytes; }
+  // Where the next row starts.
+  char* cursor() const { return cursor_; }
 
-  // Writes the block up to the cursor; gives the cursor to go on with.
-  char* drain(char* cursor) {
-    const size_t length = static_cast<size_t>(cursor - begin());
-    if (!failed_ && length > 0 && std::fwrite(begin(), 1, length, file_) != length) failed_ = true;
-    return begin();
+  // Room at p for one more point: once p has passed the end of the block, the block is
+  // written and p starts the buffer again. False once a write failed.
+  bool makeRoom(char*& p) {
+    if (p < buffer_.get() + kBlockBytes) return true;
+    p = drain(p);
+    return !failed_;
   }
 
-  bool failed() const { return failed_; }
+  // Takes the cursor back at the end of a row; false once a write failed.
+  bool endRow(char* p) {
+    cursor_ = p;
+    return makeRoom(cursor_);
+  }
 
   // Writes what is left and closes the file; false when any write or the close failed.
-  bool close(char* cursor) {
-    drain(cursor);
+  bool close() {
+    cursor_ = drain(cursor_);
     const int closed = std::fclose(file_);
     file_ = nullptr;
     return !failed_ && closed == 0;
   }
 
  private:
+  // Writes the buffer up to p; gives the start of the buffer.
+  char* drain(char* p) {
+    const size_t length = static_cast<size_t>(p - buffer_.get());
+    if (!failed_ && length > 0 && std::fwrite(buffer_.get(), 1, length, file_) != length)
+      failed_ = true;
+    return buffer_.get();
+  }
+
   std::FILE* file_ = nullptr;
   std::unique_ptr<char[]> buffer_;
+  char* cursor_ = nullptr;
   bool failed_ = false;
 };
 
@@ -76,47 +92,11 @@ struct Pass {
   bool raiseJustBelowZero = false;  // viewer: -0.001 < z < 0 is written as 0.001
   bool extractorCsvLines = false;   // extractor: a comma after each value but the last column's
   double startEasting = 0.0;
-  double x = 0.0;
-  double y = 0.0;
-  double w = 0.0;  // east-west spacing of the current row
+  double startNorthing = 0.0;
+  double w = 0.0;  // east-west spacing of the first row
   double nsSpacing = 0.0;
   double ewSpacingGrowth = 0.0;
-  uint64_t pointsWritten = 0;
-  uint32_t keptCols = 0;
-  uint32_t keptRows = 0;
-  // The rectangular grid's rows all start at the same X with the same spacing, so the
-  // "X, " texts of the kept columns are made once: slots of kSlotBytes, the text's length
-  // in the last byte. Empty when a text would not fit, or for the other forms.
-  std::unique_ptr<char[]> eastingSlots;
 };
-
-constexpr size_t kSlotBytes = 32;
-
-void prepareEastingSlots(Pass& pass) {
-  const uint32_t kept = keptCount(pass.cols, pass.step);
-  if (pass.kind != OutputKind::RectangularXyz || kept == 0 || kept > (1u << 16)) return;
-  pass.eastingSlots.reset(new (std::nothrow) char[kept * kSlotBytes]);
-  if (pass.eastingSlots == nullptr) return;
-  double x = pass.startEasting;
-  char* slot = pass.eastingSlots.get();
-  for (uint32_t j = 0; j < pass.cols; ++j) {
-    if (j % pass.step == 0) {
-      char text[kMaxFixed3Chars + 2];
-      char* end = formatFixed3(x, text);
-      *end++ = ',';
-      *end++ = ' ';
-      const size_t length = static_cast<size_t>(end - text);
-      if (length >= kSlotBytes) {
-        pass.eastingSlots.reset();
-        return;
-      }
-      std::memcpy(slot, text, length);
-      slot[kSlotBytes - 1] = static_cast<char>(length);
-      slot += kSlotBytes;
-    }
-    x += pass.w;
-  }
-}
 
 // A sample as it is written: in feet on request, and raised to 0.001 just below zero in
 // the viewer. The reduced tile keeps its no-data cells at -9999, so that its header's
@@ -128,139 +108,223 @@ inline float outputValue(const Pass& pass, float z) {
   return z;
 }
 
-// Writes the first n samples of row i (n < cols when the raster ended inside the row).
-// Gives false when the output failed.
-bool writeRow(Pass& pass, BlockOutput& out, char*& cursor, uint32_t i, const float* samples,
-              uint32_t n) {
-  if (i % pass.step != 0) return true;  // a row dropped by thinning writes nothing
-  char* p = cursor;
-  char* const limit = out.limit();
-  const uint32_t step = pass.step;
-  uint32_t untilKept = 0;
-  switch (pass.kind) {
-    case OutputKind::RectangularXyz:
-    case OutputKind::ProjectNorthXyz: {
-      // ", Y, " is the same for the whole row; "Y, " after the X slots.
-      char yText[kMaxFixed3Chars + 4] = {',', ' '};
-      char* yEnd = formatFixed3(pass.y, yText + 2);
-      *yEnd++ = ',';
-      *yEnd++ = ' ';
-      const size_t yLength = static_cast<size_t>(yEnd - yText);
-      if (pass.eastingSlots != nullptr && yLength - 2 <= kSlotBytes) {
-        const char* slot = pass.eastingSlots.get();
-        for (uint64_t j = 0; j < n; j += step) {
-          if (p >= limit) {
-            p = out.drain(p);
-            if (out.failed()) return false;
-          }
-          std::memcpy(p, slot, kSlotBytes);
-          p += static_cast<unsigned char>(slot[kSlotBytes - 1]);
-          slot += kSlotBytes;
-          std::memcpy(p, yText + 2, kSlotBytes);
-          p = formatFixed3(outputValue(pass, samples[j]), p + yLength - 2);
-          p[0] = '\r';
-          p[1] = '\n';
-          p += 2;
-          ++pass.pointsWritten;
-        }
-        break;
-      }
-      double x = pass.x;
-      const double w = pass.w;
-      for (uint32_t j = 0; j < n; ++j) {
-        if (untilKept == 0) {
-          if (p >= limit) {
-            p = out.drain(p);
-            if (out.failed()) return false;
-          }
-          p = formatFixed3(x, p);
-          std::memcpy(p, yText, yLength);
-          p = formatFixed3(outputValue(pass, samples[j]), p + yLength);
-          p[0] = '\r';
-          p[1] = '\n';
-          p += 2;
-          ++pass.pointsWritten;
-          untilKept = step;
-        }
-        --untilKept;
-        x += w;
-      }
-      pass.x = x;
-      break;
-    }
-    case OutputKind::ElevationCsv: {
-      bool first = true;
-      for (uint32_t j = 0; j < n; ++j) {
-        if (untilKept == 0) {
-          if (p >= limit) {
-            p = out.drain(p);
-            if (out.failed()) return false;
-          }
-          if (pass.extractorCsvLines) {
-            p = formatFixed3(outputValue(pass, samples[j]), p);
-            if (j != pass.cols - 1) *p++ = ',';
-          } else {
-            if (!first) *p++ = ',';
-            p = formatFixed3(outputValue(pass, samples[j]), p);
-          }
-          first = false;
-          ++pass.pointsWritten;
-          untilKept = step;
-        }
-        --untilKept;
-      }
-      if (n == pass.cols) {
-        p[0] = '\r';
-        p[1] = '\n';
-        p += 2;
-      } else if (!pass.extractorCsvLines && !first) {
-        *p++ = ',';  // the viewer writes each value with its comma; the row was cut short
-      }
-      break;
-    }
-    case OutputKind::BinaryFlt: {
-      uint32_t kept = 0;
-      for (uint64_t j = 0; j < n; j += step) {
-        if (p >= limit) {
-          p = out.drain(p);
-          if (out.failed()) return false;
-        }
-        const float z = outputValue(pass, samples[j]);
-        uint32_t bits;
-        std::memcpy(&bits, &z, sizeof bits);
-        p[0] = static_cast<char>(bits & 0xFF);
-        p[1] = static_cast<char>((bits >> 8) & 0xFF);
-        p[2] = static_cast<char>((bits >> 16) & 0xFF);
-        p[3] = static_cast<char>((bits >> 24) & 0xFF);
-        p += 4;
-        ++kept;
-      }
-      pass.pointsWritten += kept;
-      if (pass.keptRows == 0) pass.keptCols += kept;
-      if (n == pass.cols) ++pass.keptRows;
-      break;
-    }
-  }
-  cursor = p;
-  if (p >= limit) {
-    cursor = out.drain(p);
-    if (out.failed()) return false;
-  }
-  return true;
+inline char* lineEnd(char* p) {
+  p[0] = '\r';
+  p[1] = '\n';
+  return p + 2;
 }
 
-// Moves the pass on to the next row, after row i.
-void nextRow(Pass& pass, uint32_t i) {
-  if (pass.kind == OutputKind::ProjectNorthXyz) {
-    pass.x = static_cast<double>(static_cast<long double>(pass.startEasting) -
-                                 static_cast<long double>(pass.ewSpacingGrowth) * 0.5L *
-                                     (static_cast<long double>(i) + 1.0L) *
-                                     (static_cast<long double>(pass.cols) + 1.0L));
-    pass.w = pass.w + pass.ewSpacingGrowth;
-  } else {
-    pass.x = pass.startEasting;
+// The row writers, one per form. Each writes the kept cells among the first n samples of
+// a kept row (n < cols when the raster ended inside the row), counts the points, and
+// gives false when the output failed; nextRow moves it on past row i, kept or not.
+class RowWriter {
+ public:
+  explicit RowWriter(const Pass& pass) : pass_(pass) {}
+  void nextRow(uint32_t) {}
+  uint64_t points = 0;
+
+ protected:
+  // Writes every step-th of the first n cells at p with put(p, j), which gives the end of
+  // what it wrote, making room before each; false when the output failed.
+  template <class Put>
+  bool writeKept(BlockOutput& out, char*& p, uint32_t n, Put put) {
+    for (uint64_t j = 0; j < n; j += pass_.step) {
+      if (!out.makeRoom(p)) return false;
+      p = put(p, j);
+      ++points;
+    }
+    return true;
   }
-  pass.y = pass.y - pass.nsSpacing;
+
+  const Pass& pass_;
+};
+
+// "X, Y, Z" lines. X moves on by the east-west spacing at every cell, kept or not; Y by
+// the north-south spacing at every row. The projected-north grid widens row by row.
+class XyzRows : public RowWriter {
+ public:
+  explicit XyzRows(const Pass& pass)
+      : RowWriter(pass), x_(pass.startEasting), y_(pass.startNorthing), w_(pass.w) {
+    if (pass.kind == OutputKind::RectangularXyz) prepareEastingSlots();
+  }
+
+  bool write(BlockOutput& out, const float* samples, uint32_t n) {
+    // ", Y, " is the same for the whole row; "Y, " after the X slots.
+    char yText[kMaxFixed3Chars + 4] = {',', ' '};
+    char* yEnd = formatFixed3(y_, yText + 2);
+    *yEnd++ = ',';
+    *yEnd++ = ' ';
+    const size_t yLength = static_cast<size_t>(yEnd - yText);
+    if (slots_ != nullptr && yLength - 2 <= kSlotBytes)
+      return writeFromSlots(out, yText + 2, yLength - 2, samples, n);
+    char* p = out.cursor();
+    double x = x_;
+    uint32_t untilKept = 0;
+    for (uint32_t j = 0; j < n; ++j) {
+      if (untilKept == 0) {
+        if (!out.makeRoom(p)) return false;
+        p = formatFixed3(x, p);
+        std::memcpy(p, yText, yLength);
+        p = lineEnd(formatFixed3(outputValue(pass_, samples[j]), p + yLength));
+        ++points;
+        untilKept = pass_.step;
+      }
+      --untilKept;
+      x += w_;
+    }
+    return out.endRow(p);
+  }
+
+  void nextRow(uint32_t i) {
+    if (pass_.kind == OutputKind::ProjectNorthXyz) {
+      x_ = static_cast<double>(static_cast<long double>(pass_.startEasting) -
+                               static_cast<long double>(pass_.ewSpacingGrowth) * 0.5L *
+                                   (static_cast<long double>(i) + 1.0L) *
+                                   (static_cast<long double>(pass_.cols) + 1.0L));
+      w_ = w_ + pass_.ewSpacingGrowth;
+    } else {
+      x_ = pass_.startEasting;
+    }
+    y_ = y_ - pass_.nsSpacing;
+  }
+
+ private:
+  static constexpr size_t kSlotBytes = 32;
+
+  // The rectangular grid's rows all start at the same X with the same spacing, so the
+  // "X, " texts of the kept columns are made once: slots of kSlotBytes, the text's length
+  // in the last byte. None when a text would not fit.
+  void prepareEastingSlots() {
+    const uint32_t kept = keptCount(pass_.cols, pass_.step);
+    if (kept == 0 || kept > (1u << 16)) return;
+    slots_.reset(new (std::nothrow) char[kept * kSlotBytes]);
+    if (slots_ == nullptr) return;
+    double x = pass_.startEasting;
+    char* slot = slots_.get();
+    for (uint32_t j = 0; j < pass_.cols; ++j) {
+      if (j % pass_.step == 0) {
+        char text[kMaxFixed3Chars + 2];
+        char* end = formatFixed3(x, text);
+        *end++ = ',';
+        *end++ = ' ';
+        const size_t length = static_cast<size_t>(end - text);
+        if (length >= kSlotBytes) {
+          slots_.reset();
+          return;
+        }
+        std::memcpy(slot, text, length);
+        slot[kSlotBytes - 1] = static_cast<char>(length);
+        slot += kSlotBytes;
+      }
+      x += w_;
+    }
+  }
+
+  // The row from the X slots; yTail is "Y, " with room to copy a whole slot from it.
+  bool writeFromSlots(BlockOutput& out, const char* yTail, size_t yTailLength, const float* samples,
+                      uint32_t n) {
+    char* p = out.cursor();
+    const char* slot = slots_.get();
+    const bool written = writeKept(out, p, n, [&](char* q, uint64_t j) {
+      std::memcpy(q, slot, kSlotBytes);
+      q += static_cast<unsigned char>(slot[kSlotBytes - 1]);
+      slot += kSlotBytes;
+      std::memcpy(q, yTail, kSlotBytes);
+      return lineEnd(formatFixed3(outputValue(pass_, samples[j]), q + yTailLength));
+    });
+    return written && out.endRow(p);
+  }
+
+  double x_;
+  double y_;
+  double w_;  // east-west spacing of the current row
+  std::unique_ptr<char[]> slots_;
+};
+
+// The elevations of a kept row on one line. The viewer joins them with commas; the
+// extractor follows each with a comma except one in the last selected column. A row cut
+// short by the end of the raster gets no line end.
+class CsvRows : public RowWriter {
+ public:
+  explicit CsvRows(const Pass& pass) : RowWriter(pass) {}
+
+  bool write(BlockOutput& out, const float* samples, uint32_t n) {
+    char* p = out.cursor();
+    const bool written = writeKept(out, p, n, [&](char* q, uint64_t j) {
+      if (pass_.extractorCsvLines) {
+        q = formatFixed3(outputValue(pass_, samples[j]), q);
+        if (j != pass_.cols - 1) *q++ = ',';
+        return q;
+      }
+      if (j != 0) *q++ = ',';
+      return formatFixed3(outputValue(pass_, samples[j]), q);
+    });
+    if (!written) return false;
+    if (n == pass_.cols) {
+      p = lineEnd(p);
+    } else if (!pass_.extractorCsvLines && n > 0) {
+      *p++ = ',';  // the viewer writes each value with its comma; the row was cut short
+    }
+    return out.endRow(p);
+  }
+};
+
+// The kept samples as little-endian floats.
+class BinaryRows : public RowWriter {
+ public:
+  explicit BinaryRows(const Pass& pass) : RowWriter(pass) {}
+
+  bool write(BlockOutput& out, const float* samples, uint32_t n) {
+    char* p = out.cursor();
+    const bool written = writeKept(out, p, n, [&](char* q, uint64_t j) {
+      const float z = outputValue(pass_, samples[j]);
+      uint32_t bits;
+      std::memcpy(&bits, &z, sizeof bits);
+      q[0] = static_cast<char>(bits & 0xFF);
+      q[1] = static_cast<char>((bits >> 8) & 0xFF);
+      q[2] = static_cast<char>((bits >> 16) & 0xFF);
+      q[3] = static_cast<char>((bits >> 24) & 0xFF);
+      return q + 4;
+    });
+    return written && out.endRow(p);
+  }
+};
+
+enum class PassEnd { complete, endOfRaster, outputFailed };
+
+// The pass over the selection's rows, north to south, with one row writer.
+template <class Rows>
+PassEnd writeRows(const Pass& pass, BlockReader& block, float* samples, BlockOutput& out,
+                  Rows& rows) {
+  for (uint32_t i = 0; i < pass.rows; ++i) {
+    const uint32_t n = static_cast<uint32_t>(block.readRow(samples));
+    // A row dropped by thinning writes nothing.
+    if (i % pass.step == 0 && !rows.write(out, samples, n)) return PassEnd::outputFailed;
+    if (n < pass.cols) return PassEnd::endOfRaster;  // what was written stays
+    rows.nextRow(i);
+  }
+  return PassEnd::complete;
+}
+
+// The pass with the row writer of the pass's form; gives how it ended and the points
+// written.
+PassEnd writeSelection(const Pass& pass, BlockReader& block, float* samples, BlockOutput& out,
+                       uint64_t* points) {
+  const auto run = [&](auto rows) {
+    const PassEnd end = writeRows(pass, block, samples, out, rows);
+    *points = rows.points;
+    return end;
+  };
+  switch (pass.kind) {
+    case OutputKind::RectangularXyz:
+    case OutputKind::ProjectNorthXyz:
+      return run(XyzRows(pass));
+    case OutputKind::ElevationCsv:
+      return run(CsvRows(pass));
+    case OutputKind::BinaryFlt:
+      return run(BinaryRows(pass));
+  }
+  return PassEnd::complete;
 }
 
 std::string countText(uint64_t points) {
@@ -353,7 +417,7 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
   RasterFile raster;
   std::unique_ptr<float[]> samples(new (std::nothrow) float[pass.cols == 0 ? 1 : pass.cols]);
   if (samples == nullptr || !raster.open(header.rasterPath)) {
-    out.close(out.begin());
+    out.close();
     desktop.showMessage("Can't Open Gridfloat file.", "Message.", kPlainMessage);
     return WriteOutcome::rasterFailed;
   }
@@ -361,8 +425,7 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
   block.start(selection.startRow, selection.startCol);  // a failed seek shows as end of file
 
   pass.startEasting = request.startEasting;
-  pass.x = request.startEasting;
-  pass.y = request.startNorthing;
+  pass.startNorthing = request.startNorthing;
   pass.nsSpacing = spacing.nsSpacing;
   pass.ewSpacingGrowth = spacing.ewSpacingGrowth;
   if (pass.toFeet) {
@@ -377,30 +440,21 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
     return WriteOutcome::writeFailed;
   };
 
-  prepareEastingSlots(pass);
-  char* cursor = out.begin();
-  for (uint32_t i = 0; i < pass.rows; ++i) {
-    const size_t got = block.readRow(samples.get());
-    const uint32_t n = static_cast<uint32_t>(got);
-    if (!writeRow(pass, out, cursor, i, samples.get(), n)) {
-      raster.close();
-      out.close(cursor);
-      return writeFailed(kWriteFailedText);
-    }
-    if (n < pass.cols) {
-      // The raster ended inside this row: what was written stays.
-      desktop.showMessage("End of File.", "Message.", kPlainMessage);
-      raster.close();
-      if (!out.close(cursor)) return writeFailed(kWriteFailedText);
-      if (program == Program::extractor)
-        desktop.showMessage(countText(pass.pointsWritten), "Message", kPlainMessage);
-      return WriteOutcome::endOfRaster;
-    }
-    nextRow(pass, i);
-  }
-
+  uint64_t points = 0;
+  const PassEnd end = writeSelection(pass, block, samples.get(), out, &points);
   raster.close();
-  if (!out.close(cursor)) return writeFailed(kWriteFailedText);
+  if (end == PassEnd::outputFailed) {
+    out.close();
+    return writeFailed(kWriteFailedText);
+  }
+  if (end == PassEnd::endOfRaster) {
+    desktop.showMessage("End of File.", "Message.", kPlainMessage);
+    if (!out.close()) return writeFailed(kWriteFailedText);
+    if (program == Program::extractor)
+      desktop.showMessage(countText(points), "Message", kPlainMessage);
+    return WriteOutcome::endOfRaster;
+  }
+  if (!out.close()) return writeFailed(kWriteFailedText);
 
   if (request.kind == OutputKind::BinaryFlt) {
     std::FILE* headerFile = std::fopen(headerPath.c_str(), "wb");
@@ -408,15 +462,16 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
       desktop.showMessage("Can't Open Header file.\n", "Message.", kPlainMessage);
       return WriteOutcome::headerFailed;
     }
-    const std::string text =
-        reducedTileHeaderText(pass.keptCols, pass.keptRows, pass.step, request.xulcornerText,
-                              request.yulcornerText, header.nodataLine);
+    // The whole selection was written: every kept row in full.
+    const std::string text = reducedTileHeaderText(
+        keptCount(pass.cols, pass.step), keptCount(pass.rows, pass.step), pass.step,
+        request.xulcornerText, request.yulcornerText, header.nodataLine);
     const bool wrote = std::fwrite(text.data(), 1, text.size(), headerFile) == text.size();
     const bool closed = std::fclose(headerFile) == 0;
     if (!wrote || !closed) return writeFailed(kHeaderWriteFailedText);
   }
 
-  desktop.showMessage(countText(pass.pointsWritten), "Message", kPlainMessage);
+  desktop.showMessage(countText(points), "Message", kPlainMessage);
   return WriteOutcome::written;
 }
 

@@ -6,9 +6,11 @@
 
 namespace ned {
 
-// The standard atof rule: leading blanks, an optional sign, then the longest decimal
-// number (digits, point, exponent; also inf and nan). No number gives 0. The
-// conversion is correctly rounded on every platform.
+// The standard atof rule for decimal numbers: leading blanks, at most one sign, then the
+// longest decimal number (digits with at most one point among them, then an exponent).
+// No number gives 0, and so do the words the C library also reads ("inf", "nan") and a
+// sign after the sign. A number too large for a double gives the infinity of its sign, one
+// too small the zero of its sign. The conversion is correctly rounded on every platform.
 double parseLeadingDouble(const char* text);
 
 // The standard atoi rule: leading blanks, an optional sign, then decimal digits. No

@@ -98,7 +98,8 @@ TEST(OutputDialog, ReadsCoordinatesAndTheRemoveCountWithinTheirLimits) {
       {"-5000.5", "", -5000.5, 0},               // an empty count removes nothing
       {"1e3", "123", 1000.0, 12},                // two digits of the count
       {"x", "7x", 0.0, 7},
-      {"2", "-1", 2.0, 0},  // a pasted negative count would make the step 0
+      {"2", "-1", 2.0, 0},   // a pasted negative count would make the step 0
+      {"inf", "0", 0.0, 0},  // no word is a number
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.easting);

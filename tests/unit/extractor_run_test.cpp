@@ -143,9 +143,10 @@ TEST_F(ExtractorRunTest, RangeChecksTakeLongitudeFirstAndRefuseWhatIsNoMinuteOrS
       {"34.0160", "83.3000", kLatitudeText},   // 60 seconds
       {"34.3000", "83.6001", kLongitudeText},  // 60 minutes and a second
       {"34.3000", "nan", kLongitudeText},
-      {"35.0000", "84.0000", nullptr},  // the north-west corner
-      {"34.0000", "83.0000", nullptr},  // the south-east corner
-      {"34.6000", "83.6000", nullptr},  // 60 minutes of the degree below the edge
+      {"--34.3000", "83.3000", kLatitudeText},  // a sign after the sign reads as 0
+      {"35.0000", "84.0000", nullptr},          // the north-west corner
+      {"34.0000", "83.0000", nullptr},          // the south-east corner
+      {"34.6000", "83.6000", nullptr},          // 60 minutes of the degree below the edge
       {"34.5959", "83.5959", nullptr},
   };
   for (const Case& c : cases) {
@@ -191,7 +192,8 @@ TEST_F(ExtractorRunTest, StartCellsAndSizesComeFromTheTypedCorner) {
       {"34.0001", "83.0001", "9999", "9999", 10803, 10803, "3", "3", "9"},
       {"35", "84", "9999", "9999", 6, 6, "10800", "10800", "116640000"},
       {"34.3000", "83.3000", "9e99", "-1e9", 5406, 5406, "5400", "1", "5400"},
-      {"34.3000", "83.3000", "nan", "inf", 5406, 5406, "1", "5400", "5400"},
+      // Words are no numbers: 0 km, one cell each way.
+      {"34.3000", "83.3000", "nan", "inf", 5406, 5406, "1", "1", "1"},
       // Read limits: 34.300015 is read as 34.30001; 12.75 as 12.7.
       {"34.300015", "83.3000", "12.75", "0", 5406, 5406, "1494", "1", "1494"},
   };

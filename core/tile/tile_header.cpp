@@ -7,20 +7,33 @@
 
 namespace ned {
 
+namespace {
+
+// The whole degree of a corner value moved by some degrees, held at the limits of the
+// type: a header may carry any number, and the degree table refuses what lies beyond it.
+int32_t wholeDegree(double corner, int32_t degrees) {
+  const int64_t degree = static_cast<int64_t>(truncateToInt32(corner)) + degrees;
+  if (degree > INT32_MAX) return INT32_MAX;
+  if (degree < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(degree);
+}
+
+}  // namespace
+
 int32_t northEdgeLat(const TileHeader& header) {
-  return truncateToInt32(header.tileSouthLat) + 2;
+  return wholeDegree(header.tileSouthLat, 2);
 }
 
 int32_t southEdgeLat(const TileHeader& header) {
-  return truncateToInt32(header.tileSouthLat) + 1;
+  return wholeDegree(header.tileSouthLat, 1);
 }
 
 int32_t westEdgeLon(const TileHeader& header) {
-  return truncateToInt32(header.tileWestLon);
+  return wholeDegree(header.tileWestLon, 0);
 }
 
 int32_t eastEdgeLon(const TileHeader& header) {
-  return westEdgeLon(header) - 1;
+  return wholeDegree(header.tileWestLon, -1);
 }
 
 int HeaderPieces::nextChar() {

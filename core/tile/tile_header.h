@@ -32,7 +32,8 @@ struct TileHeader {
   std::string nodataLine;     // set by the viewer's reader on acceptance
 };
 
-// The whole-degree edges of the tile.
+// The whole-degree edges of the tile, held at the limits of int32_t for corner values far
+// beyond any tile.
 int32_t northEdgeLat(const TileHeader& header);
 int32_t southEdgeLat(const TileHeader& header);
 int32_t westEdgeLon(const TileHeader& header);

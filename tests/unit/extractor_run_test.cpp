@@ -238,6 +238,27 @@ TEST_F(ExtractorRunTest, ATileBeyondTheTableEndsAfterDialog101With0) {
   }
 }
 
+TEST_F(ExtractorRunTest, AHeaderFarBeyondAnyTileIsRefused) {
+  // The north edge held at the largest whole degree: no typed latitude reaches it.
+  testing::writeFile(headerPath(), testing::shortHeader(-84.00055555556, 2147483646.0));
+  testing::makeSparseRaster(rasterPath());
+  desktop.chooseFile(headerPath());
+  dialogs.scripts = {selectDialog("36.3000", "83.3000")};
+  EXPECT_EQ(run(), 1);
+  EXPECT_EQ(dialogs.shown.at(0).second.texts.at(kIdcTileName), "File - N2147483647  W84");
+  EXPECT_EQ(desktop.messageTexts(), std::vector<std::string>{kLatitudeText});
+
+  // A latitude that can be typed on such a tile: the degree table refuses the tile.
+  desktop = ScriptedDesktop();
+  dialogs = ScriptedDialogs();
+  testing::writeFile(headerPath(), testing::shortHeader(-84.00055555556, 99999990.0));
+  desktop.chooseFile(headerPath());
+  dialogs.scripts = {selectDialog("99999991", "83.3000")};
+  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(record.selection.startRow, 10806);
+  EXPECT_EQ(desktop.messageTexts(), std::vector<std::string>{kParallelText});
+}
+
 // The question above 100000 estimated points and the patience box above 10000000.
 TEST_F(ExtractorRunTest, WarnsOfLargeEstimatesAtTheirThresholds) {
   struct Case {

@@ -84,6 +84,42 @@ TEST(HeaderReaders, ShortFormGivesTheSameTileInBothPrograms) {
   }
 }
 
+TEST(TileEdges, AreHeldAtTheLimitsForCornersBeyondAnyTile) {
+  struct Case {
+    const char* xllcorner;
+    const char* yllcorner;
+    int32_t north, south, west, east;
+  };
+  const Case cases[] = {
+      {"-84.00055555556", "33.99944444444", 35, 34, 84, 83},
+      {"-84.00055555556", "2147483646", INT32_MAX, INT32_MAX, 84, 83},
+      {"-1e308", "1e308", INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX - 1},
+      {"-99999999999", "99999999999", INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX - 1},
+      {"-2147483647.9", "2147483645.5", INT32_MAX, INT32_MAX - 1, INT32_MAX, INT32_MAX - 1},
+      {"-0.5", "0", 2, 1, 0, -1},
+  };
+  for (const Case& c : cases) {
+    for (bool byKeywords : {true, false}) {
+      SCOPED_TRACE(std::string(c.yllcorner) + (byKeywords ? " viewer" : " extractor"));
+      const ReadResult r = readText(std::string("ncols 10812\nnrows 10812\nxllcorner ") +
+                                        c.xllcorner + "\nyllcorner " + c.yllcorner + "\n",
+                                    byKeywords);
+      ASSERT_TRUE(r.accepted);
+      EXPECT_EQ(northEdgeLat(r.header), c.north);
+      EXPECT_EQ(southEdgeLat(r.header), c.south);
+      EXPECT_EQ(westEdgeLon(r.header), c.west);
+      EXPECT_EQ(eastEdgeLon(r.header), c.east);
+    }
+  }
+  // No reader gives a corner below zero, but the edges hold there too.
+  TileHeader below;
+  below.tileSouthLat = below.tileWestLon = -1e308;
+  EXPECT_EQ(northEdgeLat(below), INT32_MIN + 2);
+  EXPECT_EQ(southEdgeLat(below), INT32_MIN + 1);
+  EXPECT_EQ(westEdgeLon(below), INT32_MIN);
+  EXPECT_EQ(eastEdgeLon(below), INT32_MIN);
+}
+
 TEST(HeaderReaders, LongFormIsNormalisedToTheShortFormsCorner) {
   // The long form as common GIS tools write it.
   const std::string gis = testing::longGisHeader(-85.0005092592587, 37.0005092592587);

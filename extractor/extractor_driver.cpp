@@ -56,13 +56,14 @@ int statusOfWrite(WriteOutcome outcome) {
   return kStatusFailed;
 }
 
-// Whether a typed dd.mmss reads as real minutes and seconds of the degree below the
-// tile's edge: seconds of 60 or more, or more than 60 minutes in all, name no point of
-// that degree, and more than 60 minutes would put the start outside the square, before
-// the start of the file.
+// Whether a typed dd.mmss names a point of the degree below the tile's edge: its minutes
+// and seconds may come to 60 minutes in all (the edge itself) but not pass them, which
+// would put the start outside the square, before the start of the file. Seconds of 60
+// are the next minute: the viewer shows some corners so (36.5860 is 36.5900).
 bool readsAsMinutesAndSeconds(double typed, int32_t edgeDegree, bool latitude) {
   const MinutesAndSeconds split = splitDdMmSs(typed, edgeDegree, latitude);
-  return split.seconds < 60 && 60 * split.minutes + split.seconds <= 3600;
+  const int64_t seconds = 60 * static_cast<int64_t>(split.minutes) + split.seconds;
+  return seconds >= 0 && seconds <= 3600;
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ class ExtractorDialogs {
 // "File - N" north edge "  W" west edge, e.g. "File - N35  W84".
 std::string tileName(const TileHeader& header);
 
-// Whether a typed dd.mmss longitude (degrees west) or latitude lies on the tile and
-// reads as real minutes and seconds: seconds below 60 and at most 60 minutes in all.
+// Whether a typed dd.mmss longitude (degrees west) or latitude lies on the tile and its
+// minutes and seconds come to 0 to 60 minutes in all.
 bool longitudeInLimits(const TileHeader& header, double lonDms);
 bool latitudeInLimits(const TileHeader& header, double latDms);
 

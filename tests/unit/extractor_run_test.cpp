@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/numbers.h"
 #include "core/tile/raster.h"
 #include "extractor/extractor_driver.h"
 #include "tests/support/scripted_desktop.h"
@@ -76,6 +77,31 @@ TEST(TileName, IsBuiltFromTheNorthAndWestEdges) {
   EXPECT_EQ(tileName(header), "File - N10  W100");
 }
 
+// Every whole second of a tile as the viewer shows its corner, typed into dialog 101 (at
+// most 8 characters, the longitude without its minus): the checks take it and the parser
+// lands on the same row and column. 29 of the 3601 show seconds of 60.
+TEST(CornerTexts, EveryCornerTheViewerShowsLeadsBackToItsCell) {
+  for (const int32_t north : {19, 37, 75}) {
+    TileHeader header;
+    header.tileSouthLat = north - 2 + 0.99944444444;
+    header.tileWestLon = north + 63.00055555556;
+    int showingSixtySeconds = 0;
+    for (int32_t cell = 6; cell <= 10806; cell += 3) {
+      Selection selection;
+      selection.startRow = selection.startCol = cell;
+      const UpperLeftCorner corner = upperLeft(header, selection);
+      const double lat = parseLeadingDouble(corner.ulLatText.substr(0, 8).c_str());
+      const double lon = parseLeadingDouble(corner.ulLonText.substr(1, 8).c_str());
+      ASSERT_TRUE(latitudeInLimits(header, lat)) << corner.ulLatText;
+      ASSERT_TRUE(longitudeInLimits(header, lon)) << corner.ulLonText;
+      ASSERT_EQ(parseDdMmSs(lat, northEdgeLat(header), true), cell) << corner.ulLatText;
+      ASSERT_EQ(parseDdMmSs(lon, westEdgeLon(header), false), cell) << corner.ulLonText;
+      if (corner.ulLatText.substr(corner.ulLatText.size() - 2) == "60") ++showingSixtySeconds;
+    }
+    EXPECT_EQ(showingSixtySeconds, 29) << north;
+  }
+}
+
 TEST_F(ExtractorRunTest, EndsAtTheTileAsTheOpenSequenceSays) {
   // No header chosen: 0, nothing said, no dialog.
   EXPECT_EQ(run(), 0);
@@ -126,7 +152,7 @@ TEST_F(ExtractorRunTest, CancelInEitherDialogEndsQuietlyWith1) {
   EXPECT_EQ(desktop.dialogs.size(), 2u);  // the two open dialogs, no save dialog
 }
 
-TEST_F(ExtractorRunTest, RangeChecksTakeLongitudeFirstAndRefuseWhatIsNoMinuteOrSecond) {
+TEST_F(ExtractorRunTest, RangeChecksTakeLongitudeFirstAndRefuseWhatPassesSixtyMinutes) {
   struct Case {
     const char* lat;
     const char* lon;
@@ -140,7 +166,7 @@ TEST_F(ExtractorRunTest, RangeChecksTakeLongitudeFirstAndRefuseWhatIsNoMinuteOrS
       {"33.5959", "83.3000", kLatitudeText},
       {"34.3000", "83.7500", kLongitudeText},  // 75 minutes
       {"34.5999", "83.3000", kLatitudeText},   // 59 minutes 99 seconds
-      {"34.0160", "83.3000", kLatitudeText},   // 60 seconds
+      {"34.6001", "83.3000", kLatitudeText},   // 60 minutes and a second
       {"34.3000", "83.6001", kLongitudeText},  // 60 minutes and a second
       {"34.3000", "nan", kLongitudeText},
       {"--34.3000", "83.3000", kLatitudeText},  // a sign after the sign reads as 0
@@ -148,6 +174,7 @@ TEST_F(ExtractorRunTest, RangeChecksTakeLongitudeFirstAndRefuseWhatIsNoMinuteOrS
       {"34.0000", "83.0000", nullptr},          // the south-east corner
       {"34.6000", "83.6000", nullptr},          // 60 minutes of the degree below the edge
       {"34.5959", "83.5959", nullptr},
+      {"34.0160", "83.5860", nullptr},  // 60 seconds are the next minute
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.lat) + " " + c.lon);
@@ -186,6 +213,7 @@ TEST_F(ExtractorRunTest, StartCellsAndSizesComeFromTheTypedCorner) {
       {"34.3000", "83.3000", "0.09", "0.11", 5406, 5406, "11", "11", "121"},
       {"35.0000", "84.0000", "8.5", "1.02", 6, 6, "1000", "100", "100000"},
       {"34.6000", "83.6000", "0", "0", 6, 6, "1", "1", "1"},
+      {"34.2960", "83.2960", "0", "0", 5406, 5406, "1", "1", "1"},  // 34.3000, 83.3000
       // The south-east corner: the cap leaves no columns and no rows.
       {"34.0000", "83.0000", "1.0", "1.0", 10806, 10806, "0", "0", "0"},
       // Capped at the square's edges, whatever the distance.

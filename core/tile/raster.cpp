@@ -32,6 +32,7 @@ bool RasterFile::open(const std::string& path) {
   std::setvbuf(file_, nullptr, _IONBF, 0);
   position_ = 0;
   streamPosition_ = 0;
+  lost_ = false;
   return true;
 }
 
@@ -41,18 +42,26 @@ void RasterFile::close() {
 }
 
 bool RasterFile::seekTo(int64_t offset) {
+  if (file_ == nullptr) return false;
   // The positions a stream can take.
-  if (file_ == nullptr || offset < 0 || offset > LONG_MAX) return false;
+  lost_ = offset < 0 || offset > LONG_MAX;
+  if (lost_) return false;
   position_ = offset;
   return true;
 }
 
 bool RasterFile::skip(int64_t bytes) {
+  if (file_ == nullptr || lost_) return false;
+  // The position is at most LONG_MAX: the sum below cannot pass the limits of the type.
+  if (bytes > INT64_MAX - position_) {
+    lost_ = true;
+    return false;
+  }
   return seekTo(position_ + bytes);
 }
 
 size_t RasterFile::read(float* out, size_t count) {
-  if (file_ == nullptr || count == 0) return 0;
+  if (file_ == nullptr || count == 0 || lost_) return 0;
   if (position_ != streamPosition_) {
     if (std::fseek(file_, static_cast<long>(position_), SEEK_SET) != 0) return 0;
     streamPosition_ = position_;

@@ -34,6 +34,8 @@ class RasterFile {
 
   // Positions at a byte offset from the start of the file; false when it cannot. The stream
   // itself is moved at the next read, so that the moves between two reads cost one seek.
+  // After a failed move the reads give nothing, as at the end of the file, until a seek
+  // succeeds.
   bool seekTo(int64_t offset);
   // Moves forward by a byte count from the current position; false when it cannot.
   bool skip(int64_t bytes);
@@ -44,6 +46,7 @@ class RasterFile {
   std::FILE* file_ = nullptr;
   int64_t position_ = 0;        // where the next read starts
   int64_t streamPosition_ = 0;  // where the stream stands
+  bool lost_ = false;           // a move failed: no position to read from
 };
 
 // The block read of the point writers: cols samples of each row from (startRow,

@@ -462,6 +462,14 @@ TEST_F(PointWriterTest, TheRasterEndsBeforeTheSelection) {
   desktop.chooseFile(dir_.file("cut.csv"));
   writePoints(desktop, Program::viewer, request(OutputKind::ElevationCsv, 1358, 1356, 1, 4));
   EXPECT_EQ(output("cut.csv"), "7.000,8.000,");
+
+  // A first cell no seek can reach is the end of the raster, not the start of the file.
+  ScriptedDesktop before;
+  before.chooseFile(dir_.file("before.csv"));
+  EXPECT_EQ(writePoints(before, Program::extractor, request(OutputKind::ElevationCsv, -1, 0, 2, 2)),
+            WriteOutcome::endOfRaster);
+  EXPECT_EQ(output("before.csv"), "");
+  EXPECT_EQ(before.messageTexts(), (std::vector<std::string>{"End of File.", "0 points written."}));
 }
 
 TEST_F(PointWriterTest, FailedWritesAreToldAndNotCounted) {

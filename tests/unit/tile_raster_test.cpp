@@ -1,9 +1,9 @@
-#include "core/tile/raster.h"
-
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
+#include "core/tile/raster.h"
 #include "tests/support/tile_files.h"
 
 namespace ned {
@@ -133,17 +133,45 @@ TEST(StridedRead, StopsAtTheFirstSampleBeyondTheEnd) {
   EXPECT_EQ(row[449], 42.0f);
 }
 
-TEST(RasterFile, RefusesMissingFilesAndBackwardOrHugeSeeks) {
+TEST(RasterFile, RefusesMissingFilesAndShowsAPlacePastTheEndAtTheRead) {
   RasterFile raster;
   EXPECT_FALSE(raster.open("/nonexistent/t.flt"));
   EXPECT_FALSE(raster.seekTo(0));
   TempDir dir;
   testing::makeSparseRaster(dir.file("t.flt"), 8);
   ASSERT_TRUE(raster.open(dir.file("t.flt")));
-  EXPECT_FALSE(raster.seekTo(-4));
   EXPECT_TRUE(raster.seekTo(100));  // past the end is allowed; the read shows it
   float value;
   EXPECT_EQ(raster.read(&value, 1), 0u);
+}
+
+TEST(RasterFile, AFailedMoveEndsTheReadsAsTheEndOfTheFileDoes) {
+  TempDir dir;
+  const std::string path = dir.file("t.flt");
+  testing::makeSparseRaster(path, 16);
+  testing::plantSamples(path, 0, 0, {1.0f, 2.0f, 3.0f, 4.0f});
+  const std::pair<const char*, bool (*)(RasterFile&)> moves[] = {
+      {"before the start", [](RasterFile& r) { return r.seekTo(-4); }},
+      {"back past the start", [](RasterFile& r) { return r.skip(-12); }},
+      {"beyond every position", [](RasterFile& r) { return r.skip(INT64_MAX); }},
+  };
+  for (const auto& move : moves) {
+    SCOPED_TRACE(move.first);
+    RasterFile raster;
+    ASSERT_TRUE(raster.open(path));
+    float value = 0.0f;
+    ASSERT_TRUE(raster.seekTo(4));
+    ASSERT_EQ(raster.read(&value, 1), 1u);
+    EXPECT_FALSE(move.second(raster));
+    // Not the sample after the old place.
+    EXPECT_EQ(raster.read(&value, 1), 0u);
+    EXPECT_FALSE(raster.skip(4));
+    EXPECT_EQ(raster.read(&value, 1), 0u);
+    // A seek that succeeds gives the reads back.
+    ASSERT_TRUE(raster.seekTo(12));
+    ASSERT_EQ(raster.read(&value, 1), 1u);
+    EXPECT_EQ(value, 4.0f);
+  }
 }
 
 }  // namespace

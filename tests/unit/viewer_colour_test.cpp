@@ -280,14 +280,17 @@ TEST(CellColor, NoDataIsRedAtEveryLevelWhateverItsNeighbours) {
   }
 }
 
-TEST(CellColor, NaNNeighbourDoesNotBreakTheColour) {
-  // A neighbour without data still takes part in the reference; the shaded cell must still
-  // come out as a well-formed colour.
+TEST(CellColor, ANaNNeighbourDarkensOnlyTheLightsThatLookAtIt) {
+  // A neighbour without data still takes part in the reference: the lights from the west
+  // (east neighbours) get no factor and the packing reads the channels as 0; the lights
+  // from the east do not look at it and leave the flat cell as it is.
   SampleBlock block = flatBlock(100.0f);
   block.at(61, 60) = kNaN;
-  BlockStatistics s = statisticsOf({100.0f, 200.0f});
-  const uint32_t color = cellColor(block, 60, 60, s, settingsAt(5));
-  EXPECT_EQ(color >> 24, 0u);
+  const BlockStatistics s = statisticsOf({100.0f, 200.0f});
+  const uint32_t expected[] = {rgb(0, 0, 0), rgb(0, 0, 0), rgb(51, 51, 51), rgb(51, 51, 51)};
+  for (int16_t light = 1; light <= 4; ++light) {
+    EXPECT_EQ(cellColor(block, 60, 60, s, settingsAt(5, 0, light)), expected[light - 1]) << light;
+  }
 }
 
 }  // namespace

@@ -266,7 +266,7 @@ TEST_F(ExtractorRunTest, ATileBeyondTheTableEndsAfterDialog101With0) {
   }
 }
 
-TEST_F(ExtractorRunTest, AHeaderFarBeyondAnyTileIsRefused) {
+TEST_F(ExtractorRunTest, HeadersFarFromAnyTileAreRefused) {
   // The north edge held at the largest whole degree: no typed latitude reaches it.
   testing::writeFile(headerPath(), testing::shortHeader(-84.00055555556, 2147483646.0));
   testing::makeSparseRaster(rasterPath());
@@ -285,6 +285,16 @@ TEST_F(ExtractorRunTest, AHeaderFarBeyondAnyTileIsRefused) {
   EXPECT_EQ(run(), 0);
   EXPECT_EQ(record.selection.startRow, 10806);
   EXPECT_EQ(desktop.messageTexts(), std::vector<std::string>{kParallelText});
+
+  // A long form without ULXMAP leaves the corners at 0, the tile from 0 to 1 degree west:
+  // a longitude below 0 has minutes below none, which would start east of the square.
+  desktop = ScriptedDesktop();
+  dialogs = ScriptedDialogs();
+  testing::writeFile(headerPath(), "BYTEORDER I\nLAYOUT BIL\nNROWS 10812\nNCOLS 10812\n");
+  desktop.chooseFile(headerPath());
+  dialogs.scripts = {selectDialog("1.3000", "-0.3000")};
+  EXPECT_EQ(run(), 1);
+  EXPECT_EQ(desktop.messageTexts(), std::vector<std::string>{kLongitudeText});
 }
 
 // The question above 100000 estimated points and the patience box above 10000000.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: the native unit tests (plain and under AddressSanitizer and
-# UndefinedBehaviorSanitizer), then the Windows programs end to end under Wine, driven by
-# the robot. Installs what is missing first. Exits non-zero when any test fails.
+# UndefinedBehaviorSanitizer), every fuzz target for 20 seconds, then the Windows programs
+# end to end under Wine, driven by the robot. Installs what is missing first. Exits
+# non-zero when any test fails or a fuzz target finds a fault.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -22,6 +23,9 @@ section "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset native-asan >/dev/null
 cmake --build --preset native-asan -j"$jobs"
 ctest --preset native-asan -j"$jobs"
+
+section "fuzz targets, 20 seconds each"
+"$here/fuzz.sh" 20
 
 section "demo tiles"
 "$here/make-demo-tiles.sh"

@@ -13,18 +13,21 @@ jobs=$(nproc)
 
 section() { printf '\n=== %s ===\n' "$*"; }
 
-section "native build and unit tests"
+section "native build"
 cmake --preset native >/dev/null
 cmake --build --preset native -j"$jobs"
+
+# The unit tests and the end-to-end tests read the demo tiles and the GeoTIFF made of one.
+section "demo tiles"
+"$here/make-demo-tiles.sh"
+
+section "native unit tests"
 ctest --preset native -j"$jobs"
 
 section "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset native-asan >/dev/null
 cmake --build --preset native-asan -j"$jobs"
 ctest --preset native-asan -j"$jobs"
-
-section "demo tiles"
-"$here/make-demo-tiles.sh"
 
 section "32-bit Windows programs"
 cmake --preset windows >/dev/null

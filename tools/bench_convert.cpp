@@ -76,23 +76,6 @@ int64_t modifiedAt(const std::string& path) {
   return stat(path.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_mtime) : 0;
 }
 
-bool sameBytes(const std::string& a, const std::string& b) {
-  std::FILE* fa = std::fopen(a.c_str(), "rb");
-  std::FILE* fb = std::fopen(b.c_str(), "rb");
-  bool same = fa != nullptr && fb != nullptr;
-  std::vector<char> ba(size_t(1) << 20);
-  std::vector<char> bb(ba.size());
-  while (same) {
-    const size_t ga = std::fread(ba.data(), 1, ba.size(), fa);
-    const size_t gb = std::fread(bb.data(), 1, bb.size(), fb);
-    same = ga == gb && std::memcmp(ba.data(), bb.data(), ga) == 0;
-    if (ga == 0) break;
-  }
-  if (fa != nullptr) std::fclose(fa);
-  if (fb != nullptr) std::fclose(fb);
-  return same;
-}
-
 struct Figures {
   const char* name;
   uint64_t tiffBytes = 0;
@@ -202,7 +185,8 @@ int main(int argc, char** argv) {
       f.conversion = std::min(f.conversion, conversion);
     }
     const std::string converted = tif.substr(0, tif.size() - 4) + ".flt";
-    f.identical = sameBytes(converted, gdalOut);
+    long ignored = 0;
+    f.identical = runCommand({"cmp", "-s", converted, gdalOut}, &ignored) >= 0;
     all.push_back(f);
   }
 

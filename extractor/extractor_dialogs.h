@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/dialog_fields.h"
 #include "extractor/extractor_run.h"
 
 namespace ned {
@@ -38,17 +39,6 @@ constexpr int kDmsReadLimit = 9;
 constexpr int kKmReadLimit = 5;
 constexpr int kCoordinateReadLimit = 12;
 constexpr int kRemoveCountReadLimit = 3;
-
-// Access to a dialog's controls.
-class DialogFields {
- public:
-  virtual ~DialogFields() = default;
-  // The control's text, at most limit - 1 characters of it.
-  virtual std::string text(int id, int limit) = 0;
-  virtual void setText(int id, const std::string& text) = 0;
-  virtual void setChecked(int id, bool checked) = 0;
-  virtual bool isChecked(int id) = 0;
-};
 
 // Dialog 101: the tile name, "dd.mmss" twice and "1.0" twice.
 void fillSelectDialog(const ExtractorRun& run, DialogFields& fields);

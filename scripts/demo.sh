@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job: builds the programs, makes the demo tile (36-37 N, 84-85 W) and starts
 # gridview on it under Wine. With no display set, it runs on a virtual one and saves a
-# screenshot to build/shots/demo.png instead.
+# screenshot to build/shots/demo.bmp instead.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"

@@ -46,4 +46,16 @@ if [ ! -f "$prefix/system.reg" ]; then
   /usr/lib/wine/wineserver -w || true
 fi
 
+# The programs ask for Courier New, Times New Roman and Arial, which a fresh prefix lacks:
+# Wine would draw every face in one sans-serif font. Debian's metric-compatible faces
+# stand in for them.
+if [ ! -f "$prefix/.font-replacements" ]; then
+  key='HKCU\Software\Wine\Fonts\Replacements'
+  "$loader" reg add "$key" /v "Courier New" /d "Liberation Mono" /f >/dev/null 2>&1 || true
+  "$loader" reg add "$key" /v "Times New Roman" /d "Liberation Serif" /f >/dev/null 2>&1 || true
+  "$loader" reg add "$key" /v "Arial" /d "Liberation Sans" /f >/dev/null 2>&1 || true
+  /usr/lib/wine/wineserver -w || true
+  touch "$prefix/.font-replacements"
+fi
+
 "$loader" "$exe" "$@"

@@ -1,11 +1,14 @@
-// write_points: the core point writer run natively, as gridpick's driver would run it, for
-// a selection given on the command line. The end-to-end tests compare what gridpick.exe
-// writes through its dialogs under Wine with what this native build of the writer makes
-// of the same selection:
+// write_points: the core point writer run natively, as gridpick's driver (or, with
+// "viewer" at the end, gridview's export dialog) would run it, for a selection given on
+// the command line. The end-to-end tests compare what the programs write through their
+// dialogs under Wine with what this native build of the writer makes of the same
+// selection:
 //
 //   write_points <header> <output> <startRow> <startCol> <rows> <cols> <removeCount>
-//                      <rect|north|csv> <startEasting> <startNorthing> <feet 0|1>
+//                <rect|north|csv|binary> <startEasting> <startNorthing> <feet 0|1> [viewer]
 //
+// The binary form (viewer only) takes its header's corner from the selection, as the
+// viewer does.
 // Messages go to the standard output; the exit status is 0 when the points were written.
 #include <cstdio>
 #include <cstdlib>
@@ -71,17 +74,18 @@ uint32_t count(const char* text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 12) {
+  const bool viewer = argc == 13 && std::strcmp(argv[12], "viewer") == 0;
+  if (argc != 12 && !viewer) {
     std::fprintf(stderr,
                  "usage: write_points <header> <output> <startRow> <startCol> <rows> "
-                 "<cols> <removeCount> <rect|north|csv> <startEasting> <startNorthing> "
-                 "<feet 0|1>\n");
+                 "<cols> <removeCount> <rect|north|csv|binary> <startEasting> <startNorthing> "
+                 "<feet 0|1> [viewer]\n");
     return 2;
   }
   ConsoleDesktop desktop(argv[1], argv[2]);
+  const ned::Program program = viewer ? ned::Program::viewer : ned::Program::extractor;
   ned::WriteRequest request;
-  if (ned::openTile(desktop, ned::Program::extractor, request.header) !=
-      ned::TileOpenResult::accepted) {
+  if (ned::openTile(desktop, program, request.header) != ned::TileOpenResult::accepted) {
     return 1;
   }
   request.selection.startRow = ned::parseLeadingInt(argv[3]);
@@ -91,12 +95,16 @@ int main(int argc, char** argv) {
   request.selection.removeCount = count(argv[7]);
   request.selection.step = request.selection.removeCount + 1;
   const std::string kind = argv[8];
-  request.kind = kind == "north" ? ned::OutputKind::ProjectNorthXyz
-                 : kind == "csv" ? ned::OutputKind::ElevationCsv
-                                 : ned::OutputKind::RectangularXyz;
+  request.kind = kind == "north"    ? ned::OutputKind::ProjectNorthXyz
+                 : kind == "csv"    ? ned::OutputKind::ElevationCsv
+                 : kind == "binary" ? ned::OutputKind::BinaryFlt
+                                    : ned::OutputKind::RectangularXyz;
+  const ned::UpperLeftCorner corner = ned::upperLeft(request.header, request.selection);
+  request.xulcornerText = corner.xulcornerText;
+  request.yulcornerText = corner.yulcornerText;
   request.startEasting = ned::parseLeadingDouble(argv[9]);
   request.startNorthing = ned::parseLeadingDouble(argv[10]);
   request.toFeet = std::strcmp(argv[11], "1") == 0;
-  const ned::WriteOutcome outcome = ned::writePoints(desktop, ned::Program::extractor, request);
+  const ned::WriteOutcome outcome = ned::writePoints(desktop, program, request);
   return outcome == ned::WriteOutcome::written ? 0 : 1;
 }

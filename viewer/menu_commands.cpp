@@ -41,6 +41,12 @@ void prepareTileOpen(ViewerState& state) {
   state.viewStartRow = TileGeometry::firstCell;
   state.viewStartCol = TileGeometry::firstCell;
   state.viewLevel = 0;
+  if (state.selectMode == 1) state.selectMode = 0;
+}
+
+bool isCommandIgnored(const ViewerState& state, int commandId) {
+  if (state.writeDialogOpen == 0) return false;
+  return commandId == kMenuOpen || commandId == kMenuSelectAll || commandId == kMenuSelectWindow;
 }
 
 void finishTileOpen(ViewerState& state, TileOpenResult result) {

@@ -28,8 +28,15 @@ bool applyDisplayCommand(ViewerState& state, int commandId);
 // Whether a Color or Light item carries its check mark in this state.
 bool isDisplayItemChecked(const ViewerState& state, int commandId);
 
-// File/Open, before the tile is opened: the view goes back to the whole degree.
+// File/Open, before the tile is opened: the view goes back to the whole degree, and a
+// window selection armed on the old view is dropped (Select is greyed until a view of the
+// new tile allows it).
 void prepareTileOpen(ViewerState& state);
+
+// Whether a command is to be ignored now. While the export dialog is open, a new tile
+// would be opened under it and a second export dialog could start: File/Open, Select/All
+// and Select/Window wait until it has closed.
+bool isCommandIgnored(const ViewerState& state, int commandId);
 
 // File/Open, after: an accepted header is ready to draw, a rejected one is not; a
 // cancelled or failed open leaves the mark as it was.

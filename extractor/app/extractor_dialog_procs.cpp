@@ -3,11 +3,10 @@
 #include <windows.h>
 
 #include <array>
-#include <string>
-#include <vector>
 
 #include "extractor/app/gridpick_resource.h"
 #include "extractor/extractor_dialogs.h"
+#include "win32/win32_dialog_fields.h"
 
 namespace ned {
 
@@ -22,32 +21,6 @@ static_assert(IDC_TO_FEET == kIdcToFeet && IDC_RECTANGULAR == kIdcRectangular &&
               IDC_PROJECT_NORTH == kIdcProjectNorth && IDC_CSV_GRID == kIdcCsvGrid);
 
 namespace {
-
-// The run the open dialog fills. The dialogs are modal and get no parameter, so the
-// driver's run is reached through here while one of them is open.
-ExtractorRun* activeRun = nullptr;
-
-class Win32DialogFields : public DialogFields {
- public:
-  explicit Win32DialogFields(HWND dialog) : dialog_(dialog) {}
-
-  std::string text(int id, int limit) override {
-    if (limit <= 0) return std::string();
-    std::vector<char> buffer(static_cast<size_t>(limit), '\0');
-    const UINT length = GetDlgItemTextA(dialog_, id, buffer.data(), limit);
-    return std::string(buffer.data(), length);
-  }
-  void setText(int id, const std::string& value) override {
-    SetDlgItemTextA(dialog_, id, value.c_str());
-  }
-  void setChecked(int id, bool checked) override {
-    CheckDlgButton(dialog_, id, checked ? BST_CHECKED : BST_UNCHECKED);
-  }
-  bool isChecked(int id) override { return IsDlgButtonChecked(dialog_, id) == BST_CHECKED; }
-
- private:
-  HWND dialog_;
-};
 
 // The teal frames, straight onto the dialog's client area.
 template <size_t N>
@@ -64,18 +37,21 @@ void drawFrames(HWND dialog, const std::array<DialogFrame, N>& frames) {
   ReleaseDC(dialog, dc);
 }
 
+// The run the dialog fills comes with its creation and stays with the dialog window.
 template <size_t N>
 INT_PTR dialogMessage(int dialogId, const std::array<DialogFrame, N>& frames, HWND dialog,
-                      UINT message, WPARAM wParam) {
-  if (activeRun == nullptr) return FALSE;
+                      UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
+    SetWindowLongPtrA(dialog, DWLP_USER, lParam);
     Win32DialogFields fields(dialog);
-    fillDialog(dialogId, *activeRun, fields);
+    fillDialog(dialogId, *reinterpret_cast<ExtractorRun*>(lParam), fields);
     return TRUE;
   }
+  auto* run = reinterpret_cast<ExtractorRun*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  if (run == nullptr) return FALSE;
   if (message == WM_COMMAND) {
     Win32DialogFields fields(dialog);
-    if (!handleDialogCommand(dialogId, LOWORD(wParam), fields, *activeRun)) return FALSE;
+    if (!handleDialogCommand(dialogId, LOWORD(wParam), fields, *run)) return FALSE;
     EndDialog(dialog, 1);
     return TRUE;
   }
@@ -83,24 +59,22 @@ INT_PTR dialogMessage(int dialogId, const std::array<DialogFrame, N>& frames, HW
   return FALSE;
 }
 
-INT_PTR CALLBACK selectDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  return dialogMessage(kSelectDialogId, kSelectDialogFrames, dialog, message, wParam);
+INT_PTR CALLBACK selectDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  return dialogMessage(kSelectDialogId, kSelectDialogFrames, dialog, message, wParam, lParam);
 }
 
-INT_PTR CALLBACK outputDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  return dialogMessage(kOutputDialogId, kOutputDialogFrames, dialog, message, wParam);
+INT_PTR CALLBACK outputDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  return dialogMessage(kOutputDialogId, kOutputDialogFrames, dialog, message, wParam, lParam);
 }
 
 }  // namespace
 
 void Win32ExtractorDialogs::open(int dialogId, ExtractorRun& run) {
-  activeRun = &run;
   const DLGPROC procedure = dialogId == kSelectDialogId ? selectDialogProc : outputDialogProc;
-  const INT_PTR result =
-      DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialogId), nullptr, procedure, 0);
+  const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialogId),
+                                         nullptr, procedure, reinterpret_cast<LPARAM>(&run));
   // A dialog that could not be created was never accepted.
   if (result <= 0) run.dialogAccepted = false;
-  activeRun = nullptr;
 }
 
 }  // namespace ned

@@ -152,8 +152,44 @@ std::string controlText(HWND dialog, int id) {
   return windowText(GetDlgItem(dialog, id));
 }
 
+bool isChecked(HWND dialog, int id) {
+  DWORD_PTR state = 0;
+  SendMessageTimeoutA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
+  return state == BST_CHECKED;
+}
+
+bool clickControl(HWND dialog, int id, bool checkedAfter) {
+  PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+  for (int i = 0; i < 100; ++i) {
+    if (isChecked(dialog, id) == checkedAfter) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
 void postCommand(HWND window, int id) {
   PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
+void postMouse(HWND window, UINT message, int x, int y, WPARAM keys) {
+  PostMessageA(window, message, keys, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)));
+}
+
+double sendMouse(HWND window, UINT message, int x, int y, WPARAM keys) {
+  LARGE_INTEGER frequency, begin, end;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&begin);
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(window, message, keys, MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)),
+                      SMTO_NORMAL, 60000, &result);
+  QueryPerformanceCounter(&end);
+  return 1000.0 * static_cast<double>(end.QuadPart - begin.QuadPart) /
+         static_cast<double>(frequency.QuadPart);
+}
+
+void click(HWND window, int x, int y, WPARAM keys) {
+  postMouse(window, WM_LBUTTONDOWN, x, y, keys | MK_LBUTTON);
+  postMouse(window, WM_LBUTTONUP, x, y, keys);
 }
 
 namespace {
@@ -259,6 +295,34 @@ std::vector<COLORREF> captureScreen(int left, int top, int width, int height) {
   return pixels;
 }
 
+std::vector<COLORREF> captureMap(HWND window) {
+  POINT origin = {50, 49};
+  ClientToScreen(window, &origin);
+  return captureScreen(origin.x, origin.y, 450, 600);
+}
+
+unsigned long long mapChecksum(const std::vector<COLORREF>& pixels) {
+  unsigned long long hash = 14695981039346656037ull;
+  for (COLORREF pixel : pixels) {
+    for (int shift = 0; shift < 32; shift += 8) {
+      hash ^= (pixel >> shift) & 0xFFu;
+      hash *= 1099511628211ull;
+    }
+  }
+  return hash;
+}
+
+unsigned long long waitForMap(HWND window, unsigned long long expected, DWORD timeoutMs) {
+  const DWORD begin = GetTickCount();
+  unsigned long long seen = 0;
+  do {
+    seen = mapChecksum(captureMap(window));
+    if (seen == expected) return seen;
+    Sleep(50);
+  } while (GetTickCount() - begin < timeoutMs);
+  return seen;
+}
+
 bool saveScreen(const std::string& path) {
   const int width = GetSystemMetrics(SM_CXSCREEN);
   const int height = GetSystemMetrics(SM_CYSCREEN);
@@ -335,6 +399,18 @@ void makeFolders(const std::string& path) {
   for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
     CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
   CreateDirectoryA(path.c_str(), nullptr);
+}
+
+void emptyFolder(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      DeleteFileA((path + "\\" + found.cFileName).c_str());
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
 }
 
 bool writeFile(const std::string& path, const std::string& bytes) {

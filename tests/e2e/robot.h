@@ -97,6 +97,10 @@ void pressButton(HWND dialog, int id);
 // Puts text into a control.
 void setControlText(HWND dialog, int id, const std::string& text);
 std::string controlText(HWND dialog, int id);
+// Whether a check box or radio button is checked.
+bool isChecked(HWND dialog, int id);
+// Clicks a radio button or check box as the mouse would, and waits for its new state.
+bool clickControl(HWND dialog, int id, bool checkedAfter);
 // Posts a menu command to a window.
 void postCommand(HWND window, int id);
 
@@ -118,12 +122,27 @@ MessageBoxSeen waitForMessageBox(const Process& process, DWORD timeoutMs = 15000
 // Whether a message box (or any dialog) of the process is open now.
 bool anyDialogOpen(const Process& process);
 
+// --- Mouse ---------------------------------------------------------------------------
+
+// Posts a mouse message at a client point, with the key state (MK_ values) in wParam.
+void postMouse(HWND window, UINT message, int x, int y, WPARAM keys = 0);
+// Sends it and waits until the program has handled it; gives the milliseconds that took.
+double sendMouse(HWND window, UINT message, int x, int y, WPARAM keys = 0);
+// A left press and release at one point.
+void click(HWND window, int x, int y, WPARAM keys = 0);
+
 // --- Pixels and files ------------------------------------------------------------------
 
 // The colour of a client-area pixel of the window, as COLORREF (red in the lowest byte).
 COLORREF clientPixel(HWND window, int x, int y);
 // The screen's pixels in a rectangle, row by row, as COLORREF.
 std::vector<COLORREF> captureScreen(int left, int top, int width, int height);
+// The viewer's map area (client x 50..499, y 49..648) read back from the screen, and its
+// checksum as the native tests take it (FNV-1a over the packed colours, red byte first).
+std::vector<COLORREF> captureMap(HWND window);
+unsigned long long mapChecksum(const std::vector<COLORREF>& pixels);
+// Waits until the map area shows the expected picture; gives the last checksum seen.
+unsigned long long waitForMap(HWND window, unsigned long long expected, DWORD timeoutMs = 20000);
 // Saves the whole screen as a BMP file.
 bool saveScreen(const std::string& path);
 
@@ -138,6 +157,8 @@ namespace robot {
 
 // Creates a folder and every missing folder above it.
 void makeFolders(const std::string& path);
+// Deletes the files of a folder (not its subfolders), so that a scenario starts empty.
+void emptyFolder(const std::string& path);
 // Writes a file through the window system (the path is a Windows path).
 bool writeFile(const std::string& path, const std::string& bytes);
 

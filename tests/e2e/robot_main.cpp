@@ -84,6 +84,7 @@ int main(int argc, char** argv) {
     robot::Context ctx = base;
     ctx.workDir = base.workDir + "\\" + scenario.name;
     robot::makeFolders(ctx.workDir);
+    robot::emptyFolder(ctx.workDir);
     std::printf("[ RUN  ] %s\n", scenario.name);
     std::fflush(stdout);
     scenario.run(ctx);

@@ -26,22 +26,6 @@ void typeSelection(HWND dialog, const char* lat, const char* lon, const char* ea
   robot::setControlText(dialog, 1004, south);
 }
 
-bool isChecked(HWND dialog, int id) {
-  DWORD_PTR state = 0;
-  SendMessageTimeoutA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
-  return state == BST_CHECKED;
-}
-
-// Clicks a radio button or the check box as the mouse would, and waits for its new state.
-bool click(HWND dialog, int id, bool checkedAfter) {
-  PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-  for (int i = 0; i < 100; ++i) {
-    if (isChecked(dialog, id) == checkedAfter) return true;
-    Sleep(50);
-  }
-  return false;
-}
-
 // Whether the teal frame shows left of a field: the frame lies two dialog units outside
 // it, a few pixels whatever the font.
 bool tealLeftOf(HWND dialog, int fieldId) {
@@ -114,10 +98,10 @@ void writeAndCompare(robot::Context& ctx, const Write& write, const char* name) 
   if (write.northing != nullptr) robot::setControlText(output, 1010, write.northing);
   robot::setControlText(output, 1011, write.remove);
   if (write.radio != 40) {
-    CHECK(click(output, write.radio, true));
-    CHECK(!isChecked(output, 40));
+    CHECK(robot::clickControl(output, write.radio, true));
+    CHECK(!robot::isChecked(output, 40));
   }
-  if (write.feet) CHECK(click(output, 50, true));
+  if (write.feet) CHECK(robot::clickControl(output, 50, true));
   robot::pressButton(output, IDOK);
 
   REQUIRE(robot::answerFileDialog(*gridpick, "Save As", path));
@@ -169,10 +153,10 @@ ROBOT_SCENARIO(gridpick_dialogs_show_their_presets_and_teal_frames) {
   CHECK_EQ(robot::controlText(output, 1009), "200000");
   CHECK_EQ(robot::controlText(output, 1010), "200000");
   CHECK_EQ(robot::controlText(output, 1011), "0");
-  CHECK(isChecked(output, 40));
-  CHECK(!isChecked(output, 20));
-  CHECK(!isChecked(output, 30));
-  CHECK(!isChecked(output, 50));
+  CHECK(robot::isChecked(output, 40));
+  CHECK(!robot::isChecked(output, 20));
+  CHECK(!robot::isChecked(output, 30));
+  CHECK(!robot::isChecked(output, 50));
   CHECK_EQ(robot::controlText(output, 40), " Rectangular points.");
   CHECK_EQ(robot::controlText(output, 50), " Change Meters to Feet.");
   for (int id : {1006, 1007, 1008}) CHECK(hasStyle(output, id, ES_CENTER | ES_READONLY));

@@ -16,41 +16,6 @@ namespace {
 constexpr unsigned long long kWholeDegreeGrey = 0xf24fc58db1c4a4feull;
 constexpr unsigned long long kWholeDegreeColour = 0x40ca821d28938315ull;
 
-constexpr int kMapLeft = 50;
-constexpr int kMapTop = 49;
-constexpr int kMapWidth = 450;
-constexpr int kMapLines = 600;
-
-// The map area read back from the screen, as packed colours.
-std::vector<COLORREF> captureMap(HWND window) {
-  POINT origin = {kMapLeft, kMapTop};
-  ClientToScreen(window, &origin);
-  return robot::captureScreen(origin.x, origin.y, kMapWidth, kMapLines);
-}
-
-unsigned long long checksum(const std::vector<COLORREF>& pixels) {
-  unsigned long long hash = 14695981039346656037ull;
-  for (COLORREF pixel : pixels) {
-    for (int shift = 0; shift < 32; shift += 8) {
-      hash ^= (pixel >> shift) & 0xFFu;
-      hash *= 1099511628211ull;
-    }
-  }
-  return hash;
-}
-
-// Waits until the map area shows the expected picture; gives the last checksum seen.
-unsigned long long waitForMap(HWND window, unsigned long long expected, DWORD timeoutMs = 20000) {
-  const DWORD begin = GetTickCount();
-  unsigned long long seen = 0;
-  do {
-    seen = checksum(captureMap(window));
-    if (seen == expected) return seen;
-    Sleep(100);
-  } while (GetTickCount() - begin < timeoutMs);
-  return seen;
-}
-
 void saveMap(const std::vector<COLORREF>& pixels, const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return;
@@ -117,10 +82,10 @@ ROBOT_SCENARIO(gridview_open_draws_the_whole_degree_as_the_native_picture) {
   robot::postCommand(window, 201);
   REQUIRE(robot::answerFileDialog(gridview, "Open", ctx.demoHeader()));
 
-  const unsigned long long seen = waitForMap(window, kWholeDegreeGrey);
+  const unsigned long long seen = robot::waitForMap(window, kWholeDegreeGrey);
   if (seen != kWholeDegreeGrey) {
     std::printf("map checksum %016llx\n", seen);
-    saveMap(captureMap(window), ctx.work("map_grey.raw"));
+    saveMap(robot::captureMap(window), ctx.work("map_grey.raw"));
   }
   CHECK(seen == kWholeDegreeGrey);
   CHECK(!robot::anyDialogOpen(gridview));  // the standard tile has no legend
@@ -155,15 +120,15 @@ ROBOT_SCENARIO(gridview_open_draws_the_whole_degree_as_the_native_picture) {
   robot::postCommand(window, 205);
   robot::postCommand(window, 210);
   Sleep(300);
-  CHECK(checksum(captureMap(window)) == kWholeDegreeGrey);
+  CHECK(robot::mapChecksum(robot::captureMap(window)) == kWholeDegreeGrey);
 
   // The next File/Open draws in colour; the whole degree is never shaded, whatever light.
   robot::postCommand(window, 201);
   REQUIRE(robot::answerFileDialog(gridview, "Open", ctx.demoHeader()));
-  const unsigned long long colour = waitForMap(window, kWholeDegreeColour);
+  const unsigned long long colour = robot::waitForMap(window, kWholeDegreeColour);
   if (colour != kWholeDegreeColour) {
     std::printf("map checksum %016llx\n", colour);
-    saveMap(captureMap(window), ctx.work("map_colour.raw"));
+    saveMap(robot::captureMap(window), ctx.work("map_colour.raw"));
   }
   CHECK(colour == kWholeDegreeColour);
   if (!ctx.shotDir.empty()) robot::saveScreen(ctx.shotDir + "\\gridview_whole_degree_colour.bmp");

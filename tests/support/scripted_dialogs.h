@@ -7,37 +7,15 @@
 
 #include <deque>
 #include <functional>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "extractor/extractor_dialogs.h"
 #include "extractor/extractor_driver.h"
+#include "tests/support/scripted_fields.h"
 
 namespace ned::testing {
-
-// A dialog's controls as texts and check marks. Texts are kept as typed; a read takes
-// at most limit - 1 characters, as the window system does.
-class ScriptedFields : public DialogFields {
- public:
-  std::map<int, std::string> texts;
-  std::map<int, bool> checks;
-
-  std::string text(int id, int limit) override {
-    const std::string& whole = texts[id];
-    if (limit <= 0) return std::string();
-    return whole.substr(0, static_cast<size_t>(limit - 1));
-  }
-  void setText(int id, const std::string& value) override { texts[id] = value; }
-  void setChecked(int id, bool checked) override { checks[id] = checked; }
-  bool isChecked(int id) override { return checks[id]; }
-
-  // A click on one of the automatic radio buttons 40, 20 and 30.
-  void clickRadio(int id) {
-    for (int radio : {kIdcRectangular, kIdcProjectNorth, kIdcCsvGrid}) checks[radio] = radio == id;
-  }
-};
 
 // What the user does in one dialog.
 struct DialogScript {
@@ -97,7 +75,8 @@ class ScriptedDialogs : public ExtractorDialogs {
       if (id == kIdcToFeet) {
         fields.checks[id] = !fields.checks[id];
       } else {
-        fields.clickRadio(id);
+        static const int kForms[] = {kIdcRectangular, kIdcProjectNorth, kIdcCsvGrid};
+        fields.clickRadio(id, kForms);
       }
     }
     EXPECT_FALSE(handleDialogCommand(dialogId, 9999, fields, run));

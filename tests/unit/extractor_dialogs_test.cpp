@@ -125,7 +125,8 @@ TEST(OutputDialog, MapsTheRadioButtonsAndTheFeetBox) {
       ExtractorRun run;
       ScriptedFields fields;
       fillDialog(kOutputDialogId, run, fields);
-      fields.clickRadio(radio.first);
+      static const int kForms[] = {kIdcRectangular, kIdcProjectNorth, kIdcCsvGrid};
+      fields.clickRadio(radio.first, kForms);
       fields.checks[kIdcToFeet] = feet;
       EXPECT_TRUE(handleDialogCommand(kOutputDialogId, 1, fields, run));
       EXPECT_EQ(run.outputKind, radio.second);

@@ -10,6 +10,7 @@
 
 #include "tests/support/tile_files.h"
 #include "tools/demo_tile.h"
+#include "tools/map_overlay.h"
 #include "tools/png_writer.h"
 #include "viewer/render.h"
 
@@ -32,41 +33,6 @@ std::string demoBase() {
     return base;
   }();
   return made;
-}
-
-uint64_t fnv1a(const std::vector<uint32_t>& pixels) {
-  uint64_t hash = 14695981039346656037ull;
-  for (uint32_t pixel : pixels) {
-    for (int shift = 0; shift < 32; shift += 8) {
-      hash ^= (pixel >> shift) & 0xFFu;
-      hash *= 1099511628211ull;
-    }
-  }
-  return hash;
-}
-
-// The map area as the window shows it: the picture with the grid and, at the whole degree,
-// the zoom boxes over it.
-MapPicture withOverlay(MapPicture picture, int level) {
-  if (level > 2) return picture;
-  for (int32_t x : {163, 276, 388}) {
-    for (int32_t y = 50; y < 649; ++y) picture.at(x, y) = rgb(192, 192, 192);
-  }
-  for (int32_t y : {201, 351, 501}) {
-    for (int32_t x = 50; x < 500; ++x) picture.at(x, y) = rgb(192, 192, 192);
-  }
-  if (level != 1) return picture;
-  for (int32_t cx : {163, 276, 388}) {
-    for (int32_t cy : {201, 351, 501}) {
-      for (int32_t i = -6; i <= 6; ++i) {
-        picture.at(cx + i, cy - 6) = rgb(255, 255, 255);
-        picture.at(cx + i, cy + 6) = rgb(255, 255, 255);
-        picture.at(cx - 6, cy + i) = rgb(255, 255, 255);
-        picture.at(cx + 6, cy + i) = rgb(255, 255, 255);
-      }
-    }
-  }
-  return picture;
 }
 
 class NullDesktop : public Desktop {
@@ -139,8 +105,8 @@ TEST(GoldenPictures, DemoTileWholeDegreeAndQuadrangle) {
     EXPECT_TRUE(desktop.messages.empty()) << g.name;  // no legend for the standard tile
     png::writeFile(kRepo + "/build/golden/" + g.name + ".png",
                    png::encode(kMapWidth, kMapLines, window.picture.pixels));
-    const uint64_t picture = fnv1a(window.picture.pixels);
-    const uint64_t shown = fnv1a(withOverlay(window.picture, g.level).pixels);
+    const uint64_t picture = tools::mapChecksum(window.picture.pixels);
+    const uint64_t shown = tools::mapChecksum(tools::withOverlay(window.picture, g.level).pixels);
     std::printf("%s: picture %016llx shown %016llx\n", g.name,
                 static_cast<unsigned long long>(picture), static_cast<unsigned long long>(shown));
     EXPECT_EQ(picture, g.picture) << g.name;

@@ -1,0 +1,241 @@
+#include "viewer/write_dialog.h"
+
+#include <cctype>
+
+#include "core/export/point_writer.h"
+#include "core/numbers.h"
+
+namespace ned {
+
+namespace {
+
+OutputKind chosenForm(DialogFields& fields) {
+  if (fields.isChecked(kIdcProjectNorthForm)) return OutputKind::ProjectNorthXyz;
+  if (fields.isChecked(kIdcCsvGridForm)) return OutputKind::ElevationCsv;
+  if (fields.isChecked(kIdcBinaryForm)) return OutputKind::BinaryFlt;
+  return OutputKind::RectangularXyz;
+}
+
+bool isXyz(OutputKind kind) {
+  return kind == OutputKind::RectangularXyz || kind == OutputKind::ProjectNorthXyz;
+}
+
+// The Northing, then the Easting: each a plain number, or its message in a box of the
+// given style owned by the dialog. Gives false after a message.
+bool readStartCoordinates(WriteDialog& dialog, DialogFields& fields, MessageStyle style,
+                          std::string* northing, std::string* easting) {
+  struct Coordinate {
+    int id;
+    const char* message;
+    std::string* text;
+  };
+  const Coordinate coordinates[] = {{kIdcNorthing, "Non Numerical Northing.", northing},
+                                    {kIdcEasting, "Non Numerical Easting.", easting}};
+  for (const Coordinate& c : coordinates) {
+    *c.text = fields.text(c.id, kCoordinateChars + 1);
+    if (!isPlainNumberText(*c.text)) {
+      dialog.desktop->showMessage(fields.owner(), c.message, "Notice", style);
+      dialog.state->actionOk = 0;
+      return false;
+    }
+  }
+  return true;
+}
+
+// Rows or columns as Write Pnts reads them: at least 3, at most what was selected.
+bool readGridSize(WriteDialog& dialog, DialogFields& fields, int id, uint32_t max,
+                  const char* tooFew, uint32_t* value) {
+  const std::string text = fields.text(id, kGridSizeChars + 1);
+  // Compared as unsigned: a pasted negative number counts as more than was selected.
+  *value = static_cast<uint32_t>(parseLeadingInt(text.c_str()));
+  if (*value < 3) {
+    dialog.desktop->showMessage(fields.owner(), tooFew, "Message.", kTaskModalMessage);
+    dialog.state->actionOk = 0;
+    return false;
+  }
+  if (*value > max) *value = max;
+  return true;
+}
+
+// Columns or rows as Estimates reads them; a value above the selection is put back.
+bool readEstimateSize(WriteDialog& dialog, DialogFields& fields, int id, uint32_t max,
+                      const char* none, uint32_t* value) {
+  if (!fields.unsignedValue(id, value) || *value == 0) {
+    dialog.desktop->showMessage(fields.owner(), none, "Notice", kPlainMessage);
+    return false;
+  }
+  if (*value > max) {
+    *value = max;
+    fields.setUnsignedValue(id, max);
+  }
+  return true;
+}
+
+bool writePressed(WriteDialog& dialog, DialogFields& fields) {
+  ViewerState& state = *dialog.state;
+  WriteRequest& request = state.writeRequest;
+  const OutputKind kind = chosenForm(fields);
+  const bool toFeet = fields.isChecked(kIdcFeet);
+  std::string northing;
+  std::string easting;
+  if (isXyz(kind) &&
+      !readStartCoordinates(dialog, fields, kTaskModalMessage, &northing, &easting)) {
+    return false;
+  }
+  uint32_t rows = 0;
+  uint32_t cols = 0;
+  if (!readGridSize(dialog, fields, kIdcSelRows, dialog.maxRows, "Not enough Rows.", &rows) ||
+      !readGridSize(dialog, fields, kIdcSelCols, dialog.maxCols, "Not enough Cols.", &cols)) {
+    return false;
+  }
+  std::string remove = fields.text(kIdcSelRemoveCount, kRemoveChars + 1);
+  if (remove.empty()) remove = "0";
+  // The field takes digits only; a pasted negative count removes nothing.
+  const int32_t count = parseLeadingInt(remove.c_str());
+
+  request.kind = kind;
+  request.toFeet = toFeet;
+  if (isXyz(kind)) {
+    request.startNorthing = parseLeadingDouble(northing.c_str());
+    request.startEasting = parseLeadingDouble(easting.c_str());
+  }
+  state.selection.rows = rows;
+  state.selection.cols = cols;
+  state.selection.removeCount = count > 0 ? static_cast<uint32_t>(count) : 0u;
+  state.selection.step = state.selection.removeCount + 1;
+  state.actionOk = 1;
+  state.writeDialogOpen = 0;
+  dialog.end = WriteDialogEnd::write;
+  return true;
+}
+
+void estimatesPressed(WriteDialog& dialog, DialogFields& fields) {
+  ViewerState& state = *dialog.state;
+  const OutputKind kind = chosenForm(fields);
+  uint32_t cols = 0;
+  uint32_t rows = 0;
+  if (!readEstimateSize(dialog, fields, kIdcSelCols, dialog.maxCols, "No Columns", &cols) ||
+      !readEstimateSize(dialog, fields, kIdcSelRows, dialog.maxRows, "  No Rows", &rows)) {
+    return;
+  }
+  state.selectedPoints = static_cast<int32_t>(cols * rows);
+  fields.setText(kIdcSelectedPoints, std::to_string(state.selectedPoints));
+
+  uint32_t removeCount = 0;
+  if (!fields.unsignedValue(kIdcSelRemoveCount, &removeCount)) {
+    removeCount = 0;
+    fields.setText(kIdcSelRemoveCount, "0");
+  }
+  const int32_t points =
+      estimatePoints(Program::viewer, static_cast<uint32_t>(state.selectedPoints), removeCount);
+  fields.setText(kIdcEstimatedPoints, removeCount == 0 ? std::string() : std::to_string(points));
+
+  std::string northing;
+  std::string easting;
+  if (isXyz(kind)) {
+    if (!readStartCoordinates(dialog, fields, kPlainMessage, &northing, &easting)) return;
+  } else {
+    fields.setText(kIdcEasting, "N/A");
+    fields.setText(kIdcNorthing, "N/A");
+  }
+  fields.setText(kIdcEstimatedSize, "");
+  fields.setText(kIdcEstimatedSize, formatSize(estimateBytes(kind, points, easting, northing)));
+}
+
+}  // namespace
+
+void prepareSelection(ViewerState& state) {
+  ViewRect rect;
+  rect.left = state.selLeft;
+  rect.top = state.selTop;
+  rect.right = state.selRight;
+  rect.bottom = state.selBottom;
+  state.selection = selectionFromView(state.viewLevel, state.selectAllPending != 0, rect,
+                                      state.renderedStartRow, state.renderedStartCol);
+  const UpperLeftCorner corner = upperLeft(state.header, state.selection);
+  state.ulLatText = corner.ulLatText;
+  state.ulLonText = corner.ulLonText;
+  state.xulcornerText = corner.xulcornerText;
+  state.yulcornerText = corner.yulcornerText;
+  state.selectedPoints = static_cast<int32_t>(state.selection.cols * state.selection.rows);
+  state.selectAllPending = 0;
+}
+
+std::string fileLabel(const TileHeader& header) {
+  return "----> File: N" + std::to_string(northEdgeLat(header)) + "-W" +
+         std::to_string(westEdgeLon(header)) + " <----";
+}
+
+bool isPlainNumberText(const std::string& text) {
+  if (text.empty()) return true;
+  size_t i = text[0] == '-' ? 1 : 0;
+  int digits = 0;
+  int points = 0;
+  for (; i < text.size(); ++i) {
+    if (std::isdigit(static_cast<unsigned char>(text[i]))) {
+      ++digits;
+    } else if (text[i] == '.' && points == 0) {
+      ++points;
+    } else {
+      return false;
+    }
+  }
+  return digits > 0;
+}
+
+void initWriteDialog(WriteDialog& dialog, DialogFields& fields) {
+  ViewerState& state = *dialog.state;
+  fields.setText(kIdcFileLabel, fileLabel(state.header));
+  fields.setUnsignedValue(kIdcSelCols, state.selection.cols);
+  dialog.maxCols = state.selection.cols;
+  fields.setUnsignedValue(kIdcSelRows, state.selection.rows);
+  dialog.maxRows = state.selection.rows;
+  fields.setText(kIdcSelectedPoints, std::to_string(state.selectedPoints));
+  fields.setText(kIdcUpperLeftLon, state.ulLonText);
+  fields.setText(kIdcUpperLeftLat, state.ulLatText);
+  fields.setText(kIdcEasting, "200000");
+  fields.setText(kIdcNorthing, "200000");
+  fields.setText(kIdcSelRemoveCount, "0");
+  fields.setChecked(kIdcRectangularForm, true);
+  // What can be typed is what is read back, so nothing typed is cut off unseen.
+  fields.limitText(kIdcNorthing, kCoordinateChars);
+  fields.limitText(kIdcEasting, kCoordinateChars);
+  fields.limitText(kIdcSelCols, kGridSizeChars);
+  fields.limitText(kIdcSelRows, kGridSizeChars);
+  fields.limitText(kIdcSelRemoveCount, kRemoveChars);
+  state.writeDialogOpen = 1;
+}
+
+bool writeDialogCommand(WriteDialog& dialog, int commandId, DialogFields& fields) {
+  switch (commandId) {
+    case kIdcWritePoints:
+      return writePressed(dialog, fields);
+    case kIdcEstimates:
+      estimatesPressed(dialog, fields);
+      return false;
+    case kIdcCancelWrite:
+      dialog.state->actionOk = 0;
+      dialog.state->writeDialogOpen = 0;
+      dialog.end = WriteDialogEnd::cancel;
+      return true;
+    default:
+      return false;
+  }
+}
+
+void finishWriteDialog(const WriteDialog& dialog) {
+  ViewerState& state = *dialog.state;
+  if (dialog.end == WriteDialogEnd::cancel) {
+    dialog.desktop->showMessage("Click Center to Redraw.", "Message", kTaskModalMessage);
+    return;
+  }
+  if (dialog.end != WriteDialogEnd::write) return;
+  WriteRequest request = state.writeRequest;
+  request.selection = state.selection;
+  request.header = state.header;
+  request.xulcornerText = state.xulcornerText;
+  request.yulcornerText = state.yulcornerText;
+  writePoints(*dialog.desktop, Program::viewer, request);
+}
+
+}  // namespace ned

@@ -25,6 +25,7 @@
 #include "core/tile/geotiff_tile.h"
 #include "core/tile/tiff_decode.h"
 #include "tools/bench_common.h"
+#include "tools/silent_desktop.h"
 #ifndef TERRAVANE_SOURCE_DIR
 #define TERRAVANE_SOURCE_DIR "."
 #endif
@@ -33,23 +34,6 @@ namespace {
 
 using bench::Clock;
 using bench::secondsSince;
-
-// A desktop without a screen: no dialogs, no progress to show, messages printed.
-class QuietDesktop : public ned::Desktop {
- public:
-  ned::ChosenFile chooseFileToOpen(const ned::FileDialogRequest&) override { return {}; }
-  ned::ChosenFile chooseFileToSave(const ned::FileDialogRequest&) override { return {}; }
-  bool createEmptyFile(const std::string&) override { return false; }
-  void endProcess(int) override {}
-  std::string temporaryFolder() override { return {}; }
-
- protected:
-  ned::MessageAnswer messageBox(ned::OwnerWindow, const std::string& text, const std::string&,
-                                ned::MessageStyle) override {
-    std::fprintf(stderr, "bench_convert: %s\n", text.c_str());
-    return ned::MessageAnswer::ok;
-  }
-};
 
 // Runs a command without a shell; gives its wall time and its peak resident size in KiB,
 // or a negative time when it failed.
@@ -105,7 +89,7 @@ double timeConversion(const std::string& tif) {
   const std::string base = tif.substr(0, tif.size() - 4);
   std::remove((base + ".flt").c_str());
   std::remove((base + ".hdr").c_str());
-  QuietDesktop desktop;
+  SilentDesktop desktop("bench_convert");
   ned::ChosenFile chosen;
   chosen.path = tif;
   chosen.extensionOffset = ned::extensionOffsetOf(tif);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/tile/raster.h"
 #include "core/tile/tiff_decode.h"
 
 namespace ned {
@@ -108,20 +109,6 @@ bool mayReplace(const Pair& pair) {
   return isConvertedHeader(readShortFile(pair.headerPath));
 }
 
-void toLittleEndian(float* samples, size_t count) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  for (size_t i = 0; i < count; ++i) {
-    uint32_t bits;
-    std::memcpy(&bits, &samples[i], sizeof bits);
-    bits = __builtin_bswap32(bits);
-    std::memcpy(&samples[i], &bits, sizeof bits);
-  }
-#else
-  (void)samples;
-  (void)count;
-#endif
-}
-
 bool writeWhole(const std::string& path, const std::string& bytes) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
@@ -218,7 +205,7 @@ bool writeGridFloatRaster(TiffBytes& bytes, const TiffImage& image, std::FILE* o
     }
     const size_t cells =
         static_cast<size_t>(decoder.rowsOf(blockRow * image.blocksAcross)) * image.width;
-    toLittleEndian(band.data(), cells);
+    swapLittleEndian(band.data(), cells);
     if (std::fwrite(band.data(), sizeof(float), cells, out) != cells) return false;
   }
   return std::fflush(out) == 0;

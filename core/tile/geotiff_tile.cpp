@@ -101,12 +101,11 @@ bool isCurrent(const Pair& pair, const std::string& headerText, int64_t tiffModi
          readShortFile(pair.headerPath) == headerText;
 }
 
-// A pair beside the file is replaced only when it is missing or was made by a conversion:
-// a GridFloat pair the user keeps under the same name stays untouched.
+// A pair beside the file is replaced unless its header is not one a conversion writes: a
+// GridFloat pair the user keeps under the same name stays untouched. A raster without a
+// header is no tile of the user's.
 bool mayReplace(const Pair& pair) {
-  const bool header = stampOf(pair.headerPath).exists;
-  if (!header) return !stampOf(pair.rasterPath).exists;
-  return isConvertedHeader(readShortFile(pair.headerPath));
+  return !stampOf(pair.headerPath).exists || isConvertedHeader(readShortFile(pair.headerPath));
 }
 
 bool writeWhole(const std::string& path, const std::string& bytes) {

@@ -51,6 +51,9 @@ void ProgressWindow::begin(const std::string& subject) {
   if (window_ == nullptr) return;
   ShowWindow(window_, SW_SHOWNOACTIVATE);
   UpdateWindow(window_);
+  // Holding the mouse keeps the wait cursor over every window of the program (none is
+  // asked for its own cursor) and keeps clicks from them until the work is done.
+  SetCapture(window_);
   pumpOwnMessages();
 }
 
@@ -64,6 +67,7 @@ void ProgressWindow::step(unsigned percent) {
 
 void ProgressWindow::end() {
   if (window_ != nullptr) {
+    if (GetCapture() == window_) ReleaseCapture();
     DestroyWindow(window_);
     window_ = nullptr;
   }

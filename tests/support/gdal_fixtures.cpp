@@ -59,6 +59,17 @@ std::vector<double> jsonArray(const std::string& json, const std::string& key) {
 
 }  // namespace
 
+std::vector<std::string> words(const std::string& text) {
+  std::vector<std::string> list;
+  size_t start = text.find_first_not_of(' ');
+  while (start != std::string::npos) {
+    const size_t end = text.find(' ', start);
+    list.push_back(text.substr(start, end - start));
+    start = end == std::string::npos ? end : text.find_first_not_of(' ', end);
+  }
+  return list;
+}
+
 bool runGdal(const std::vector<std::string>& arguments, std::string* output) {
   if (arguments.empty()) return false;
   std::string command = quoted(arguments[0]) + " --config GDAL_PAM_ENABLED NO";
@@ -134,20 +145,7 @@ bool gdalGridFloat(const std::string& path, const std::string& raster) {
 }
 
 bool sameFileBytes(const std::string& a, const std::string& b) {
-  std::FILE* fa = std::fopen(a.c_str(), "rb");
-  std::FILE* fb = std::fopen(b.c_str(), "rb");
-  bool same = fa != nullptr && fb != nullptr;
-  std::vector<char> ba(size_t(1) << 20);
-  std::vector<char> bb(ba.size());
-  while (same) {
-    const size_t ga = std::fread(ba.data(), 1, ba.size(), fa);
-    const size_t gb = std::fread(bb.data(), 1, bb.size(), fb);
-    same = ga == gb && std::memcmp(ba.data(), bb.data(), ga) == 0;
-    if (ga == 0) break;
-  }
-  if (fa != nullptr) std::fclose(fa);
-  if (fb != nullptr) std::fclose(fb);
-  return same;
+  return std::system(("cmp -s " + quoted(a) + " " + quoted(b)).c_str()) == 0;
 }
 
 std::string projectFile(const std::string& relative) {

@@ -254,8 +254,10 @@ const Entry* DirectoryReader::find(uint16_t tag) const {
 bool DirectoryReader::valueBytes(const Entry& entry, uint64_t maxCount, std::vector<uint8_t>& raw) {
   const size_t size = typeSize(entry.type);
   if (size == 0 || entry.count == 0 || entry.count > maxCount) return fail(kDamagedDirectory);
-  // A count no file of this size can hold is damage, not a reason to allocate.
-  if (entry.count > bytes_.size() / size + 8) return fail(kDamagedDirectory);
+  // A count no file of this size can hold is damage, not a reason to allocate; no tag of
+  // a tile comes near the limit, which keeps the size within a 32-bit build's reach.
+  if (entry.count > bytes_.size() / size + 8 || entry.count > kMaxBufferBytes / size)
+    return fail(kDamagedDirectory);
   const size_t total = static_cast<size_t>(entry.count) * size;
   raw.resize(total);
   const size_t inlineBytes = image_.bigTiff ? 8 : 4;

@@ -10,7 +10,8 @@
 //
 // --tile   the demo tile's path without extension (default build/demo/n37w085, made when
 //          missing)
-// --out    where the GeoTIFFs and the outputs go (default build/bench)
+// --out    where the GeoTIFFs (kept for the next run) and the outputs go (default
+//          build/bench)
 // --runs   timed runs of each, the best counts (default 3)
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -149,7 +150,9 @@ int main(int argc, char** argv) {
       std::remove(gdalOut.c_str());
       // Each timed run starts with nothing left to write back from the one before.
       sync();
-      const double gdal = runCommand({"gdal_translate", "-q", "-of", "EHdr", tif, gdalOut}, &peak);
+      const double gdal = runCommand({"gdal_translate", "-q", "--config", "GDAL_PAM_ENABLED", "NO",
+                                      "-of", "EHdr", tif, gdalOut},
+                                     &peak);
       if (gdal < 0) {
         std::fprintf(stderr, "bench_convert: gdal_translate -of EHdr failed on %s\n", tif.c_str());
         return 1;
@@ -172,6 +175,11 @@ int main(int argc, char** argv) {
     long ignored = 0;
     f.identical = runCommand({"cmp", "-s", converted, gdalOut}, &ignored) >= 0;
     all.push_back(f);
+    // The outputs go; the GeoTIFFs stay for the next run.
+    const std::string gdalBase = gdalOut.substr(0, gdalOut.size() - 4);
+    for (const std::string& output : {converted, converted.substr(0, converted.size() - 4) + ".hdr",
+                                      gdalOut, gdalBase + ".hdr", gdalBase + ".prj"})
+      std::remove(output.c_str());
   }
 
   std::printf(

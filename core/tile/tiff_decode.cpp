@@ -232,19 +232,21 @@ struct CellRule {
 void accumulateBytes(uint8_t* row, size_t count) {
   size_t i = 1;
 #if defined(__SSE2__)
-  __m128i carry = _mm_setzero_si128();  // the last sum so far, in every byte
+  // Sixteen bytes at a time: their running sums within the step, plus the sum of all
+  // bytes before it. That sum is carried as a plain byte, from the step's own bytes, so
+  // that no step waits for the vector work of the one before.
+  const __m128i zero = _mm_setzero_si128();
+  uint8_t carry = 0;
   for (i = 0; i + 16 <= count; i += 16) {
-    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
-    x = _mm_add_epi8(x, _mm_slli_si128(x, 1));
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+    __m128i x = _mm_add_epi8(bytes, _mm_slli_si128(bytes, 1));
     x = _mm_add_epi8(x, _mm_slli_si128(x, 2));
     x = _mm_add_epi8(x, _mm_slli_si128(x, 4));
     x = _mm_add_epi8(x, _mm_slli_si128(x, 8));
-    x = _mm_add_epi8(x, carry);
+    x = _mm_add_epi8(x, _mm_set1_epi8(static_cast<char>(carry)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), x);
-    __m128i last = _mm_srli_si128(x, 15);
-    last = _mm_unpacklo_epi8(last, last);
-    last = _mm_unpacklo_epi16(last, last);
-    carry = _mm_shuffle_epi32(last, 0);
+    const __m128i halves = _mm_sad_epu8(bytes, zero);  // the sums of the two 8-byte halves
+    carry = static_cast<uint8_t>(carry + _mm_cvtsi128_si32(halves) + _mm_extract_epi16(halves, 4));
   }
   if (i == 0) i = 1;
 #endif

@@ -113,6 +113,18 @@ class Desktop {
   // Ends the process with the status. The scripted desktop records the call and returns.
   virtual void endProcess(int status) = 0;
 
+  // Work that keeps the program busy for seconds: between begin and end the desktop shows
+  // that the program is busy and what it works on (subject, a file name), and each step
+  // how far it is, 0 to 100 percent. A desktop without a screen has nothing to show.
+  virtual void beginProgress(const std::string& /*subject*/) {}
+  virtual void stepProgress(unsigned /*percent*/) {}
+  virtual void endProgress() {}
+
+  // The user's folder for temporary files, where files go that the program makes for
+  // itself when the folder it would put them in cannot be written; empty when the
+  // desktop has none.
+  virtual std::string temporaryFolder() = 0;
+
  protected:
   virtual MessageAnswer messageBox(OwnerWindow owner, const std::string& text,
                                    const std::string& caption, MessageStyle style) = 0;

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs what building and testing need, on a Debian machine, when it is missing:
-# CMake and g++ with GoogleTest for the native core, clang with its libFuzzer and
-# sanitizer run times for the fuzz targets, mingw-w64 for the Windows programs, Xvfb and
-# Wine (32-bit, and 64-bit for machines that cannot run 32-bit code) to run them.
+# CMake and g++ with GoogleTest and zlib for the native core, clang with its libFuzzer and
+# sanitizer run times for the fuzz targets, mingw-w64 with its zlib for the Windows
+# programs, Xvfb and Wine (32-bit, and 64-bit for machines that cannot run 32-bit code) to
+# run them, GDAL to make and check the GeoTIFF fixtures.
 set -euo pipefail
 
-native=(cmake make g++ googletest libgtest-dev clang libclang-rt-dev)
+native=(cmake make g++ googletest libgtest-dev zlib1g-dev clang libclang-rt-dev gdal-bin)
 windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
-         binutils-mingw-w64-x86-64)
+         binutils-mingw-w64-x86-64 libz-mingw-w64-dev)
 desktop=(xvfb xauth wine wine64 fonts-wine fonts-liberation)
 i386=(wine32:i386)
 

@@ -14,9 +14,15 @@ jobs=$(nproc)
 
 section() { printf '\n=== %s ===\n' "$*"; }
 
-section "native build and unit tests"
+section "native build"
 cmake --preset native >/dev/null
 cmake --build --preset native -j"$jobs"
+
+# The unit tests and the end-to-end tests read the demo tiles and the GeoTIFF made of one.
+section "demo tiles"
+"$here/make-demo-tiles.sh"
+
+section "native unit tests"
 ctest --preset native -j"$jobs"
 
 section "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
@@ -26,9 +32,6 @@ ctest --preset native-asan -j"$jobs"
 
 section "fuzz targets, 20 seconds each"
 "$here/fuzz.sh" 20
-
-section "demo tiles"
-"$here/make-demo-tiles.sh"
 
 section "32-bit Windows programs"
 cmake --preset windows >/dev/null

@@ -27,6 +27,7 @@
 
 #include "core/export/point_writer.h"
 #include "core/tile/raster.h"
+#include "tools/bench_common.h"
 #include "tools/demo_tile.h"
 #include "tools/literal_writer.h"
 #ifndef TERRAVANE_SOURCE_DIR
@@ -35,11 +36,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
+using bench::Clock;
+using bench::fileSize;
+using bench::peakKib;
+using bench::resetPeak;
+using bench::secondsSince;
 
 // The desktop of a benchmark: the save dialog answers with one path, messages are kept.
 class BenchDesktop : public ned::Desktop {
@@ -59,6 +60,7 @@ class BenchDesktop : public ned::Desktop {
     return true;
   }
   void endProcess(int) override {}
+  std::string temporaryFolder() override { return {}; }
   std::vector<std::string> messages;
 
  protected:
@@ -144,61 +146,6 @@ double timeBlockWrites(uint64_t bytes, const std::string& path, bool durable) {
   return secondsSince(start);
 }
 
-// The peak resident size since the last reset, in KiB.
-long peakKib() {
-  std::FILE* status = std::fopen("/proc/self/status", "r");
-  long kib = -1;
-  char line[256];
-  while (status != nullptr && std::fgets(line, sizeof line, status) != nullptr)
-    if (std::strncmp(line, "VmHWM:", 6) == 0) kib = std::atol(line + 6);
-  if (status != nullptr) std::fclose(status);
-  return kib;
-}
-
-void resetPeak() {
-  std::FILE* refs = std::fopen("/proc/self/clear_refs", "w");
-  if (refs == nullptr) return;
-  std::fputs("5", refs);
-  std::fclose(refs);
-}
-
-uint64_t fileSize(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
-}
-
-// Reads the raster once so that every timed run finds it in the page cache.
-void warmUp(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return;
-  std::vector<char> block(size_t(1) << 20);
-  while (std::fread(block.data(), 1, block.size(), file) == block.size()) {
-  }
-  std::fclose(file);
-}
-
-bool ensureTile(const std::string& base) {
-  if (fileSize(base + ".flt") == 467597376ull && fileSize(base + ".hdr") > 0) return true;
-  std::printf("making the demo tile %s ...\n", base.c_str());
-  std::fflush(stdout);
-  // In a child, so that the maker's memory does not count in the writer's peak.
-  const pid_t child = fork();
-  if (child == 0) {
-    ned::DemoTileOptions options;
-    const size_t slash = base.find_last_of('/');
-    options.directory = slash == std::string::npos ? "." : base.substr(0, slash);
-    options.baseName = slash == std::string::npos ? base : base.substr(slash + 1);
-    std::string error;
-    mkdir(options.directory.c_str(), 0755);
-    const bool made = ned::makeDemoTile(options, &error);
-    if (!made) std::fprintf(stderr, "bench_writer: %s\n", error.c_str());
-    _exit(made ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 struct Case {
   const char* name;
   ned::Program program;
@@ -253,7 +200,7 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (!ensureTile(base)) return 1;
+  if (!bench::ensureDemoTile(base, "bench_writer")) return 1;
   mkdir(outDir.c_str(), 0755);
 
   ned::TileHeader header;
@@ -263,7 +210,7 @@ int main(int argc, char** argv) {
   header.tileSouthLat = 35.99944444444;
   header.tileWestLon = 85.00055555556;
   header.nodataLine = "NODATA        -9999";
-  warmUp(header.rasterPath);
+  bench::warmUp(header.rasterPath);
 
   std::vector<Case> cases = {
       {"XYZ rectangular 2700 x 2700", ned::Program::extractor, ned::OutputKind::RectangularXyz,

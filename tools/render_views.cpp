@@ -15,24 +15,10 @@
 #include "core/tile/tile_header.h"
 #include "core/tile/tile_open.h"
 #include "tools/map_overlay.h"
+#include "tools/silent_desktop.h"
 #include "viewer/render.h"
 
 namespace {
-
-class SilentDesktop : public ned::Desktop {
- public:
-  ned::ChosenFile chooseFileToOpen(const ned::FileDialogRequest&) override { return {}; }
-  ned::ChosenFile chooseFileToSave(const ned::FileDialogRequest&) override { return {}; }
-  bool createEmptyFile(const std::string&) override { return false; }
-  void endProcess(int) override {}
-
- protected:
-  ned::MessageAnswer messageBox(ned::OwnerWindow, const std::string& text, const std::string&,
-                                ned::MessageStyle) override {
-    std::fprintf(stderr, "render_views: %s\n", text.c_str());
-    return ned::MessageAnswer::ok;
-  }
-};
 
 class KeepingWindow : public ned::MapWindow {
  public:
@@ -83,7 +69,7 @@ int main(int argc, char** argv) {
     state.colorMapOn = static_cast<int16_t>(colour);
     state.lightDirection = static_cast<int16_t>(light);
     KeepingWindow window;
-    SilentDesktop desktop;
+    SilentDesktop desktop("render_views");
     ned::RasterSampleSource source;
     if (ned::renderView(state, window, source, desktop) != 1) status = 1;
     const uint64_t sum =

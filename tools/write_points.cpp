@@ -11,6 +11,7 @@
 // viewer does.
 // Messages go to the standard output; the exit status is 0 when the points were written.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -41,6 +42,10 @@ class ConsoleDesktop : public ned::Desktop {
     return true;
   }
   void endProcess(int) override {}
+  std::string temporaryFolder() override {
+    const char* folder = std::getenv("TMPDIR");
+    return folder != nullptr && *folder != '\0' ? folder : "/tmp";
+  }
 
  protected:
   ned::MessageAnswer messageBox(ned::OwnerWindow, const std::string& text,

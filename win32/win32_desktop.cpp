@@ -91,6 +91,12 @@ bool Win32Desktop::createEmptyFile(const std::string& path) {
   return true;
 }
 
+std::string Win32Desktop::temporaryFolder() {
+  char folder[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathA(sizeof folder, folder);
+  return length > 0 && length < sizeof folder ? std::string(folder, length) : std::string();
+}
+
 void Win32Desktop::endProcess(int status) {
   ExitProcess(static_cast<UINT>(status));
 }

@@ -1,9 +1,10 @@
-// The desktop seam over user32, comdlg32 and kernel32.
+// The desktop seam over user32, gdi32, comdlg32 and kernel32.
 #pragma once
 
 #include <windows.h>
 
 #include "core/desktop.h"
+#include "win32/progress_window.h"
 
 namespace ned {
 
@@ -13,10 +14,17 @@ class Win32Desktop : public Desktop {
   ChosenFile chooseFileToSave(const FileDialogRequest& request) override;
   bool createEmptyFile(const std::string& path) override;
   void endProcess(int status) override;
+  void beginProgress(const std::string& subject) override { progress_.begin(subject); }
+  void stepProgress(unsigned percent) override { progress_.step(percent); }
+  void endProgress() override { progress_.end(); }
+  std::string temporaryFolder() override;
 
  protected:
   MessageAnswer messageBox(OwnerWindow owner, const std::string& text, const std::string& caption,
                            MessageStyle style) override;
+
+ private:
+  ProgressWindow progress_;
 };
 
 // The seam's names of a window and of a message box's looks, in the window system's terms.

@@ -5,10 +5,7 @@
 
 namespace ned {
 
-namespace {
-
-// The raster is little-endian whatever the host is.
-void fromLittleEndian(float* samples, size_t count) {
+void swapLittleEndian(float* samples, size_t count) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
   for (size_t i = 0; i < count; ++i) {
     uint32_t bits;
@@ -21,8 +18,6 @@ void fromLittleEndian(float* samples, size_t count) {
   (void)count;
 #endif
 }
-
-}  // namespace
 
 bool RasterFile::open(const std::string& path) {
   close();
@@ -68,7 +63,7 @@ size_t RasterFile::read(float* out, size_t count) {
   }
   const size_t got = std::fread(out, sizeof(float), count, file_);
   position_ += static_cast<int64_t>(got) * TileGeometry::sampleBytes;
-  fromLittleEndian(out, got);
+  swapLittleEndian(out, got);
   if (got < count) {
     // A partial sample may have been consumed; the stream stays at the end of the file.
     position_ = static_cast<int64_t>(std::ftell(file_));

@@ -13,6 +13,10 @@
 
 namespace ned {
 
+// Turns samples between the host's byte order and the raster's little-endian one (the
+// same swap both ways; nothing to do on a little-endian host).
+void swapLittleEndian(float* samples, size_t count);
+
 // Byte position of cell (row, col).
 constexpr int64_t cellOffset(int64_t row, int64_t col) {
   return row * TileGeometry::rowBytes + col * TileGeometry::sampleBytes;

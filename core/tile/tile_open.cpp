@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "core/tile/geotiff_tile.h"
+
 namespace ned {
 
 namespace {
@@ -25,7 +27,8 @@ const char* const kExtractorRejectedText =
 
 ChosenFile chooseTileHeader(Desktop& desktop) {
   FileDialogRequest request;
-  request.filters = {{"GridFloat Header (*.hdr)", "*.hdr"}};
+  request.filters = {{"GridFloat Header (*.hdr)", "*.hdr"},
+                     {"USGS GeoTIFF tile (*.tif)", "*.tif;*.tiff"}};
   request.defaultExtension = "hdr";
   request.options.fileMustExist = true;
   return desktop.chooseFileToOpen(request);
@@ -35,19 +38,26 @@ std::string deriveRasterPath(const std::string& headerPath, unsigned extensionOf
   return replaceExtension(headerPath, extensionOffset, "flt");
 }
 
-TileOpenResult openTile(Desktop& desktop, Program program, TileHeader& header) {
-  const ChosenFile chosen = chooseTileHeader(desktop);
-  if (chosen.path.empty()) return TileOpenResult::cancelled;
+namespace {
 
-  header.headerPath = chosen.path;
-  header.rasterPath = deriveRasterPath(chosen.path, chosen.extensionOffset);
+void showHeaderOpenFailed(Desktop& desktop, Program program) {
+  desktop.showMessage(program == Program::viewer ? "Can't open file." : "Can't open header file.",
+                      "Message", kPlainMessage);
+}
 
+void showRejected(Desktop& desktop, Program program) {
+  desktop.showMessage(program == Program::viewer ? kViewerRejectedText : kExtractorRejectedText,
+                      "Message.", kPlainMessage);
+}
+
+// The pair the header's paths name: both files proved readable, the header read by the
+// program's own reader.
+TileOpenResult readTilePair(Desktop& desktop, Program program, TileHeader& header) {
   // The header is read as text; the reader does the text-mode line-end translation
   // itself so that both builds see the same pieces.
   std::FILE* headerFile = std::fopen(header.headerPath.c_str(), "rb");
   if (headerFile == nullptr) {
-    desktop.showMessage(program == Program::viewer ? "Can't open file." : "Can't open header file.",
-                        "Message", kPlainMessage);
+    showHeaderOpenFailed(desktop, program);
     return TileOpenResult::openFailed;
   }
   std::FILE* rasterFile = std::fopen(header.rasterPath.c_str(), "rb");
@@ -63,9 +73,35 @@ TileOpenResult openTile(Desktop& desktop, Program program, TileHeader& header) {
                                                    : readHeaderByPosition(pieces, header);
   std::fclose(headerFile);
   if (accepted) return TileOpenResult::accepted;
-  desktop.showMessage(program == Program::viewer ? kViewerRejectedText : kExtractorRejectedText,
-                      "Message.", kPlainMessage);
+  showRejected(desktop, program);
   return TileOpenResult::rejected;
+}
+
+}  // namespace
+
+TileOpenResult openTile(Desktop& desktop, Program program, TileHeader& header) {
+  const ChosenFile chosen = chooseTileHeader(desktop);
+  if (chosen.path.empty()) return TileOpenResult::cancelled;
+
+  if (!isGeoTiffChoice(chosen)) {
+    header.headerPath = chosen.path;
+    header.rasterPath = deriveRasterPath(chosen.path, chosen.extensionOffset);
+    return readTilePair(desktop, program, header);
+  }
+  // A GeoTIFF is read through the GridFloat pair made of it.
+  switch (prepareGeoTiffTile(desktop, chosen, header)) {
+    case GeoTiffOutcome::ready:
+      return readTilePair(desktop, program, header);
+    case GeoTiffOutcome::notOpened:
+      showHeaderOpenFailed(desktop, program);
+      return TileOpenResult::openFailed;
+    case GeoTiffOutcome::rejected:
+      showRejected(desktop, program);
+      return TileOpenResult::rejected;
+    case GeoTiffOutcome::failed:
+      break;
+  }
+  return TileOpenResult::openFailed;
 }
 
 }  // namespace ned

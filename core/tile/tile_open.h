@@ -1,5 +1,7 @@
 // Opening a tile: the user picks the header, the raster path is derived from it, both
-// files are proved readable and the header is read by the program's own reader.
+// files are proved readable and the header is read by the program's own reader. A
+// GeoTIFF tile picked instead is read through the GridFloat pair made of it
+// (core/tile/geotiff_tile.h).
 #pragma once
 
 #include <string>
@@ -12,7 +14,7 @@ namespace ned {
 
 enum class TileOpenResult { cancelled, openFailed, rejected, accepted };
 
-// Asks for a header file; an empty path means the user cancelled.
+// Asks for a header file or a GeoTIFF tile; an empty path means the user cancelled.
 ChosenFile chooseTileHeader(Desktop& desktop);
 
 // The header path with its extension replaced by "flt". A path whose extension offset
@@ -21,7 +23,8 @@ ChosenFile chooseTileHeader(Desktop& desktop);
 std::string deriveRasterPath(const std::string& headerPath, unsigned extensionOffset);
 
 // The whole opening sequence, with every message. On cancel the header is untouched;
-// otherwise its paths name the new tile whatever the result.
+// otherwise its paths name the new tile whatever the result (for a GeoTIFF, its
+// GridFloat pair).
 TileOpenResult openTile(Desktop& desktop, Program program, TileHeader& header);
 
 }  // namespace ned

@@ -53,6 +53,18 @@ void ScriptedDesktop::endProcess(int status) {
   events.push_back("end:" + std::to_string(status));
 }
 
+void ScriptedDesktop::beginProgress(const std::string& subject) {
+  events.push_back("progress:" + subject);
+}
+
+void ScriptedDesktop::stepProgress(unsigned percent) {
+  progressSteps.push_back(percent);
+}
+
+void ScriptedDesktop::endProgress() {
+  events.push_back("progress-end");
+}
+
 std::vector<std::string> ScriptedDesktop::messageTexts() const {
   std::vector<std::string> texts;
   for (const MessageCall& call : messages) texts.push_back(call.text);

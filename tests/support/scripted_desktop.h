@@ -33,7 +33,11 @@ class ScriptedDesktop : public Desktop {
   std::vector<DialogCall> dialogs;
   std::vector<std::string> createdFiles;
   std::vector<int> endedWith;
-  // Events in the order they happened: "message:<text>", "open", "save", "create", "end:<n>".
+  // The temporary folder it gives; none unless a test sets one.
+  std::string temporary;
+  std::vector<unsigned> progressSteps;
+  // Events in the order they happened: "message:<text>", "open", "save", "create",
+  // "end:<n>", "progress:<subject>" (begin), "progress-end".
   std::vector<std::string> events;
 
   void chooseFile(
@@ -43,6 +47,10 @@ class ScriptedDesktop : public Desktop {
   ChosenFile chooseFileToSave(const FileDialogRequest& request) override;
   bool createEmptyFile(const std::string& path) override;
   void endProcess(int status) override;
+  void beginProgress(const std::string& subject) override;
+  void stepProgress(unsigned percent) override;
+  void endProgress() override;
+  std::string temporaryFolder() override { return temporary; }
 
   std::vector<std::string> messageTexts() const;
 

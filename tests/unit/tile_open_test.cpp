@@ -44,9 +44,11 @@ TEST(OpenTile, AsksForAHeaderWithTheDialogsFilter) {
   ASSERT_EQ(desktop.dialogs.size(), 1u);
   const FileDialogRequest& request = desktop.dialogs[0].request;
   EXPECT_FALSE(desktop.dialogs[0].save);
-  ASSERT_EQ(request.filters.size(), 1u);
+  ASSERT_EQ(request.filters.size(), 2u);
   EXPECT_EQ(request.filters[0].text, "GridFloat Header (*.hdr)");
   EXPECT_EQ(request.filters[0].pattern, "*.hdr");
+  EXPECT_EQ(request.filters[1].text, "USGS GeoTIFF tile (*.tif)");
+  EXPECT_EQ(request.filters[1].pattern, "*.tif;*.tiff");
   EXPECT_EQ(request.defaultExtension, "hdr");
   EXPECT_TRUE(request.options == (FileDialogOptions{true, false, false}));
   // Cancelling changes nothing and says nothing.

@@ -41,6 +41,7 @@ class NullDesktop : public Desktop {
   ChosenFile chooseFileToSave(const FileDialogRequest&) override { return {}; }
   bool createEmptyFile(const std::string&) override { return false; }
   void endProcess(int) override {}
+  std::string temporaryFolder() override { return {}; }
   std::vector<std::string> messages;
 
  protected:

@@ -36,6 +36,7 @@ class LoggingDesktop : public Desktop {
   ChosenFile chooseFileToSave(const FileDialogRequest&) override { return {}; }
   bool createEmptyFile(const std::string&) override { return false; }
   void endProcess(int) override {}
+  std::string temporaryFolder() override { return {}; }
 
  protected:
   MessageAnswer messageBox(OwnerWindow, const std::string& text, const std::string& caption,

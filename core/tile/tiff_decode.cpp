@@ -125,6 +125,9 @@ TiffBlockDecoder::TiffBlockDecoder(const TiffImage& image, float noDataOut)
       // The largest float written with fewer digits than it needs.
       mapsNoData_ = true;
       noData_ = value < 0 ? -FLT_MAX : FLT_MAX;
+    } else if (std::isinf(value)) {
+      mapsNoData_ = true;
+      noData_ = value < 0 ? -HUGE_VALF : HUGE_VALF;
     }
   }
   raw_.resize(static_cast<size_t>(image.blockWidth) * image.blockHeight * 4 + kLzwSlack);

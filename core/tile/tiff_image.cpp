@@ -1,6 +1,7 @@
 #include "core/tile/tiff_image.h"
 
 #include <cstring>
+#include <limits>
 
 #include "core/numbers.h"
 
@@ -506,13 +507,35 @@ bool DirectoryReader::readGeoreferencing() {
   return true;
 }
 
+// The no-data text as GIS tools write it: a decimal number, or "nan" and "inf" with an
+// optional sign, which the programs' own number reader (the C run time's decimal rule)
+// reads as 0.
+double noDataValue(const char* text) {
+  const char* p = text;
+  while (*p == ' ') ++p;
+  const bool negative = *p == '-';
+  if (*p == '+' || *p == '-') ++p;
+  auto startsWith = [p](const char* word) {
+    for (size_t i = 0; word[i] != '\0'; ++i) {
+      if ((p[i] | 0x20) != word[i]) return false;
+    }
+    return true;
+  };
+  if (startsWith("nan")) return std::numeric_limits<double>::quiet_NaN();
+  if (startsWith("inf")) {
+    return negative ? -std::numeric_limits<double>::infinity()
+                    : std::numeric_limits<double>::infinity();
+  }
+  return parseLeadingDouble(text);
+}
+
 bool DirectoryReader::readNoData() {
   const Entry* entry = find(kGdalNoData);
   if (entry == nullptr) return true;
   std::vector<uint8_t> raw;
   if (entry->type != kAscii || !valueBytes(*entry, 256, raw)) return fail(kDamagedDirectory);
   const std::string text(raw.begin(), raw.end());  // up to its terminating null
-  image_.noData = parseLeadingDouble(text.c_str());
+  image_.noData = noDataValue(text.c_str());
   image_.hasNoData = text.find_first_not_of(std::string(" \0", 2)) != std::string::npos;
   return true;
 }

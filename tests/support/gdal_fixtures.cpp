@@ -22,20 +22,19 @@ std::string quoted(const std::string& argument) {
   return text + "'";
 }
 
-// The number after "key": in a JSON text, from position from on; NaN when it is the text "NaN".
+// The number after "key": in a JSON text, from position from on. NaN and the infinities
+// come quoted ("NaN", "-Infinity").
 bool jsonNumber(const std::string& json, const std::string& key, size_t from, double& value,
                 size_t* end = nullptr) {
   const size_t at = json.find("\"" + key + "\":", from);
   if (at == std::string::npos) return false;
   const char* start = json.c_str() + at + key.size() + 3;
   while (*start == ' ') ++start;
-  if (std::strncmp(start, "\"NaN\"", 5) == 0) {
-    value = std::nan("");
-    if (end != nullptr) *end = static_cast<size_t>(start - json.c_str()) + 5;
-    return true;
-  }
+  const bool quoted = *start == '"';
+  if (quoted) ++start;
   char* stop = nullptr;
   value = std::strtod(start, &stop);
+  if (quoted && *stop == '"') ++stop;
   if (end != nullptr) *end = static_cast<size_t>(stop - json.c_str());
   return stop != start;
 }
@@ -126,7 +125,10 @@ bool gdalGridFloat(const std::string& path, const std::string& raster) {
   std::FILE* file = std::fopen(raster.c_str(), "r+b");
   if (file == nullptr) return false;
   // gdalinfo shows the float limits rounded to 8 digits, a hair beyond them.
-  const float noData = static_cast<float>(std::fmax(-FLT_MAX, std::fmin(FLT_MAX, info.noData)));
+  const float noData =
+      std::isinf(info.noData)
+          ? static_cast<float>(info.noData)
+          : static_cast<float>(std::fmax(-FLT_MAX, std::fmin(FLT_MAX, info.noData)));
   const float replacement = -9999.0f;
   std::vector<float> chunk(size_t(1) << 18);
   long position = 0;

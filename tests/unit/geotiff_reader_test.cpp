@@ -24,8 +24,9 @@ using testing::words;
 constexpr int kCols = 403;
 constexpr int kRows = 344;
 
-// The terrain with a block of each no-data value the variants use and a few cells that
-// are not a number; the blocks that are not a variant's no-data are values like others.
+// The terrain with a block of each no-data value the variants use (-inf among them), a
+// few cells that are not a number and a block at sea level; the blocks that are not a variant's
+// no-data are values like others.
 std::string plantedSource(const TempDir& dir) {
   std::string raster = testing::readFile(testing::projectFile("data/jacksboro_3s.flt"));
   auto plant = [&](int row, int col, float value) {
@@ -36,6 +37,8 @@ std::string plantedSource(const TempDir& dir) {
   plant(20, 30, -999999.0f);
   plant(200, 100, -FLT_MAX);
   plant(300, 380, std::numeric_limits<float>::quiet_NaN());
+  plant(100, 200, 0.0f);
+  plant(150, 250, -std::numeric_limits<float>::infinity());
   testing::writeFile(dir.file("source.flt"), raster);
   testing::writeFile(dir.file("source.hdr"),
                      testing::readFile(testing::projectFile("data/jacksboro_3s.hdr")));
@@ -124,6 +127,7 @@ TEST(GeoTiffReader, ConvertsEveryStorageVariantAsGdalReadsIt) {
        "-of COG -co BLOCKSIZE=256 -a_nodata -3.4028235e38" + lzw3},
       {"COG, Deflate, float predictor, no-data nan",
        "-of COG -co BLOCKSIZE=256 -a_nodata nan" + deflate3},
+      {"LZW, float predictor, no-data -inf", lzw3 + " -a_nodata -inf"},
       {"pixel is point", "-mo AREA_OR_POINT=Point" + lzw3},
       {"transformation matrix, pixel is point", "-mo AREA_OR_POINT=Point" + lzw3, &turned},
       {"tiles never written, no-data -999999",

@@ -18,8 +18,7 @@ namespace {
 constexpr double kCellDegrees = 1.0 / TileGeometry::cellsPerDegree;
 // Pixel scales are written with 15 to 17 digits; anything further off is another grid.
 constexpr double kCellTolerance = 1e-9;
-constexpr uint64_t kRasterBytes =
-    uint64_t(TileGeometry::cellsPerSide) * TileGeometry::cellsPerSide * TileGeometry::sampleBytes;
+constexpr uint64_t kRasterBytes = cellOffset(TileGeometry::cellsPerSide, 0);
 // The beginning and the end every converted header has, whatever its corner.
 const char* const kConvertedHeaderStart = "ncols 10812\r\nnrows 10812\r\nxllcorner ";
 const char* const kConvertedHeaderEnd = "\r\nNODATA_value -9999\r\nbyteorder LSBFIRST\r\n";

@@ -213,11 +213,6 @@ bool TiffBlockDecoder::decompress(TiffBytes& bytes, size_t index, std::string& p
 
 namespace {
 
-inline uint32_t loadWord(const uint8_t* p, bool bigEndian) {
-  return bigEndian ? uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]
-                   : uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
-}
-
 // What a cell becomes: no-data and cells that are not a number are replaced.
 struct CellRule {
   bool mapsNoData;
@@ -314,11 +309,11 @@ void TiffBlockDecoder::undoPredictor(size_t index, float* dest, size_t destStrid
       // Each word was stored as its difference from the one before, modulo 2^32.
       uint32_t sum = 0;
       for (uint32_t c = 0; c < cols; ++c) {
-        sum += loadWord(row + 4 * c, bigEndian);
+        sum += tiffWord(row + 4 * c, bigEndian);
         out[c] = rule(sum);
       }
     } else {
-      for (uint32_t c = 0; c < cols; ++c) out[c] = rule(loadWord(row + 4 * c, bigEndian));
+      for (uint32_t c = 0; c < cols; ++c) out[c] = rule(tiffWord(row + 4 * c, bigEndian));
     }
   }
 }

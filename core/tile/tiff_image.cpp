@@ -162,11 +162,7 @@ class DirectoryReader {
     return image_.bigEndian ? static_cast<uint16_t>(p[0] << 8 | p[1])
                             : static_cast<uint16_t>(p[1] << 8 | p[0]);
   }
-  uint32_t u32(const uint8_t* p) const {
-    return image_.bigEndian
-               ? uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]
-               : uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
-  }
+  uint32_t u32(const uint8_t* p) const { return tiffWord(p, image_.bigEndian); }
   uint64_t u64(const uint8_t* p) const {
     const uint64_t first = u32(p);
     const uint64_t second = u32(p + 4);

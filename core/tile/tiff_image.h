@@ -12,6 +12,12 @@
 
 namespace ned {
 
+// A 32-bit word of the file in its byte order.
+inline uint32_t tiffWord(const uint8_t* p, bool bigEndian) {
+  return bigEndian ? uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]
+                   : uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+
 // Random access to the bytes of a TIFF.
 class TiffBytes {
  public:

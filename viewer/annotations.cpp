@@ -93,18 +93,15 @@ class Painter {
   DrawList& list_;
 };
 
-std::string westLabel(int32_t lon) {
-  return "W " + std::to_string(lon);
-}
 std::string northLabel(int32_t lat) {
   return "N" + std::to_string(lat);
 }
 
 void level1Labels(Painter& paint, const ViewerState& state) {
   const TileHeader& tile = state.header;
-  paint.lonLabel(kLonLabelX[0], westLabel(westEdgeLon(tile)));
+  paint.lonLabel(kLonLabelX[0], longitudeLabel(westEdgeLon(tile)));
   for (int i = 1; i <= 3; ++i) paint.lonLabel(kLonLabelX[i], state.lonLabel[i]);
-  paint.lonLabel(kLonLabelX[4], westLabel(eastEdgeLon(tile)));
+  paint.lonLabel(kLonLabelX[4], longitudeLabel(eastEdgeLon(tile)));
   paint.latLabel(kLatLabelY[0], kLevel1LeftX, kLevel1DegreeRightX, northLabel(northEdgeLat(tile)));
   for (int i = 1; i <= 3; ++i) {
     paint.latLabel(kLatLabelY[i], kLevel1LeftX, kLevel1MinuteRightX, state.latLabel[i]);
@@ -138,11 +135,13 @@ void edgeLabels(Painter& paint, const ViewerState& state) {
   if (state.renderedStartRow == first) {
     paint.latLabel(kLatLabelY[0], kLeftX, kRightX, northLabel(northEdgeLat(tile)));
   }
-  if (state.renderedStartCol == first) paint.lonLabel(kLonLabelX[0], westLabel(westEdgeLon(tile)));
+  if (state.renderedStartCol == first)
+    paint.lonLabel(kLonLabelX[0], longitudeLabel(westEdgeLon(tile)));
   if (state.renderedStartRow == last) {
     paint.latLabel(kLatLabelY[4], kLeftX, kRightX, northLabel(southEdgeLat(tile)));
   }
-  if (state.renderedStartCol == last) paint.lonLabel(kLonLabelX[4], westLabel(eastEdgeLon(tile)));
+  if (state.renderedStartCol == last)
+    paint.lonLabel(kLonLabelX[4], longitudeLabel(eastEdgeLon(tile)));
 }
 
 }  // namespace
@@ -150,6 +149,10 @@ void edgeLabels(Painter& paint, const ViewerState& state) {
 std::string makeTitleText(const TileHeader& header) {
   return "****File: N" + std::to_string(northEdgeLat(header)) + "-W" +
          std::to_string(westEdgeLon(header)) + "****";
+}
+
+std::string longitudeLabel(int32_t lon) {
+  return "W " + std::to_string(lon);
 }
 
 const char* helpLine(int level) {

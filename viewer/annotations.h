@@ -62,6 +62,9 @@ DrawList drawInfoBox(ViewerState& state);
 // view came back from a finer level, the 30' window's labels are put back first.
 DrawList drawAnnotations(ViewerState& state);
 
+// "W " and a whole degree: the form of every longitude label.
+std::string longitudeLabel(int32_t lon);
+
 // The help line of a level (1 to 5); empty for any other.
 const char* helpLine(int level);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/tile/tile_header.h"
+#include "viewer/annotations.h"
 
 namespace ned {
 
@@ -235,11 +236,11 @@ MouseResponse rightPress(ViewerState& state) {
 }
 
 std::string westEdgeLabel(const TileHeader& header) {
-  return "W " + std::to_string(westEdgeLon(header));
+  return longitudeLabel(westEdgeLon(header));
 }
 
 std::string eastEdgeLabel(const TileHeader& header) {
-  return "W " + std::to_string(eastEdgeLon(header));
+  return longitudeLabel(eastEdgeLon(header));
 }
 
 std::string northEdgeLabel(const TileHeader& header) {

@@ -187,11 +187,6 @@ double sendMouse(HWND window, UINT message, int x, int y, WPARAM keys) {
          static_cast<double>(frequency.QuadPart);
 }
 
-void click(HWND window, int x, int y, WPARAM keys) {
-  postMouse(window, WM_LBUTTONDOWN, x, y, keys | MK_LBUTTON);
-  postMouse(window, WM_LBUTTONUP, x, y, keys);
-}
-
 namespace {
 
 // The name field of the common file dialog: the edit inside the name combo box (cmb13),

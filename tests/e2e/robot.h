@@ -128,8 +128,6 @@ bool anyDialogOpen(const Process& process);
 void postMouse(HWND window, UINT message, int x, int y, WPARAM keys = 0);
 // Sends it and waits until the program has handled it; gives the milliseconds that took.
 double sendMouse(HWND window, UINT message, int x, int y, WPARAM keys = 0);
-// A left press and release at one point.
-void click(HWND window, int x, int y, WPARAM keys = 0);
 
 // --- Pixels and files ------------------------------------------------------------------
 

@@ -223,19 +223,24 @@ bool writeDialogCommand(WriteDialog& dialog, int commandId, DialogFields& fields
   }
 }
 
-void finishWriteDialog(const WriteDialog& dialog) {
+WriteDialogResponse finishWriteDialog(const WriteDialog& dialog) {
   ViewerState& state = *dialog.state;
+  WriteDialogResponse response;
   if (dialog.end == WriteDialogEnd::cancel) {
     dialog.desktop->showMessage("Click Center to Redraw.", "Message", kTaskModalMessage);
-    return;
+    return response;
   }
-  if (dialog.end != WriteDialogEnd::write) return;
+  if (dialog.end != WriteDialogEnd::write) return response;
   WriteRequest request = state.writeRequest;
   request.selection = state.selection;
   request.header = state.header;
   request.xulcornerText = state.xulcornerText;
   request.yulcornerText = state.yulcornerText;
-  writePoints(*dialog.desktop, Program::viewer, request);
+  if (writePoints(*dialog.desktop, Program::viewer, request) == WriteOutcome::endOfRaster) {
+    response.endProgram = true;
+    response.exitStatus = 0;
+  }
+  return response;
 }
 
 }  // namespace ned

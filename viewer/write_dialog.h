@@ -69,7 +69,15 @@ void initWriteDialog(WriteDialog& dialog, DialogFields& fields);
 // is to end; dialog.end then says how.
 bool writeDialogCommand(WriteDialog& dialog, int commandId, DialogFields& fields);
 
-// After the dialog has closed: the write, or the note that the map is to be redrawn.
-void finishWriteDialog(const WriteDialog& dialog);
+// What the window does once the dialog has closed and its write has run.
+struct WriteDialogResponse {
+  bool endProgram = false;  // the raster ended before the selection: the program ends
+  int exitStatus = 0;       // with this status
+};
+
+// After the dialog has closed: the write, or the note that the map is to be redrawn. A
+// raster that ends before the selection does ends the program, with 0, once "End of
+// File." has been told; what was written stays.
+WriteDialogResponse finishWriteDialog(const WriteDialog& dialog);
 
 }  // namespace ned

@@ -365,5 +365,49 @@ TEST(WriteDialog, CancelTellsHowToRedrawAndWritePntsWritesTheSelection) {
             std::string("\x00\x00\xc0\x3f\x00\x00\x90\x40", 8));  // 1.5, then 4.5
 }
 
+// Only a raster that ends before the selection does ends the program, with 0 and after
+// "End of File.": the dialog's logic says so and leaves the ending to the window.
+TEST(WriteDialog, OnlyARasterEndingEarlyEndsTheProgramWith0) {
+  constexpr int64_t kRowBytes = 10812 * 4;
+  struct Case {
+    const char* what;
+    int command;
+    int64_t rasterBytes;  // 0: no raster
+    bool named;           // a name is given in the save dialog
+    std::vector<std::string> messages;
+    bool ends;
+  };
+  const Case cases[] = {
+      {"written", kIdcWritePoints, 10812 * kRowBytes, true, {"9 points written."}, false},
+      {"cancelled", kIdcCancelWrite, 10812 * kRowBytes, true, {"Click Center to Redraw."}, false},
+      {"save dialog cancelled", kIdcWritePoints, 10812 * kRowBytes, false, {}, false},
+      {"no raster", kIdcWritePoints, 0, true, {"Can't Open Gridfloat file."}, false},
+      // The selection's three rows start at row 2706.
+      {"ends in the second row",
+       kIdcWritePoints,
+       2707 * kRowBytes + 2708 * 4,
+       true,
+       {"End of File."},
+       true},
+      {"ends above the selection", kIdcWritePoints, 100 * kRowBytes, true, {"End of File."}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::TempDir dir;
+    OpenDialog open;
+    open.state.header.rasterPath = dir.file("t.flt");
+    if (c.rasterBytes > 0) testing::makeSparseRaster(dir.file("t.flt"), c.rasterBytes);
+    if (c.named) open.desktop.chooseFile(dir.file("out.csv"));
+    open.fields.texts[kIdcSelCols] = "3";
+    open.fields.texts[kIdcSelRows] = "3";
+    ASSERT_TRUE(open.command(c.command));
+    const WriteDialogResponse after = finishWriteDialog(open.dialog);
+    EXPECT_EQ(open.desktop.messageTexts(), c.messages);
+    EXPECT_EQ(after.endProgram, c.ends);
+    EXPECT_EQ(after.exitStatus, 0);
+    EXPECT_TRUE(open.desktop.endedWith.empty());
+  }
+}
+
 }  // namespace
 }  // namespace ned

@@ -21,6 +21,36 @@ enum MenuId : int {
   kMenuNotes = 211,
 };
 
+// What the window does after a menu command, in this order. The commands change the state
+// themselves; the window system's part is only carried out.
+struct MenuResponse {
+  bool openTile = false;          // clear the client area, grey Select, open a tile, draw it
+  bool close = false;             // post WM_CLOSE: the window closes as by its close box
+  bool openWriteDialog = false;   // run the export dialog on the selection of the whole view
+  bool openNotes = false;         // run the Notes dialog, without an owner window
+  bool showDisplayMarks = false;  // move the check marks of Color and Light to the state's
+};
+
+// One function per command; menuCommand gives each id to its function, and nothing for an
+// id that is no command or is ignored now (isCommandIgnored).
+MenuResponse openCommand(ViewerState& state);
+MenuResponse exitCommand(ViewerState& state);
+// The whole view is selected as soon as the export dialog opens.
+MenuResponse selectAllCommand(ViewerState& state);
+// The next left press on the map starts a selection rectangle; nothing is drawn now.
+MenuResponse selectWindowCommand(ViewerState& state);
+// Color/Color Map, Color/Greyscale and the four Light directions.
+MenuResponse displayCommand(ViewerState& state, int commandId);
+// The Notes dialog opens once: Notes does nothing while it is open.
+MenuResponse notesCommand(ViewerState& state);
+MenuResponse menuCommand(ViewerState& state, int commandId);
+
+// The Notes dialog closed (OK, Escape or its close box): Notes may open it again.
+void notesClosed(ViewerState& state);
+
+// Whether clearing the client area enables Notes again: not while its dialog is open.
+bool mayEnableNotes(const ViewerState& state);
+
 // Color and Light commands change only the state; the next drawing uses them. Gives false
 // for any other id.
 bool applyDisplayCommand(ViewerState& state, int commandId);

@@ -46,7 +46,7 @@ int clearClientArea(HWND window) {
   FillRect(dc, &client, black);
   DeleteObject(black);
   ReleaseDC(window, dc);
-  if (g_state.notesOpen == 0) ned::setMenuItemEnabled(window, IDM_NOTES, true);
+  if (ned::mayEnableNotes(g_state)) ned::setMenuItemEnabled(window, IDM_NOTES, true);
   return 1;
 }
 
@@ -64,7 +64,7 @@ INT_PTR CALLBACK notesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
   if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
     EndDialog(dialog, 1);
     auto* state = reinterpret_cast<ned::ViewerState*>(GetWindowLongPtrA(dialog, DWLP_USER));
-    if (state != nullptr) state->notesOpen = 0;
+    if (state != nullptr) ned::notesClosed(*state);
     return TRUE;
   }
   return FALSE;
@@ -93,7 +93,8 @@ void openWriteDialog(HWND window) {
   dialog.desktop = &g_desktop;
   DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_WRITE), nullptr, writeDialogProc,
                   reinterpret_cast<LPARAM>(&dialog));
-  ned::finishWriteDialog(dialog);
+  const ned::WriteDialogResponse after = ned::finishWriteDialog(dialog);
+  if (after.endProgram) g_desktop.endProcess(after.exitStatus);
 }
 
 void redraw(HWND window) {
@@ -144,9 +145,8 @@ int32_t pointerY(LPARAM lParam) {
   return static_cast<int16_t>(HIWORD(lParam));
 }
 
-void openTileCommand(HWND window) {
+void openTile(HWND window) {
   clearClientArea(window);
-  ned::prepareTileOpen(g_state);
   ned::setMenuItemEnabled(window, IDM_SELECT_ALL, false);
   ned::setMenuItemEnabled(window, IDM_SELECT_WINDOW, false);
   const ned::TileOpenResult result = ned::openTile(g_desktop, ned::Program::viewer, g_state.header);
@@ -157,33 +157,15 @@ void openTileCommand(HWND window) {
   }
 }
 
-void handleCommand(HWND window, int id) {
-  if (ned::isCommandIgnored(g_state, id)) return;
-  switch (id) {
-    case IDM_OPEN:
-      openTileCommand(window);
-      break;
-    case IDM_EXIT:
-      PostMessageA(window, WM_CLOSE, 0, 0);
-      break;
-    case IDM_SELECT_ALL:
-      g_state.selectAllPending = 1;
-      openWriteDialog(window);
-      break;
-    case IDM_SELECT_WINDOW:
-      g_state.selectMode = 1;
-      break;
-    case IDM_NOTES:
-      if (g_state.notesOpen == 0) {
-        g_state.notesOpen = 1;
-        DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_NOTES), nullptr,
-                        notesDialogProc, reinterpret_cast<LPARAM>(&g_state));
-      }
-      break;
-    default:
-      if (ned::applyDisplayCommand(g_state, id)) showDisplayMarks(window);
-      break;
+void carryOut(HWND window, const ned::MenuResponse& response) {
+  if (response.openTile) openTile(window);
+  if (response.close) PostMessageA(window, WM_CLOSE, 0, 0);
+  if (response.openWriteDialog) openWriteDialog(window);
+  if (response.openNotes) {
+    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_NOTES), nullptr,
+                    notesDialogProc, reinterpret_cast<LPARAM>(&g_state));
   }
+  if (response.showDisplayMarks) showDisplayMarks(window);
 }
 
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -193,7 +175,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       CheckMenuItem(GetMenu(window), IDM_NORTH_WEST, MF_BYCOMMAND | MF_CHECKED);
       return 0;
     case WM_COMMAND:
-      handleCommand(window, LOWORD(wParam));
+      carryOut(window, ned::menuCommand(g_state, LOWORD(wParam)));
       return 0;
     case WM_LBUTTONDOWN:
       carryOut(window, ned::leftPress(g_state, pointerX(lParam), pointerY(lParam),

@@ -148,6 +148,18 @@ void setControlText(HWND dialog, int id, const std::string& text) {
                       SMTO_ABORTIFHUNG, 5000, &ignored);
 }
 
+void typeText(HWND dialog, int id, const std::string& text) {
+  HWND control = GetDlgItem(dialog, id);
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(control, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, 5000, &ignored);
+  // An empty text: the selection is deleted as the Delete key does.
+  if (text.empty()) SendMessageTimeoutA(control, WM_CLEAR, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+  for (char c : text) {
+    SendMessageTimeoutA(control, WM_CHAR, static_cast<unsigned char>(c), 1, SMTO_ABORTIFHUNG, 5000,
+                        &ignored);
+  }
+}
+
 std::string controlText(HWND dialog, int id) {
   return windowText(GetDlgItem(dialog, id));
 }

@@ -96,6 +96,9 @@ bool waitForClose(HWND window, DWORD timeoutMs = 15000);
 void pressButton(HWND dialog, int id);
 // Puts text into a control.
 void setControlText(HWND dialog, int id, const std::string& text);
+// Types text into an edit control as the keyboard does, one WM_CHAR a character, over
+// what it holds; the control keeps what it takes (its width and length limits apply).
+void typeText(HWND dialog, int id, const std::string& text);
 std::string controlText(HWND dialog, int id);
 // Whether a check box or radio button is checked.
 bool isChecked(HWND dialog, int id);

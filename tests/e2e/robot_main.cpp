@@ -1,5 +1,5 @@
-// robot <group> --bin <dir> --demo <dir> --special <dir> --work <dir> [--shots <dir>]
-//       [--only <scenario>]
+// robot <group> --bin <dir> --demo <dir> --special <dir> --work <dir> --refs <dir>
+//       [--shots <dir>] [--only <scenario>]
 // Runs the scenarios of one group (the scenarios_<group>.cpp file) and prints
 // "N passed, N failed". Folders may be given as Unix paths; they are seen through Wine's Z:.
 #include <cstdio>
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--screenshot") == 0)
     return robot::saveScreen(robot::windowsPath(argv[2])) ? 0 : 1;
   if (argc < 2) {
-    std::printf("usage: robot <group> --bin D --demo D --special D --work D\n");
+    std::printf("usage: robot <group> --bin D --demo D --special D --work D --refs D\n");
     return 2;
   }
   const std::string group = argv[1];

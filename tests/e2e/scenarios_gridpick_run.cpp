@@ -18,12 +18,18 @@ HWND openSelectDialog(robot::Context& ctx, robot::Process*& gridpick) {
   return robot::waitForWindow(*gridpick, "Terravane.", "#32770");
 }
 
-void typeSelection(HWND dialog, const char* lat, const char* lon, const char* east,
-                   const char* south) {
-  robot::setControlText(dialog, 1002, lat);
-  robot::setControlText(dialog, 1001, lon);
-  robot::setControlText(dialog, 1003, east);
-  robot::setControlText(dialog, 1004, south);
+// Types a text into a field, key by key, and checks that the field took all of it.
+void type(robot::Context& ctx, HWND dialog, int id, const char* text) {
+  robot::typeText(dialog, id, text);
+  CHECK_EQ(robot::controlText(dialog, id), text);
+}
+
+void typeSelection(robot::Context& ctx, HWND dialog, const char* lat, const char* lon,
+                   const char* east, const char* south) {
+  type(ctx, dialog, 1002, lat);
+  type(ctx, dialog, 1001, lon);
+  type(ctx, dialog, 1003, east);
+  type(ctx, dialog, 1004, south);
 }
 
 // Whether the teal frame shows left of a field: the frame lies two dialog units outside
@@ -90,13 +96,13 @@ void writeAndCompare(robot::Context& ctx, const Write& write, const char* name) 
   robot::Process* gridpick = nullptr;
   HWND select = openSelectDialog(ctx, gridpick);
   REQUIRE(select != nullptr);
-  typeSelection(select, write.lat, write.lon, write.east, write.south);
+  typeSelection(ctx, select, write.lat, write.lon, write.east, write.south);
   robot::pressButton(select, IDOK);
   HWND output = robot::waitForWindow(*gridpick, "NED GridFloat Points Selected.", "#32770");
   REQUIRE(output != nullptr);
-  if (write.easting != nullptr) robot::setControlText(output, 1009, write.easting);
-  if (write.northing != nullptr) robot::setControlText(output, 1010, write.northing);
-  robot::setControlText(output, 1011, write.remove);
+  if (write.easting != nullptr) type(ctx, output, 1009, write.easting);
+  if (write.northing != nullptr) type(ctx, output, 1010, write.northing);
+  type(ctx, output, 1011, write.remove);
   if (write.radio != 40) {
     CHECK(robot::clickControl(output, write.radio, true));
     CHECK(!robot::isChecked(output, 40));
@@ -141,9 +147,11 @@ ROBOT_SCENARIO(gridpick_dialogs_show_their_presets_and_teal_frames) {
   CHECK(tealLeftOf(select, 1004));
   CreateDirectoryA(ctx.shotDir.c_str(), nullptr);
   CHECK(robot::saveScreen(ctx.shotDir + "\\gridpick_dialog_101.bmp"));
+  // Every field takes texts longer than it is wide.
+  typeSelection(ctx, select, "34.300015", "-84.300015", "12.75", "99.99");
 
   // 36.3000 N, 84.3000 W and half a kilometre each way: 61 columns by 49 rows.
-  typeSelection(select, "36.3000", "84.3000", "0.5", "0.5");
+  typeSelection(ctx, select, "36.3000", "84.3000", "0.5", "0.5");
   robot::pressButton(select, IDOK);
   HWND output = robot::waitForWindow(*gridpick, "NED GridFloat Points Selected.", "#32770");
   REQUIRE(output != nullptr);
@@ -169,6 +177,9 @@ ROBOT_SCENARIO(gridpick_dialogs_show_their_presets_and_teal_frames) {
   CHECK(tealLeftOf(output, 1006));
   CHECK(tealLeftOf(output, 1010));
   CHECK(robot::saveScreen(ctx.shotDir + "\\gridpick_dialog_102.bmp"));
+  type(ctx, output, 1009, "-1234567.891");
+  type(ctx, output, 1010, "12345678901");
+  type(ctx, output, 1011, "99");
 
   // Cancel in dialog 102 ends the run quietly with 1.
   robot::pressButton(output, IDCANCEL);
@@ -193,6 +204,15 @@ ROBOT_SCENARIO(gridpick_writes_the_csv_grid_like_the_writer) {
   writeAndCompare(ctx, write, "csv");
 }
 
+// Typed key by key, every field keeps the whole text: X is read as its first 11
+// characters (-1234567.89), Y as all 11, and every eleventh column of every eleventh row
+// is written.
+ROBOT_SCENARIO(gridpick_takes_long_coordinates_and_a_remove_count_of_10_typed) {
+  const Write write = {"36.3000",     "84.3000", "0.5", "0.5", "-1234567.891",
+                       "12345678901", "10",      40,    false, "30 points written."};
+  writeAndCompare(ctx, write, "long");
+}
+
 ROBOT_SCENARIO(gridpick_cancelled_at_dialog_101_ends_with_1) {
   robot::Process* gridpick = nullptr;
   HWND select = openSelectDialog(ctx, gridpick);
@@ -206,7 +226,7 @@ ROBOT_SCENARIO(gridpick_refuses_a_latitude_off_the_tile_with_1) {
     robot::Process* gridpick = nullptr;
     HWND select = openSelectDialog(ctx, gridpick);
     REQUIRE(select != nullptr);
-    typeSelection(select, lat, "84.3000", "1.0", "1.0");
+    typeSelection(ctx, select, lat, "84.3000", "1.0", "1.0");
     robot::pressButton(select, IDOK);
     // The dialog's labels carry the id a message box gives its text: wait for it to go.
     CHECK(robot::waitForClose(select));
@@ -224,7 +244,7 @@ ROBOT_SCENARIO(gridpick_large_estimate_answered_no_ends_with_1) {
   HWND select = openSelectDialog(ctx, gridpick);
   REQUIRE(select != nullptr);
   // 99 km each way from the middle of the tile: capped at 5400 x 5400 cells.
-  typeSelection(select, "36.3000", "84.3000", "99", "99");
+  typeSelection(ctx, select, "36.3000", "84.3000", "99", "99");
   robot::pressButton(select, IDOK);
   HWND output = robot::waitForWindow(*gridpick, "NED GridFloat Points Selected.", "#32770");
   REQUIRE(output != nullptr);
@@ -245,7 +265,7 @@ ROBOT_SCENARIO(gridpick_cancelled_at_the_save_dialog_ends_with_1) {
   robot::Process* gridpick = nullptr;
   HWND select = openSelectDialog(ctx, gridpick);
   REQUIRE(select != nullptr);
-  typeSelection(select, "36.3000", "84.3000", "0.5", "0.5");
+  typeSelection(ctx, select, "36.3000", "84.3000", "0.5", "0.5");
   robot::pressButton(select, IDOK);
   HWND output = robot::waitForWindow(*gridpick, "NED GridFloat Points Selected.", "#32770");
   REQUIRE(output != nullptr);

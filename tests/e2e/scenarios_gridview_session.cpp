@@ -81,6 +81,13 @@ bool sameFile(robot::Context& ctx, const std::string& written, const std::string
   return true;
 }
 
+// Types a text into a field of the export dialog, key by key, and checks that the field
+// took all of it.
+void type(robot::Context& ctx, HWND dialog, int id, const char* text) {
+  robot::typeText(dialog, id, text);
+  CHECK_EQ(robot::controlText(dialog, id), text);
+}
+
 // The owner of a top-level window, or null.
 HWND ownerOf(HWND window) {
   return GetWindow(window, GW_OWNER);
@@ -204,6 +211,9 @@ ROBOT_SCENARIO(gridview_writes_dragged_windows_in_every_form_as_the_native_write
       // Released outside the map: it ends at the map's edge.
       {"binary_view.flt", 460, 600, 600, 700, 600, 700, "120", "111", 2003, "200000", "200000", "0",
        false, "13320 points written."},
+      // Coordinates of the longest text each field takes, every thirteenth row and column.
+      {"long_view.csv", 100, 100, 150, 140, 150, 140, "150", "90", 2004, "-1234567.89",
+       "12345678901", "12", false, "84 points written."},
   };
   bool first = true;
   for (const Drag& drag : drags) {
@@ -220,9 +230,9 @@ ROBOT_SCENARIO(gridview_writes_dragged_windows_in_every_form_as_the_native_write
     }
     if (drag.form != 2004) CHECK(robot::clickControl(dialog, drag.form, true));
     if (drag.feet) CHECK(robot::clickControl(dialog, 2005, true));
-    robot::setControlText(dialog, 1007, drag.easting);
-    robot::setControlText(dialog, 1008, drag.northing);
-    robot::setControlText(dialog, 1004, drag.removeCount);
+    type(ctx, dialog, 1007, drag.easting);
+    type(ctx, dialog, 1008, drag.northing);
+    type(ctx, dialog, 1004, drag.removeCount);
     robot::pressButton(dialog, IDOK);
     const std::string output = ctx.work(drag.name);
     REQUIRE(robot::answerFileDialog(gridview, "Save As", output));
@@ -264,8 +274,8 @@ ROBOT_SCENARIO(gridview_export_dialog_estimates_refuses_and_cancels) {
   }
 
   // Estimates: more columns than were selected go back to the selection; 34 bytes a point.
-  robot::setControlText(dialog, 1008, "200000");
-  robot::setControlText(dialog, 1001, "1500");
+  type(ctx, dialog, 1008, "200000");
+  type(ctx, dialog, 1001, "99999");
   robot::pressButton(dialog, 2006);
   Sleep(500);
   CHECK_EQ(robot::controlText(dialog, 1001), "1350");
@@ -313,9 +323,9 @@ ROBOT_SCENARIO(gridview_export_dialog_estimates_refuses_and_cancels) {
   CHECK_EQ(dialogs, 1);
 
   // The whole quadrangle, every fifth row and column.
-  robot::setControlText(dialog, 1007, "200000");
-  robot::setControlText(dialog, 1008, "200000");
-  robot::setControlText(dialog, 1004, "4");
+  type(ctx, dialog, 1007, "200000");
+  type(ctx, dialog, 1008, "200000");
+  type(ctx, dialog, 1004, "4");
   robot::pressButton(dialog, IDOK);
   REQUIRE(robot::answerFileDialog(gridview, "Save As", ctx.work("all_view.csv")));
   robot::MessageBoxSeen count = robot::waitForMessageBox(gridview);
@@ -341,4 +351,58 @@ ROBOT_SCENARIO(gridview_export_dialog_estimates_refuses_and_cancels) {
 
   robot::postCommand(window, 202);
   CHECK_EQ(robot::waitForExit(gridview), 0);
+}
+
+namespace {
+
+// Sets a file's length, as a sparse file of zeros where it grows.
+bool setFileLength(const std::string& path, long long bytes, bool create) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER length;
+  length.QuadPart = bytes;
+  const bool set = SetFilePointerEx(file, length, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  return CloseHandle(file) && set;
+}
+
+}  // namespace
+
+// A raster that ends inside the selection: "End of File.", then the program ends with 0;
+// the rows written before stay. The map is drawn from a whole tile of zeros, then the
+// raster is cut short under the quadrangle.
+ROBOT_SCENARIO(gridview_ends_with_0_when_the_raster_ends_during_a_write) {
+  constexpr long long kRowBytes = 10812 * 4;
+  const std::string header = ctx.work("cut.hdr");
+  const std::string raster = ctx.work("cut.flt");
+  REQUIRE(robot::writeFile(header, robot::readFile(ctx.demoHeader())));
+  REQUIRE(setFileLength(raster, 10812 * kRowBytes, true));
+
+  robot::Process& gridview = ctx.launch("gridview.exe");
+  HWND window = robot::waitForWindow(gridview, nullptr, "myWindowClass");
+  REQUIRE(window != nullptr);
+  robot::postCommand(window, 201);
+  REQUIRE(robot::answerFileDialog(gridview, "Open", header));
+  zoom(window, 163, 201);
+  zoom(window, 300, 400);
+  CHECK(!robot::anyDialogOpen(gridview));
+  robot::postCommand(window, 203);
+  HWND dialog = robot::waitForWindow(gridview, kWriteCaption);
+  REQUIRE(dialog != nullptr);
+  CHECK_EQ(robot::controlText(dialog, 1009), "36.4500");  // the quadrangle from row 2706
+  REQUIRE(setFileLength(raster, 2800 * kRowBytes, false));
+  type(ctx, dialog, 1001, "3");
+  robot::pressButton(dialog, IDOK);
+  REQUIRE(robot::answerFileDialog(gridview, "Save As", ctx.work("cut.csv")));
+  const robot::MessageBoxSeen end = robot::waitForMessageBox(gridview);
+  CHECK_EQ(end.text, "End of File.");
+  CHECK_EQ(end.caption, "Message.");
+  REQUIRE(end.window != nullptr);
+  robot::pressButton(end.window, IDOK);
+  CHECK_EQ(robot::waitForExit(gridview), 0);
+  // Rows 2706 to 2799, three points each.
+  const std::string written = robot::readFile(ctx.work("cut.csv"));
+  long long lines = 0;
+  for (char c : written) lines += c == '\n';
+  CHECK_EQ(lines, 94 * 3);
 }

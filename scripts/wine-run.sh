@@ -48,14 +48,21 @@ fi
 
 # The programs ask for Courier New, Times New Roman and Arial, which a fresh prefix lacks:
 # Wine would draw every face in one sans-serif font. Debian's metric-compatible faces
-# stand in for them.
+# stand in for them. They are marked done only when every one was written, so that a run
+# after a failed one tries again.
 if [ ! -f "$prefix/.font-replacements" ]; then
   key='HKCU\Software\Wine\Fonts\Replacements'
-  "$loader" reg add "$key" /v "Courier New" /d "Liberation Mono" /f >/dev/null 2>&1 || true
-  "$loader" reg add "$key" /v "Times New Roman" /d "Liberation Serif" /f >/dev/null 2>&1 || true
-  "$loader" reg add "$key" /v "Arial" /d "Liberation Sans" /f >/dev/null 2>&1 || true
+  replaced=1
+  for pair in "Courier New=Liberation Mono" "Times New Roman=Liberation Serif" \
+    "Arial=Liberation Sans"; do
+    "$loader" reg add "$key" /v "${pair%%=*}" /d "${pair#*=}" /f >/dev/null 2>&1 || replaced=0
+  done
   /usr/lib/wine/wineserver -w || true
-  touch "$prefix/.font-replacements"
+  if [ "$replaced" = 1 ]; then
+    touch "$prefix/.font-replacements"
+  else
+    echo "wine-run.sh: the font replacements could not all be set; trying again next time" >&2
+  fi
 fi
 
 "$loader" "$exe" "$@"

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/file_system.h"
+
 namespace ned {
 
 // How a message box asks: its buttons, its icon, and whether it holds back every window
@@ -124,6 +126,9 @@ class Desktop {
   // itself when the folder it would put them in cannot be written; empty when the
   // desktop has none.
   virtual std::string temporaryFolder() = 0;
+
+  // The files the program reads at random and makes for itself.
+  virtual FileSystem& fileSystem() = 0;
 
  protected:
   virtual MessageAnswer messageBox(OwnerWindow owner, const std::string& text,

@@ -14,16 +14,12 @@
 #include "core/tile/tiff_image.h"
 #include "fuzz/fuzz_check.h"
 #include "tests/support/scripted_desktop.h"
+#include "tests/support/scripted_file_system.h"
 
 namespace {
 
 // Images larger than this are read but not decoded: the run is about the bytes, not size.
 constexpr uint64_t kMaxCells = uint64_t(1) << 20;
-
-ssize_t countBytes(void* cookie, const char*, size_t size) {
-  *static_cast<uint64_t*>(cookie) += size;
-  return static_cast<ssize_t>(size);
-}
 
 void fuzzFile(const uint8_t* data, size_t size) {
   ned::TiffMemoryBytes bytes(data, size);
@@ -38,16 +34,11 @@ void fuzzFile(const uint8_t* data, size_t size) {
   FUZZ_CHECK(image.blockByteCounts.size() == image.blockOffsets.size());
   if (uint64_t(image.width) * image.height > kMaxCells) return;
 
-  uint64_t written = 0;
-  cookie_io_functions_t functions = {};
-  functions.write = countBytes;
-  std::FILE* out = fopencookie(&written, "w", functions);
-  FUZZ_CHECK(out != nullptr);
+  ned::testing::MemoryFile out;
   ned::testing::ScriptedDesktop desktop;
   const bool converted = ned::writeGridFloatRaster(bytes, image, out, desktop, problem);
-  std::fclose(out);
   if (converted) {
-    FUZZ_CHECK(written == uint64_t(image.width) * image.height * 4);
+    FUZZ_CHECK(out.bytes.size() == uint64_t(image.width) * image.height * 4);
     FUZZ_CHECK(!desktop.progressSteps.empty() && desktop.progressSteps.back() == 100);
   } else {
     FUZZ_CHECK(!problem.empty());

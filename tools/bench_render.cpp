@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/posix_file_system.h"
 #include "tools/demo_tile.h"
 #include "viewer/render.h"
 
@@ -121,7 +122,7 @@ int main(int argc, char** argv) {
     for (int run = 0; run < kRuns + 1; ++run) {  // the first run fills the page cache
       ned::BlockStatistics statistics;
       auto start = Clock::now();
-      ned::RasterSampleSource stream;
+      ned::RasterSampleSource stream(ned::posixFileSystem());
       if (!readWith(stream, raster, view.row, view.col, skip, block, statistics)) {
         std::fprintf(stderr, "level %d: cannot read the block\n", view.level);
         return 1;

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "core/posix_file_system.h"
 #include "core/export/point_writer.h"
 #include "core/tile/raster.h"
 #include "tools/bench_common.h"
@@ -61,6 +62,7 @@ class BenchDesktop : public ned::Desktop {
   }
   void endProcess(int) override {}
   std::string temporaryFolder() override { return {}; }
+  ned::FileSystem& fileSystem() override { return ned::posixFileSystem(); }
   std::vector<std::string> messages;
 
  protected:

@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     state.lightDirection = static_cast<int16_t>(light);
     KeepingWindow window;
     SilentDesktop desktop("render_views");
-    ned::RasterSampleSource source;
+    ned::RasterSampleSource source(desktop.fileSystem());
     if (ned::renderView(state, window, source, desktop) != 1) status = 1;
     const uint64_t sum =
         ned::tools::mapChecksum(ned::tools::withOverlay(window.picture, level).pixels);

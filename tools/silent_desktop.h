@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/desktop.h"
+#include "core/posix_file_system.h"
 
 class SilentDesktop : public ned::Desktop {
  public:
@@ -15,6 +16,7 @@ class SilentDesktop : public ned::Desktop {
   bool createEmptyFile(const std::string&) override { return false; }
   void endProcess(int) override {}
   std::string temporaryFolder() override { return {}; }
+  ned::FileSystem& fileSystem() override { return ned::posixFileSystem(); }
 
  protected:
   ned::MessageAnswer messageBox(ned::OwnerWindow, const std::string& text, const std::string&,

@@ -16,6 +16,7 @@
 #include <string>
 #include <utility>
 
+#include "core/posix_file_system.h"
 #include "core/desktop.h"
 #include "core/export/point_writer.h"
 #include "core/numbers.h"
@@ -46,6 +47,7 @@ class ConsoleDesktop : public ned::Desktop {
     const char* folder = std::getenv("TMPDIR");
     return folder != nullptr && *folder != '\0' ? folder : "/tmp";
   }
+  ned::FileSystem& fileSystem() override { return ned::posixFileSystem(); }
 
  protected:
   ned::MessageAnswer messageBox(ned::OwnerWindow, const std::string& text,

@@ -68,7 +68,8 @@ class SampleSource {
 // The tile's raster, each sampled row taken in one read.
 class RasterSampleSource : public SampleSource {
  public:
-  bool open(const std::string& path) override { return file_.open(path); }
+  explicit RasterSampleSource(FileSystem& files) : files_(files) {}
+  bool open(const std::string& path) override { return file_.open(files_, path); }
   bool seekTo(int64_t offset) override { return file_.seekTo(offset); }
   bool skip(int64_t bytes) override { return file_.skip(bytes); }
   size_t readRow(float* out, size_t count, size_t step) override {
@@ -77,6 +78,7 @@ class RasterSampleSource : public SampleSource {
   void close() override { file_.close(); }
 
  private:
+  FileSystem& files_;
   RasterFile file_;
   StridedReader reader_{file_};
 };

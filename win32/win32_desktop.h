@@ -5,6 +5,7 @@
 
 #include "core/desktop.h"
 #include "win32/progress_window.h"
+#include "win32/win32_file_system.h"
 
 namespace ned {
 
@@ -18,6 +19,7 @@ class Win32Desktop : public Desktop {
   void stepProgress(unsigned percent) override { progress_.step(percent); }
   void endProgress() override { progress_.end(); }
   std::string temporaryFolder() override;
+  FileSystem& fileSystem() override { return files_; }
 
  protected:
   MessageAnswer messageBox(OwnerWindow owner, const std::string& text, const std::string& caption,
@@ -25,6 +27,7 @@ class Win32Desktop : public Desktop {
 
  private:
   ProgressWindow progress_;
+  Win32FileSystem files_;
 };
 
 // The seam's names of a window and of a message box's looks, in the window system's terms.

@@ -416,7 +416,7 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
   }
   RasterFile raster;
   std::unique_ptr<float[]> samples(new (std::nothrow) float[pass.cols == 0 ? 1 : pass.cols]);
-  if (samples == nullptr || !raster.open(header.rasterPath)) {
+  if (samples == nullptr || !raster.open(desktop.fileSystem(), header.rasterPath)) {
     out.close();
     desktop.showMessage("Can't Open Gridfloat file.", "Message.", kPlainMessage);
     return WriteOutcome::rasterFailed;

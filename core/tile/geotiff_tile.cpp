@@ -1,10 +1,10 @@
 #include "core/tile/geotiff_tile.h"
 
-#include <sys/stat.h>
-#include <sys/types.h>
+#include <zlib.h>
 
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -18,12 +18,15 @@ namespace {
 constexpr double kCellDegrees = 1.0 / TileGeometry::cellsPerDegree;
 // Pixel scales are written with 15 to 17 digits; anything further off is another grid.
 constexpr double kCellTolerance = 1e-9;
-constexpr uint64_t kRasterBytes = cellOffset(TileGeometry::cellsPerSide, 0);
+static_assert(kConvertedRasterBytes == uint64_t(cellOffset(TileGeometry::cellsPerSide, 0)),
+              "a converted raster is a whole tile");
 // The beginning and the end every converted header has, whatever its corner.
 const char* const kConvertedHeaderStart = "ncols 10812\r\nnrows 10812\r\nxllcorner ";
 const char* const kConvertedHeaderEnd = "\r\nNODATA_value -9999\r\nbyteorder LSBFIRST\r\n";
-// What a file is called while it is being written.
-const char* const kPartSuffix = ".part";
+const char* const kReadFailedText = "Can't read GeoTIFF file.\n";
+const char* const kConvertFailedText = "Can't convert GeoTIFF file to GridFloat.\n";
+// What is kept in memory while converting: one row of blocks, when it fits.
+constexpr size_t kBandBytes = size_t(32) << 20;
 
 bool endsWithNoCase(const std::string& text, const char* suffix) {
   const size_t length = std::strlen(suffix);
@@ -35,38 +38,6 @@ bool endsWithNoCase(const std::string& text, const char* suffix) {
   return true;
 }
 
-struct FileStamp {
-  bool exists = false;
-  uint64_t size = 0;
-  int64_t modified = 0;  // seconds
-};
-
-FileStamp stampOf(const std::string& path) {
-#ifdef _WIN32
-  struct _stat64 info;
-  if (_stat64(path.c_str(), &info) != 0) return {};
-#else
-  struct stat info;
-  if (stat(path.c_str(), &info) != 0) return {};
-#endif
-  if ((info.st_mode & S_IFMT) != S_IFREG) return {};
-  FileStamp stamp;
-  stamp.exists = true;
-  stamp.size = static_cast<uint64_t>(info.st_size);
-  stamp.modified = static_cast<int64_t>(info.st_mtime);
-  return stamp;
-}
-
-// The first bytes of a file: a header is short, anything longer is not one of ours.
-std::string readShortFile(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return {};
-  char buffer[1024];
-  const size_t got = std::fread(buffer, 1, sizeof buffer, file);
-  std::fclose(file);
-  return std::string(buffer, got);
-}
-
 bool isConvertedHeader(const std::string& text) {
   const size_t endLength = std::strlen(kConvertedHeaderEnd);
   return text.size() < 512 &&
@@ -75,102 +46,242 @@ bool isConvertedHeader(const std::string& text) {
          text.compare(text.size() - endLength, endLength, kConvertedHeaderEnd) == 0;
 }
 
-std::string fileNameOf(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string joinPath(const std::string& folder, const std::string& name) {
-  if (folder.empty() || folder.back() == '/' || folder.back() == '\\') return folder + name;
-  return folder + (folder.find('\\') != std::string::npos ? "\\" : "/") + name;
-}
-
+// A pair's three files: the raster, the header and the record of its source.
 struct Pair {
   std::string headerPath;
   std::string rasterPath;
+  std::string sourcePath;
 };
 
-// A pair that a later open may trust: complete, with the header this file gives, and not
-// older than the file (the clock of a file system counts in seconds or coarser).
-bool isCurrent(const Pair& pair, const std::string& headerText, int64_t tiffModified) {
-  const FileStamp raster = stampOf(pair.rasterPath);
-  const FileStamp header = stampOf(pair.headerPath);
-  return raster.exists && header.exists && raster.size == kRasterBytes &&
-         raster.modified >= tiffModified && header.modified >= tiffModified &&
-         readShortFile(pair.headerPath) == headerText;
+// The pair of a base path (its folder and name without extension).
+Pair pairOf(const std::string& base) {
+  return {base + ".hdr", base + ".flt", base + ".source"};
 }
 
-// A pair beside the file is replaced unless its header is not one a conversion writes: a
-// GridFloat pair the user keeps under the same name stays untouched. A raster without a
-// header is no tile of the user's.
-bool mayReplace(const Pair& pair) {
-  return !stampOf(pair.headerPath).exists || isConvertedHeader(readShortFile(pair.headerPath));
+// Files are compared whole; a header or a record is short, anything longer is not ours.
+constexpr size_t kShortFileLimit = 4096;
+
+// A pair a later open may trust: complete, with the header this file gives, made from
+// this very file.
+bool isCurrent(FileSystem& files, const Pair& pair, const std::string& headerText,
+               const std::string& sourceText) {
+  const FileInfo raster = files.stat(pair.rasterPath);
+  return raster.exists && raster.size == kConvertedRasterBytes &&
+         readSmallFile(files, pair.sourcePath, kShortFileLimit) == sourceText &&
+         readSmallFile(files, pair.headerPath, kShortFileLimit) == headerText;
 }
 
-bool writeWhole(const std::string& path, const std::string& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && written;
+// A header beside the file that a conversion did not write belongs to a pair of the
+// user's, which stays untouched. A raster without a header is no tile of the user's.
+bool isUsersOwnPair(FileSystem& files, const Pair& pair) {
+  return files.stat(pair.headerPath).exists &&
+         !isConvertedHeader(readSmallFile(files, pair.headerPath, kShortFileLimit));
 }
 
-// Puts a finished file in place of the one it replaces.
-bool replaceWith(const std::string& part, const std::string& target) {
-  std::remove(target.c_str());
-  return std::rename(part.c_str(), target.c_str()) == 0;
+// Removes what conversions that no longer run left of this pair: files named after one
+// of the pair's files followed by ".<process id>.part" (or ".part", as earlier versions
+// named them). A conversion running in another program keeps its parts.
+void removeLeftovers(FileSystem& files, const Pair& pair) {
+  const std::string folder = folderOf(pair.rasterPath);
+  const std::string targets[] = {fileNameOf(pair.rasterPath), fileNameOf(pair.headerPath),
+                                 fileNameOf(pair.sourcePath)};
+  for (const std::string& name : files.list(folder)) {
+    if (!endsWithNoCase(name, ".part")) continue;
+    for (const std::string& target : targets) {
+      if (name.size() < target.size() + 5 || name.compare(0, target.size(), target) != 0 ||
+          name[target.size()] != '.')
+        continue;
+      // What stands between the name and ".part": a process id, or nothing.
+      const std::string id = name.size() == target.size() + 5
+                                 ? std::string()
+                                 : name.substr(target.size() + 1, name.size() - target.size() - 6);
+      bool stale = id.empty();
+      if (!stale && id.size() <= 10 && id.find_first_not_of("0123456789") == std::string::npos) {
+        const unsigned long long number = std::strtoull(id.c_str(), nullptr, 10);
+        stale = number > UINT32_MAX || number == files.processId() ||
+                !files.isRunning(static_cast<uint32_t>(number));
+      }
+      if (stale) files.remove(joinPath(folder, name));
+      break;
+    }
+  }
 }
 
-const char* const kReadFailedText = "Can't read GeoTIFF file.\n";
-const char* const kWriteFailedText = "Can't convert GeoTIFF file to GridFloat.\nCan't write ";
+std::string withThousands(uint64_t number) {
+  std::string digits = std::to_string(number);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
 
-// Converts into the pair; false after the message. The parts are removed on failure.
-bool convertInto(Desktop& desktop, TiffBytes& bytes, const TiffImage& image,
-                 const std::string& subject, std::FILE* raster, const Pair& target,
-                 const std::string& headerText) {
-  const std::string rasterPart = target.rasterPath + kPartSuffix;
-  const std::string headerPart = target.headerPath + kPartSuffix;
-  std::string problem;
-  desktop.beginProgress(subject);
-  bool converted = writeGridFloatRaster(bytes, image, raster, desktop, problem);
-  converted = std::fclose(raster) == 0 && converted;
+// How one conversion into a place ended.
+struct Attempt {
+  bool inPlace = false;    // a current pair is there, made here or by another program
+  std::string failedPath;  // else the file that could not be written
+  std::string problem;     // or why the GeoTIFF cannot be read
+};
+
+// Converts the image into the pair under names of this conversion's own, then puts each
+// file in place with one atomic replace: the raster first and the record of the source
+// last, so that a pair is never trusted before all of it is there. Another program may
+// convert the same file at the same time: whichever finishes first puts its pair in
+// place, and the other takes that pair and drops its own.
+Attempt convertInto(Desktop& desktop, TiffBytes& bytes, const TiffImage& image,
+                    const std::string& tifPath, const FileInfo& tifInfo, const Pair& target,
+                    const std::string& headerText, const std::string& sourceText) {
+  FileSystem& files = desktop.fileSystem();
+  removeLeftovers(files, target);
+  const std::string suffix = "." + std::to_string(files.processId()) + ".part";
+  const Pair part = {target.headerPath + suffix, target.rasterPath + suffix,
+                     target.sourcePath + suffix};
+  const auto dropParts = [&] {
+    for (const std::string* path : {&part.rasterPath, &part.headerPath, &part.sourcePath})
+      files.remove(*path);
+  };
+  Attempt attempt;
+  std::unique_ptr<OpenFile> raster = files.open(part.rasterPath, OpenMode::createNew);
+  if (raster == nullptr) {
+    attempt.failedPath = target.rasterPath;
+    return attempt;
+  }
+  desktop.beginProgress(fileNameOf(tifPath));
+  bool written = writeGridFloatRaster(bytes, image, *raster, desktop, attempt.problem);
+  written = raster->flush() && written;
+  raster.reset();
   desktop.endProgress();
-  if (!converted) {
-    std::remove(rasterPart.c_str());
-    desktop.showMessage(
-        problem.empty() ? kWriteFailedText + target.rasterPath + "." : kReadFailedText + problem,
-        "Message.", kPlainMessage);
-    return false;
+  if (!written) {
+    dropParts();
+    if (attempt.problem.empty()) attempt.failedPath = target.rasterPath;
+    return attempt;
   }
-  // The raster first: a header beside an older raster is never trusted.
-  if (!writeWhole(headerPart, headerText) || !replaceWith(rasterPart, target.rasterPath) ||
-      !replaceWith(headerPart, target.headerPath)) {
-    std::remove(rasterPart.c_str());
-    std::remove(headerPart.c_str());
-    desktop.showMessage(kWriteFailedText + target.headerPath + ".", "Message.", kPlainMessage);
-    return false;
+  if (!writeNewFile(files, part.headerPath, headerText)) {
+    dropParts();
+    attempt.failedPath = target.headerPath;
+    return attempt;
   }
-  return true;
+  if (!writeNewFile(files, part.sourcePath, sourceText)) {
+    dropParts();
+    attempt.failedPath = target.sourcePath;
+    return attempt;
+  }
+  // Only a pair of the file as it still is goes in place.
+  if (!(files.stat(tifPath) == tifInfo)) {
+    dropParts();
+    attempt.problem = "The file changed while it was converted. Open it again.";
+    return attempt;
+  }
+  if (isCurrent(files, target, headerText, sourceText)) {
+    dropParts();
+    attempt.inPlace = true;
+    return attempt;
+  }
+  const std::pair<const std::string*, const std::string*> moves[] = {
+      {&part.rasterPath, &target.rasterPath},
+      {&part.headerPath, &target.headerPath},
+      {&part.sourcePath, &target.sourcePath}};
+  for (const auto& [from, to] : moves) {
+    if (!files.replace(*from, *to)) {
+      dropParts();
+      attempt.inPlace = isCurrent(files, target, headerText, sourceText);
+      if (!attempt.inPlace) attempt.failedPath = *to;
+      return attempt;
+    }
+  }
+  attempt.inPlace = true;
+  return attempt;
 }
+
+// Appends a number's bytes, least significant first, so that every build sums the same.
+void putBytes(std::vector<uint8_t>& out, uint64_t value) {
+  for (int i = 0; i < 8; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+void putDouble(std::vector<uint8_t>& out, double value) {
+  uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  putBytes(out, bits);
+}
+
+// A checksum of what the image directory says: layout, coding, georeferencing, no-data
+// value and the place and length of every block.
+uint32_t directoryChecksum(const TiffImage& image) {
+  std::vector<uint8_t> bytes;
+  for (uint64_t value : {uint64_t(image.bigEndian), uint64_t(image.bigTiff), uint64_t(image.width),
+                         uint64_t(image.height), uint64_t(image.tiled), uint64_t(image.blockWidth),
+                         uint64_t(image.blockHeight), uint64_t(image.compression),
+                         uint64_t(image.predictor), uint64_t(image.hasNoData)})
+    putBytes(bytes, value);
+  for (double value : {image.westX, image.northY, image.cellWidth, image.cellHeight, image.noData})
+    putDouble(bytes, value);
+  for (uint64_t offset : image.blockOffsets) putBytes(bytes, offset);
+  for (uint64_t count : image.blockByteCounts) putBytes(bytes, count);
+  uLong sum = crc32(0L, Z_NULL, 0);
+  for (size_t at = 0; at < bytes.size(); at += 1u << 30) {
+    const size_t length = bytes.size() - at < (1u << 30) ? bytes.size() - at : (1u << 30);
+    sum = crc32(sum, bytes.data() + at, static_cast<uInt>(length));
+  }
+  return static_cast<uint32_t>(sum);
+}
+
+// The temporary folder's pair of a file: its name with a checksum of its whole path, so
+// that two files of one name in two folders never share a pair.
+std::string temporaryBase(const std::string& folder, const std::string& tifPath,
+                          const std::string& besideBase) {
+  const uLong sum = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(tifPath.data()),
+                          static_cast<uInt>(tifPath.size()));
+  char tag[16];
+  std::snprintf(tag, sizeof tag, "-%08lx", static_cast<unsigned long>(sum & 0xFFFFFFFFu));
+  return joinPath(folder, fileNameOf(besideBase) + tag);
+}
+
+// The GeoTIFF's bytes through the file seam.
+class SeamTiffBytes : public TiffBytes {
+ public:
+  bool open(FileSystem& files, const std::string& path) {
+    file_ = files.open(path, OpenMode::read);
+    size_ = file_ != nullptr ? file_->size() : 0;
+    return file_ != nullptr;
+  }
+  uint64_t size() const override { return size_; }
+  bool read(uint64_t offset, void* out, size_t count) override {
+    return offset <= size_ && count <= size_ - offset && file_->read(offset, out, count) == count;
+  }
+
+ private:
+  std::unique_ptr<OpenFile> file_;
+  uint64_t size_ = 0;
+};
 
 }  // namespace
 
-bool isGeoTiffChoice(const ChosenFile& chosen) {
+bool isGeoTiffChoice(FileSystem& files, const ChosenFile& chosen) {
   if (endsWithNoCase(chosen.path, ".tif") || endsWithNoCase(chosen.path, ".tiff")) return true;
-  std::FILE* file = std::fopen(chosen.path.c_str(), "rb");
-  if (file == nullptr) return false;
-  uint8_t start[4] = {};
-  const size_t got = std::fread(start, 1, sizeof start, file);
-  std::fclose(file);
-  return hasTiffSignature(start, got);
+  const std::string start = readSmallFile(files, chosen.path, 4);
+  return hasTiffSignature(reinterpret_cast<const uint8_t*>(start.data()), start.size());
 }
 
-bool hasTileGeometry(const TiffImage& image) {
+TileFit tileFit(const TiffImage& image, std::string& problem) {
+  problem.clear();
+  if (image.width != uint32_t(TileGeometry::cellsPerSide) ||
+      image.height != uint32_t(TileGeometry::cellsPerSide))
+    return TileFit::otherSize;
   auto isCell = [](double size) {
     return std::fabs(size - kCellDegrees) <= kCellTolerance * kCellDegrees;
   };
-  return image.width == uint32_t(TileGeometry::cellsPerSide) &&
-         image.height == uint32_t(TileGeometry::cellsPerSide) && !image.turned &&
-         !image.projected && isCell(image.cellWidth) && isCell(image.cellHeight);
+  char text[320];
+  if (image.turned) {
+    problem = "Its grid is rotated: a tile's rows run east and west.";
+  } else if (!image.geographic) {
+    problem =
+        "Its coordinates are not latitude and longitude: a tile has geographic coordinates, "
+        "in degrees.";
+  } else if (!isCell(image.cellWidth) || !isCell(image.cellHeight)) {
+    std::snprintf(text, sizeof text,
+                  "Its cells are %.12f x %.12f degrees: a 1/3 arc second tile has cells of "
+                  "%.12f degrees (1/10800).",
+                  image.cellWidth, image.cellHeight, kCellDegrees);
+    problem = text;
+  }
+  return problem.empty() ? TileFit::fits : TileFit::otherGrid;
 }
 
 std::string convertedHeaderText(const TiffImage& image) {
@@ -181,13 +292,33 @@ std::string convertedHeaderText(const TiffImage& image) {
   return text;
 }
 
-bool writeGridFloatRaster(TiffBytes& bytes, const TiffImage& image, std::FILE* out,
-                          Desktop& desktop, std::string& problem) {
+std::string sourceRecordText(const TiffImage& image, const FileInfo& source,
+                             const std::string& pathOrEmpty) {
+  char text[160];
+  std::snprintf(text, sizeof text, "size %llu\r\nmodified %lld\r\ndirectory %08lx\r\n",
+                static_cast<unsigned long long>(source.size),
+                static_cast<long long>(source.modified),
+                static_cast<unsigned long>(directoryChecksum(image)));
+  return (pathOrEmpty.empty() ? std::string() : "source " + pathOrEmpty + "\r\n") + text;
+}
+
+PairChoice choosePairPlace(const PairSituation& s) {
+  const bool temporary = s.hasTemporaryFolder;
+  if (s.besideCurrent) return {PairPlace::besideTheTif, false};
+  if (temporary && s.temporaryCurrent) return {PairPlace::temporaryFolder, false};
+  if (!s.usersOwnPairThere && !s.besideFailed) return {PairPlace::besideTheTif, true};
+  if (temporary && !s.temporaryFailed) return {PairPlace::temporaryFolder, true};
+  return {};
+}
+
+bool writeGridFloatRaster(TiffBytes& bytes, const TiffImage& image, OpenFile& out, Desktop& desktop,
+                          std::string& problem) {
   problem.clear();
   TiffBlockDecoder decoder(image, TileGeometry::noDataValue);
   // One row of blocks at a time, written out as soon as it is complete.
   std::vector<float> band(static_cast<size_t>(image.width) * image.blockHeight);
   const size_t blockCount = image.blockOffsets.size();
+  const uint64_t rowBytes = uint64_t(image.width) * sizeof(float);
   unsigned shown = 0;
   desktop.stepProgress(0);
   for (size_t blockRow = 0; blockRow < image.blocksDown; ++blockRow) {
@@ -204,65 +335,83 @@ bool writeGridFloatRaster(TiffBytes& bytes, const TiffImage& image, std::FILE* o
     const size_t cells =
         static_cast<size_t>(decoder.rowsOf(blockRow * image.blocksAcross)) * image.width;
     swapLittleEndian(band.data(), cells);
-    if (std::fwrite(band.data(), sizeof(float), cells, out) != cells) return false;
+    if (!out.write(blockRow * image.blockHeight * rowBytes, band.data(), cells * sizeof(float)))
+      return false;
   }
-  return std::fflush(out) == 0;
+  return true;
 }
 
 GeoTiffOutcome prepareGeoTiffTile(Desktop& desktop, const ChosenFile& chosen, TileHeader& header) {
-  const Pair beside = {replaceExtension(chosen.path, chosen.extensionOffset, "hdr"),
-                       replaceExtension(chosen.path, chosen.extensionOffset, "flt")};
+  FileSystem& files = desktop.fileSystem();
+  const std::string besideBase = replaceExtension(chosen.path, chosen.extensionOffset, "flt");
+  const Pair beside = pairOf(besideBase.substr(0, besideBase.size() - 4));
   header.headerPath = beside.headerPath;
   header.rasterPath = beside.rasterPath;
 
-  TiffFileBytes bytes;
-  if (!bytes.open(chosen.path)) return GeoTiffOutcome::notOpened;
+  SeamTiffBytes bytes;
+  if (!bytes.open(files, chosen.path)) return GeoTiffOutcome::notOpened;
+  const FileInfo tifInfo = files.stat(chosen.path);
   TiffImage image;
   std::string problem;
   if (!readTiffImage(bytes, image, problem)) {
     desktop.showMessage(kReadFailedText + problem, "Message.", kPlainMessage);
     return GeoTiffOutcome::failed;
   }
-  if (!hasTileGeometry(image)) return GeoTiffOutcome::rejected;
+  switch (tileFit(image, problem)) {
+    case TileFit::fits:
+      break;
+    case TileFit::otherSize:
+      return GeoTiffOutcome::rejected;
+    case TileFit::otherGrid:
+      desktop.showMessage(kReadFailedText + problem, "Message.", kPlainMessage);
+      return GeoTiffOutcome::otherGrid;
+  }
 
   const std::string headerText = convertedHeaderText(image);
-  const int64_t tiffModified = stampOf(chosen.path).modified;
-  const std::string temporary = desktop.temporaryFolder();
-  std::vector<Pair> places = {beside};
-  if (!temporary.empty()) {
-    places.push_back({joinPath(temporary, fileNameOf(beside.headerPath)),
-                      joinPath(temporary, fileNameOf(beside.rasterPath))});
-  }
-  const Pair* found = nullptr;
-  for (const Pair& place : places) {
-    if (isCurrent(place, headerText, tiffModified)) {
-      found = &place;
-      break;
+  const std::string temporaryFolder = desktop.temporaryFolder();
+  const Pair temporary =
+      pairOf(temporaryFolder.empty()
+                 ? std::string()
+                 : temporaryBase(temporaryFolder, chosen.path,
+                                 beside.rasterPath.substr(0, beside.rasterPath.size() - 4)));
+  const std::string besideRecord = sourceRecordText(image, tifInfo, "");
+  const std::string temporaryRecord = sourceRecordText(image, tifInfo, chosen.path);
+
+  PairSituation situation;
+  situation.besideCurrent = isCurrent(files, beside, headerText, besideRecord);
+  situation.usersOwnPairThere = isUsersOwnPair(files, beside);
+  situation.hasTemporaryFolder = !temporaryFolder.empty();
+  situation.temporaryCurrent =
+      situation.hasTemporaryFolder && isCurrent(files, temporary, headerText, temporaryRecord);
+  std::string failedPaths;
+  for (;;) {
+    const PairChoice choice = choosePairPlace(situation);
+    if (choice.place == PairPlace::none) {
+      desktop.showMessage(kConvertFailedText + failedPaths + "The tile needs " +
+                              withThousands(kConvertedRasterBytes) +
+                              " bytes of free space for its raster.",
+                          "Message.", kPlainMessage);
+      return GeoTiffOutcome::failed;
     }
-  }
-  if (found == nullptr) {
-    // Beside the file if its folder takes it, else in the temporary folder.
-    std::FILE* raster = nullptr;
-    for (const Pair& place : places) {
-      if (&place == &places.front() && !mayReplace(place)) continue;
-      raster = std::fopen((place.rasterPath + kPartSuffix).c_str(), "wb");
-      if (raster != nullptr) {
-        found = &place;
-        break;
+    const bool isBeside = choice.place == PairPlace::besideTheTif;
+    const Pair& pair = isBeside ? beside : temporary;
+    if (choice.convert) {
+      const Attempt attempt = convertInto(desktop, bytes, image, chosen.path, tifInfo, pair,
+                                          headerText, isBeside ? besideRecord : temporaryRecord);
+      if (!attempt.problem.empty()) {
+        desktop.showMessage(kReadFailedText + attempt.problem, "Message.", kPlainMessage);
+        return GeoTiffOutcome::failed;
+      }
+      if (!attempt.inPlace) {
+        failedPaths += "Can't write " + attempt.failedPath + ".\n";
+        (isBeside ? situation.besideFailed : situation.temporaryFailed) = true;
+        continue;
       }
     }
-    if (raster == nullptr) {
-      desktop.showMessage(kWriteFailedText + places.back().rasterPath + ".", "Message.",
-                          kPlainMessage);
-      return GeoTiffOutcome::failed;
-    }
-    std::setvbuf(raster, nullptr, _IONBF, 0);
-    if (!convertInto(desktop, bytes, image, fileNameOf(chosen.path), raster, *found, headerText))
-      return GeoTiffOutcome::failed;
+    header.headerPath = pair.headerPath;
+    header.rasterPath = pair.rasterPath;
+    return GeoTiffOutcome::ready;
   }
-  header.headerPath = found->headerPath;
-  header.rasterPath = found->rasterPath;
-  return GeoTiffOutcome::ready;
 }
 
 }  // namespace ned

@@ -1,6 +1,6 @@
 #include "core/tile/raster.h"
 
-#include <climits>
+#include <cstdint>
 #include <cstring>
 
 namespace ned {
@@ -19,27 +19,16 @@ void swapLittleEndian(float* samples, size_t count) {
 #endif
 }
 
-bool RasterFile::open(const std::string& path) {
-  close();
-  file_ = std::fopen(path.c_str(), "rb");
-  if (file_ == nullptr) return false;
-  // Reads come in whole rows or spans; the stream's own buffer would only copy them twice.
-  std::setvbuf(file_, nullptr, _IONBF, 0);
+bool RasterFile::open(FileSystem& files, const std::string& path) {
+  file_ = files.open(path, OpenMode::read);
   position_ = 0;
-  streamPosition_ = 0;
   lost_ = false;
-  return true;
-}
-
-void RasterFile::close() {
-  if (file_ != nullptr) std::fclose(file_);
-  file_ = nullptr;
+  return file_ != nullptr;
 }
 
 bool RasterFile::seekTo(int64_t offset) {
   if (file_ == nullptr) return false;
-  // The positions a stream can take.
-  lost_ = offset < 0 || offset > LONG_MAX;
+  lost_ = offset < 0;
   if (lost_) return false;
   position_ = offset;
   return true;
@@ -47,7 +36,7 @@ bool RasterFile::seekTo(int64_t offset) {
 
 bool RasterFile::skip(int64_t bytes) {
   if (file_ == nullptr || lost_) return false;
-  // The position is at most LONG_MAX: the sum below cannot pass the limits of the type.
+  // The position is never negative: the sum below cannot pass the limits of the type.
   if (bytes > INT64_MAX - position_) {
     lost_ = true;
     return false;
@@ -57,18 +46,11 @@ bool RasterFile::skip(int64_t bytes) {
 
 size_t RasterFile::read(float* out, size_t count) {
   if (file_ == nullptr || count == 0 || lost_) return 0;
-  if (position_ != streamPosition_) {
-    if (std::fseek(file_, static_cast<long>(position_), SEEK_SET) != 0) return 0;
-    streamPosition_ = position_;
-  }
-  const size_t got = std::fread(out, sizeof(float), count, file_);
-  position_ += static_cast<int64_t>(got) * TileGeometry::sampleBytes;
+  const size_t bytes = file_->read(static_cast<uint64_t>(position_), out, count * sizeof(float));
+  // A partial sample at the end is not a sample; the next read starts at the end.
+  const size_t got = bytes / sizeof(float);
+  position_ += static_cast<int64_t>(bytes);
   swapLittleEndian(out, got);
-  if (got < count) {
-    // A partial sample may have been consumed; the stream stays at the end of the file.
-    position_ = static_cast<int64_t>(std::ftell(file_));
-  }
-  streamPosition_ = position_;
   return got;
 }
 

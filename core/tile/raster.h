@@ -5,10 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/file_system.h"
 #include "core/tile/tile_header.h"
 
 namespace ned {
@@ -22,24 +23,21 @@ constexpr int64_t cellOffset(int64_t row, int64_t col) {
   return row * TileGeometry::rowBytes + col * TileGeometry::sampleBytes;
 }
 
-// One open raster stream. Reads are counted in samples: a read that gives fewer samples
-// than asked for met the end of the file at the next sample. Reading the last cell of
-// the file is not the end; the read after it is.
+// One open raster. Reads are counted in samples: a read that gives fewer samples than
+// asked for met the end of the file at the next sample. Reading the last cell of the file
+// is not the end; the read after it is.
 class RasterFile {
  public:
   RasterFile() = default;
   RasterFile(const RasterFile&) = delete;
   RasterFile& operator=(const RasterFile&) = delete;
-  ~RasterFile() { close(); }
 
-  bool open(const std::string& path);
+  bool open(FileSystem& files, const std::string& path);
   bool isOpen() const { return file_ != nullptr; }
-  void close();
+  void close() { file_.reset(); }
 
-  // Positions at a byte offset from the start of the file; false when it cannot. The stream
-  // itself is moved at the next read, so that the moves between two reads cost one seek.
-  // After a failed move the reads give nothing, as at the end of the file, until a seek
-  // succeeds.
+  // Positions at a byte offset from the start of the file; false when it cannot. After a
+  // failed move the reads give nothing, as at the end of the file, until a seek succeeds.
   bool seekTo(int64_t offset);
   // Moves forward by a byte count from the current position; false when it cannot.
   bool skip(int64_t bytes);
@@ -47,10 +45,9 @@ class RasterFile {
   size_t read(float* out, size_t count);
 
  private:
-  std::FILE* file_ = nullptr;
-  int64_t position_ = 0;        // where the next read starts
-  int64_t streamPosition_ = 0;  // where the stream stands
-  bool lost_ = false;           // a move failed: no position to read from
+  std::unique_ptr<OpenFile> file_;
+  int64_t position_ = 0;  // where the next read starts
+  bool lost_ = false;     // a move failed: no position to read from
 };
 
 // The block read of the point writers: cols samples of each row from (startRow,

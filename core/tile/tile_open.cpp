@@ -83,7 +83,7 @@ TileOpenResult openTile(Desktop& desktop, Program program, TileHeader& header) {
   const ChosenFile chosen = chooseTileHeader(desktop);
   if (chosen.path.empty()) return TileOpenResult::cancelled;
 
-  if (!isGeoTiffChoice(chosen)) {
+  if (!isGeoTiffChoice(desktop.fileSystem(), chosen)) {
     header.headerPath = chosen.path;
     header.rasterPath = deriveRasterPath(chosen.path, chosen.extensionOffset);
     return readTilePair(desktop, program, header);
@@ -97,6 +97,8 @@ TileOpenResult openTile(Desktop& desktop, Program program, TileHeader& header) {
       return TileOpenResult::openFailed;
     case GeoTiffOutcome::rejected:
       showRejected(desktop, program);
+      return TileOpenResult::rejected;
+    case GeoTiffOutcome::otherGrid:
       return TileOpenResult::rejected;
     case GeoTiffOutcome::failed:
       break;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/desktop.h"
+#include "core/posix_file_system.h"
 
 namespace ned::testing {
 
@@ -35,6 +36,8 @@ class ScriptedDesktop : public Desktop {
   std::vector<int> endedWith;
   // The temporary folder it gives; none unless a test sets one.
   std::string temporary;
+  // The files it gives: the machine's own unless a test scripts them.
+  FileSystem* disk = &posixFileSystem();
   std::vector<unsigned> progressSteps;
   // Events in the order they happened: "message:<text>", "open", "save", "create",
   // "end:<n>", "progress:<subject>" (begin), "progress-end".
@@ -51,6 +54,7 @@ class ScriptedDesktop : public Desktop {
   void stepProgress(unsigned percent) override;
   void endProgress() override;
   std::string temporaryFolder() override { return temporary; }
+  FileSystem& fileSystem() override { return *disk; }
 
   std::vector<std::string> messageTexts() const;
 

@@ -56,12 +56,12 @@ struct Conversion {
 Conversion convert(const std::string& tif, const std::string& out) {
   Conversion result;
   TiffFileBytes bytes;
-  std::FILE* file = nullptr;
+  std::remove(out.c_str());
+  std::unique_ptr<OpenFile> file;
   if (bytes.open(tif) && readTiffImage(bytes, result.image, result.problem) &&
-      (file = std::fopen(out.c_str(), "wb")) != nullptr) {
+      (file = posixFileSystem().open(out, OpenMode::createNew)) != nullptr) {
     testing::ScriptedDesktop desktop;
-    result.written = writeGridFloatRaster(bytes, result.image, file, desktop, result.problem);
-    result.written = std::fclose(file) == 0 && result.written;
+    result.written = writeGridFloatRaster(bytes, result.image, *file, desktop, result.problem);
     result.steps = desktop.progressSteps;
   }
   return result;

@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/posix_file_system.h"
 #include "core/tile/raster.h"
 #include "tests/support/tile_files.h"
 
@@ -30,7 +31,7 @@ TEST(BlockRead, ReadsRowsAndSkipsToTheSameColumnOfTheNextRow) {
   testing::plantSamples(path, 6, 6, {1.5f, 2.5f, 3.5f});
   testing::plantSamples(path, 7, 5, {-1.0f, 4.5f, 5.5f, 6.5f, -2.0f});
   RasterFile raster;
-  ASSERT_TRUE(raster.open(path));
+  ASSERT_TRUE(raster.open(posixFileSystem(), path));
   BlockReader block(raster, 3);
   ASSERT_TRUE(block.start(6, 6));
   float row[3];
@@ -48,7 +49,7 @@ TEST(BlockRead, TheLastCellIsNotTheEndButTheReadAfterItIs) {
   testing::makeSparseRaster(path);
   testing::plantSamples(path, 10811, 10810, {7.0f, 8.0f});
   RasterFile raster;
-  ASSERT_TRUE(raster.open(path));
+  ASSERT_TRUE(raster.open(posixFileSystem(), path));
   BlockReader block(raster, 2);
   ASSERT_TRUE(block.start(10810, 10810));
   float row[2];
@@ -59,7 +60,7 @@ TEST(BlockRead, TheLastCellIsNotTheEndButTheReadAfterItIs) {
 
   // One byte short of a whole tile: the last cell cannot be read.
   testing::makeSparseRaster(path, kTileBytes - 1);
-  ASSERT_TRUE(raster.open(path));
+  ASSERT_TRUE(raster.open(posixFileSystem(), path));
   BlockReader shortBlock(raster, 2);
   ASSERT_TRUE(shortBlock.start(10811, 10810));
   EXPECT_EQ(shortBlock.readRow(row), 1u);
@@ -73,7 +74,7 @@ TEST(BlockRead, OneCellBlocksMoveOnByAWholeRow) {
   testing::plantSamples(path, 1, 5, {12.0f});
   testing::plantSamples(path, 2, 5, {13.0f});
   RasterFile raster;
-  ASSERT_TRUE(raster.open(path));
+  ASSERT_TRUE(raster.open(posixFileSystem(), path));
   BlockReader block(raster, 1);
   ASSERT_TRUE(block.start(0, 5));
   float value;
@@ -95,7 +96,7 @@ TEST(StridedRead, TakesEveryStepthCellAndLandsOnTheNextSampledRow) {
   testing::plantSamples(path, 10782, 10782, {99.0f});
   testing::plantSamples(path, 10782, 10783, {-5.0f});  // not sampled
   RasterFile raster;
-  ASSERT_TRUE(raster.open(path));
+  ASSERT_TRUE(raster.open(posixFileSystem(), path));
   StridedReader strided(raster);
   ASSERT_TRUE(raster.seekTo(cellOffset(6, 6)));
   std::vector<float> samples(450);
@@ -117,7 +118,7 @@ TEST(StridedRead, StopsAtTheFirstSampleBeyondTheEnd) {
   testing::makeSparseRaster(path, 40);
   testing::plantSamples(path, 0, 9, {4.0f});
   RasterFile raster;
-  ASSERT_TRUE(raster.open(path));
+  ASSERT_TRUE(raster.open(posixFileSystem(), path));
   StridedReader strided(raster);
   float samples[6];
   EXPECT_EQ(strided.readRow(samples, 6, 3), 4u);
@@ -125,7 +126,7 @@ TEST(StridedRead, StopsAtTheFirstSampleBeyondTheEnd) {
   // The last level's window at origin 10356 reads up to cell 10805.
   testing::makeSparseRaster(path, cellOffset(10805, 10806));
   testing::plantSamples(path, 10805, 10805, {42.0f});
-  ASSERT_TRUE(raster.open(path));
+  ASSERT_TRUE(raster.open(posixFileSystem(), path));
   StridedReader level5(raster);
   ASSERT_TRUE(raster.seekTo(cellOffset(10805, 10356)));
   std::vector<float> row(450);
@@ -135,11 +136,11 @@ TEST(StridedRead, StopsAtTheFirstSampleBeyondTheEnd) {
 
 TEST(RasterFile, RefusesMissingFilesAndShowsAPlacePastTheEndAtTheRead) {
   RasterFile raster;
-  EXPECT_FALSE(raster.open("/nonexistent/t.flt"));
+  EXPECT_FALSE(raster.open(posixFileSystem(), "/nonexistent/t.flt"));
   EXPECT_FALSE(raster.seekTo(0));
   TempDir dir;
   testing::makeSparseRaster(dir.file("t.flt"), 8);
-  ASSERT_TRUE(raster.open(dir.file("t.flt")));
+  ASSERT_TRUE(raster.open(posixFileSystem(), dir.file("t.flt")));
   EXPECT_TRUE(raster.seekTo(100));  // past the end is allowed; the read shows it
   float value;
   EXPECT_EQ(raster.read(&value, 1), 0u);
@@ -158,7 +159,7 @@ TEST(RasterFile, AFailedMoveEndsTheReadsAsTheEndOfTheFileDoes) {
   for (const auto& move : moves) {
     SCOPED_TRACE(move.first);
     RasterFile raster;
-    ASSERT_TRUE(raster.open(path));
+    ASSERT_TRUE(raster.open(posixFileSystem(), path));
     float value = 0.0f;
     ASSERT_TRUE(raster.seekTo(4));
     ASSERT_EQ(raster.read(&value, 1), 1u);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "core/posix_file_system.h"
 #include "tests/support/tile_files.h"
 #include "tools/demo_tile.h"
 #include "tools/map_overlay.h"
@@ -42,6 +43,7 @@ class NullDesktop : public Desktop {
   bool createEmptyFile(const std::string&) override { return false; }
   void endProcess(int) override {}
   std::string temporaryFolder() override { return {}; }
+  FileSystem& fileSystem() override { return posixFileSystem(); }
   std::vector<std::string> messages;
 
  protected:
@@ -100,7 +102,7 @@ TEST(GoldenPictures, DemoTileWholeDegreeAndQuadrangle) {
     state.lightDirection = g.light;
     KeepingWindow window;
     NullDesktop desktop;
-    RasterSampleSource source;
+    RasterSampleSource source(desktop.fileSystem());
     ASSERT_EQ(renderView(state, window, source, desktop), 1) << g.name;
     EXPECT_TRUE(desktop.messages.empty()) << g.name;  // no legend for the standard tile
     png::writeFile(kRepo + "/build/golden/" + g.name + ".png",

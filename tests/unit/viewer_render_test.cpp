@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/posix_file_system.h"
 #include "tests/support/tile_files.h"
 #include "viewer/menu_commands.h"
 #include "viewer/render.h"
@@ -22,7 +23,7 @@ constexpr int64_t kTileBytes = INT64_C(467597376);
 // The raster file as the drawing reads it.
 std::vector<std::unique_ptr<SampleSource>> fileSources() {
   std::vector<std::unique_ptr<SampleSource>> sources;
-  sources.push_back(std::make_unique<RasterSampleSource>());
+  sources.push_back(std::make_unique<RasterSampleSource>(posixFileSystem()));
   return sources;
 }
 
@@ -37,6 +38,7 @@ class LoggingDesktop : public Desktop {
   bool createEmptyFile(const std::string&) override { return false; }
   void endProcess(int) override {}
   std::string temporaryFolder() override { return {}; }
+  FileSystem& fileSystem() override { return posixFileSystem(); }
 
  protected:
   MessageAnswer messageBox(OwnerWindow, const std::string& text, const std::string& caption,

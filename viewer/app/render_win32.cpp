@@ -76,7 +76,7 @@ int drawInfoBox(HWND window, ViewerState& state) {
 
 int renderView(HWND window, ViewerState& state, Desktop& desktop) {
   Win32MapWindow map(window);
-  RasterSampleSource source;
+  RasterSampleSource source(desktop.fileSystem());
   return renderView(state, map, source, desktop);
 }
 

@@ -73,6 +73,14 @@ struct View {
   int32_t col;
 };
 
+const char kUsage[] =
+    "usage: bench_render [--no-loop] [tile folder]\n"
+    "  Times the drawing of every zoom level of the demo tile n37w085 in the tile folder\n"
+    "  (build/demo when none is given; the tile is made there when it is missing) against\n"
+    "  loops of one fread per sample.\n"
+    "  --no-loop  leave out the loops, for profiling the drawing alone\n"
+    "  -h, --help this text\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -80,10 +88,19 @@ int main(int argc, char** argv) {
   bool withLoops = true;
   std::string dir = std::string(TERRAVANE_SOURCE_DIR) + "/build/demo";
   for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]) == "--no-loop") {
+    const std::string argument = argv[i];
+    if (argument == "--help" || argument == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (argument == "--no-loop") {
       withLoops = false;
+    } else if (!argument.empty() && argument[0] == '-') {
+      // Never a folder: a mistyped option would make a 467 MB tile under its name.
+      std::fprintf(stderr, "bench_render: unknown option %s\n%s", argument.c_str(), kUsage);
+      return 2;
     } else {
-      dir = argv[i];
+      dir = argument;
     }
   }
   const std::string raster = dir + "/n37w085.flt";

@@ -1,5 +1,6 @@
 #include "core/tile/tiff_image.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -499,7 +500,9 @@ bool DirectoryReader::readGeoreferencing() {
   image_.cellWidth = t[1];
   image_.cellHeight = -t[5];
   image_.turned = t[2] != 0.0 || t[4] != 0.0;
-  image_.projected = modelType != 0 && modelType != kModelTypeGeographic;
+  // Only a geographic model has its cells in degrees: a projected or local one, a
+  // geocentric or user-defined one, and keys that never say which, do not.
+  image_.geographic = modelType == kModelTypeGeographic;
   return true;
 }
 
@@ -530,9 +533,11 @@ bool DirectoryReader::readNoData() {
   if (entry == nullptr) return true;
   std::vector<uint8_t> raw;
   if (entry->type != kAscii || !valueBytes(*entry, 256, raw)) return fail(kDamagedDirectory);
-  const std::string text(raw.begin(), raw.end());  // up to its terminating null
+  // The text ends at its first null, as GIS tools read it; an empty one gives no value,
+  // while any other (blanks or a word among them) reads as a number, 0 when it is none.
+  const std::string text(raw.begin(), std::find(raw.begin(), raw.end(), uint8_t(0)));
   image_.noData = noDataValue(text.c_str());
-  image_.hasNoData = text.find_first_not_of(std::string(" \0", 2)) != std::string::npos;
+  image_.hasNoData = !text.empty();
   return true;
 }
 

@@ -87,8 +87,8 @@ struct TiffImage {
   double northY = 0.0;
   double cellWidth = 0.0;
   double cellHeight = 0.0;
-  bool turned = false;     // the transformation rotates or shears the grid
-  bool projected = false;  // the model is not geographic, so cells are not in degrees
+  bool turned = false;      // the transformation rotates or shears the grid
+  bool geographic = false;  // the model is geographic (GTModelTypeGeoKey 2): cells in degrees
   bool hasNoData = false;
   double noData = 0.0;
 

@@ -83,18 +83,43 @@ void secondDeflateCodeAndShortNoData(std::string& bytes, const TiffImage&) {
   bytes.replace(bytes.find(full), full.size(), std::string("-3.4028235e+38\0\0\0\0\0\0\0\0\0", 23));
 }
 
+// The planar configuration's entry (284, SHORT, 1, contiguous) turned into a predictor
+// tag of an uncompressed file (317, SHORT, 1, predictor), in its place in the tag order.
+template <char predictor>
+void predictorOfUncompressed(std::string& bytes, const TiffImage&) {
+  const size_t at = bytes.find(std::string("\x1c\x01\x03\x00\x01\x00\x00\x00\x01\x00", 10));
+  ASSERT_NE(at, std::string::npos);
+  bytes.replace(at, 10, std::string("\x3d\x01\x03\x00\x01\x00\x00\x00", 8) + predictor + '\0');
+}
+
+// The no-data text -999999 replaced by another of the same length, nulls included.
+template <const char* text>
+void noDataText(std::string& bytes, const TiffImage&) {
+  const size_t at = bytes.find(std::string("-999999\0", 8));
+  ASSERT_NE(at, std::string::npos);
+  bytes.replace(at, 8, text, 8);
+}
+constexpr char kEmptyBeforeNull[] = "\0abc\0\0\0";  // no no-data, whatever follows the null
+constexpr char kBlank[] = " \0\0\0\0\0\0";          // 0
+
 TEST(GeoTiffReader, ConvertsEveryStorageVariantAsGdalReadsIt) {
   TempDir dir;
   const std::string source = plantedSource(dir);
-  // A grid turned by a hair: GDAL stores it as a transformation matrix.
-  const std::string turned = dir.file("turned.vrt");
-  ASSERT_TRUE(testing::runGdal({"gdal_translate", "-q", "-of", "VRT", source, turned}));
-  std::string vrt = testing::readFile(turned);
-  const size_t from = vrt.find("<GeoTransform>");
-  vrt.replace(from, vrt.find("</GeoTransform>") - from,
-              "<GeoTransform>-84.41375, 8.333333333333e-4, 1e-9, 36.732916666666554, 1e-9, "
-              "-8.333333333333e-4");
-  testing::writeFile(turned, vrt);
+  // A grid turned by a hair, both ways or one: GDAL stores it as a transformation matrix.
+  auto turnedGrid = [&](const std::string& name, const char* xPerRow, const char* yPerColumn) {
+    const std::string path = dir.file(name);
+    EXPECT_TRUE(testing::runGdal({"gdal_translate", "-q", "-of", "VRT", source, path}));
+    std::string vrt = testing::readFile(path);
+    const size_t from = vrt.find("<GeoTransform>");
+    vrt.replace(from, vrt.find("</GeoTransform>") - from,
+                std::string("<GeoTransform>-84.41375, 8.333333333333e-4, ") + xPerRow +
+                    ", 36.732916666666554, " + yPerColumn + ", -8.333333333333e-4");
+    testing::writeFile(path, vrt);
+    return path;
+  };
+  const std::string turned = turnedGrid("turned.vrt", "1e-9", "1e-9");
+  const std::string turnedX = turnedGrid("turned_x.vrt", "1e-9", "0");
+  const std::string turnedY = turnedGrid("turned_y.vrt", "0", "1e-9");
 
   const std::string tiles = " -co TILED=YES -co BLOCKXSIZE=256 -co BLOCKYSIZE=256";
   const std::string lzw3 = " -co COMPRESS=LZW -co PREDICTOR=3";
@@ -130,10 +155,20 @@ TEST(GeoTiffReader, ConvertsEveryStorageVariantAsGdalReadsIt) {
       {"LZW, float predictor, no-data -inf", lzw3 + " -a_nodata -inf"},
       {"pixel is point", "-mo AREA_OR_POINT=Point" + lzw3},
       {"transformation matrix, pixel is point", "-mo AREA_OR_POINT=Point" + lzw3, &turned},
+      {"transformation matrix, x turned by the rows only", lzw3, &turnedX},
+      {"transformation matrix, y turned by the columns only", lzw3, &turnedY},
+      {"uncompressed, a predictor tag 2", "", nullptr, predictorOfUncompressed<2>},
+      {"uncompressed, a predictor tag 3", "", nullptr, predictorOfUncompressed<3>},
+      {"no-data text empty before its null", lzw3 + " -a_nodata -999999", nullptr,
+       noDataText<kEmptyBeforeNull>},
+      {"no-data text a blank", "-a_nodata -999999", nullptr, noDataText<kBlank>},
       {"tiles never written, no-data -999999",
        "gdal_create -q -outsize 403 344 -ot Float32 -a_nodata -999999 -a_ullr -84.41375 "
        "36.73291666667 "
        "-84.07791666667 36.44625 -co TILED=YES -co SPARSE_OK=TRUE -co COMPRESS=LZW"},
+      {"strips never written, no no-data",
+       "gdal_create -q -outsize 403 344 -ot Float32 -a_ullr -84.41375 36.73291666667 "
+       "-84.07791666667 36.44625 -co SPARSE_OK=TRUE"},
   };
   int index = 0;
   for (const Variant& variant : variants) {
@@ -161,7 +196,7 @@ TEST(GeoTiffReader, ConvertsEveryStorageVariantAsGdalReadsIt) {
     EXPECT_NEAR(conversion.image.southY(), t[3] + kRows * t[5], 1e-12);
     EXPECT_NEAR(conversion.image.cellWidth, t[1], 1e-13 * t[1]);
     EXPECT_NEAR(conversion.image.cellHeight, -t[5], 1e-13 * t[1]);
-    EXPECT_EQ(conversion.image.turned, t[2] != 0.0);
+    EXPECT_EQ(conversion.image.turned, t[2] != 0.0 || t[4] != 0.0);
     EXPECT_EQ(info.overviews > 0, variant.options.find("COG") != std::string::npos);
     ASSERT_FALSE(conversion.steps.empty());
     EXPECT_EQ(conversion.steps.front(), 0u);
@@ -174,6 +209,18 @@ TEST(GeoTiffReader, ConvertsEveryStorageVariantAsGdalReadsIt) {
 // strings an LZW table does not have yet, and no Deflate stream goes on like that.
 void spoilFirstBlock(std::string& bytes, const TiffImage& image) {
   std::fill_n(bytes.begin() + static_cast<long>(image.blockOffsets[0]) + 2, 38, '\xff');
+}
+
+// Halves the first block's byte count where the directory's counts hold it: its
+// compressed data ends early.
+void cutFirstBlockShort(std::string& bytes, const TiffImage& image) {
+  std::string counts;
+  for (const uint64_t count : image.blockByteCounts)
+    counts.append(reinterpret_cast<const char*>(&count), 4);
+  const size_t at = bytes.find(counts);
+  ASSERT_NE(at, std::string::npos);
+  const uint32_t half = static_cast<uint32_t>(image.blockByteCounts[0] / 2);
+  bytes.replace(at, 4, reinterpret_cast<const char*>(&half), 4);
 }
 
 TEST(GeoTiffReader, RefusesWhatItCannotReadAndSaysWhy) {
@@ -189,6 +236,10 @@ TEST(GeoTiffReader, RefusesWhatItCannotReadAndSaysWhy) {
       {"-b 1 -b 1 -b 1", nullptr, "3 bands are not supported: a tile has one band of elevations."},
       {"-ot Int16", nullptr,
        "16-bit integer samples are not supported: a tile holds 32-bit floats."},
+      {"-ot Int32", nullptr,
+       "32-bit integer samples are not supported: a tile holds 32-bit floats."},
+      {"-co NBITS=16", nullptr,
+       "16-bit float samples are not supported: a tile holds 32-bit floats."},
       {"-ot Byte -scale -co COMPRESS=JPEG", nullptr, "JPEG compression is not supported."},
       {"-co PROFILE=BASELINE", nullptr,
        "It has no georeferencing (ModelPixelScale and ModelTiepoint, or ModelTransformation)."},
@@ -208,6 +259,8 @@ TEST(GeoTiffReader, RefusesWhatItCannotReadAndSaysWhy) {
       {cog + "LZW", spoilFirstBlock, "The file is damaged: the LZW data of a tile is corrupt."},
       {cog + "DEFLATE", spoilFirstBlock,
        "The file is damaged: the Deflate data of a tile is corrupt."},
+      {cog + "DEFLATE", cutFirstBlockShort,
+       "The file is damaged: the Deflate data of a tile is corrupt."},
   };
   for (const Refusal& refusal : refusals) {
     SCOPED_TRACE(refusal.problem);
@@ -220,6 +273,83 @@ TEST(GeoTiffReader, RefusesWhatItCannotReadAndSaysWhy) {
     const Conversion conversion = convert(tif, dir.file("ours.flt"));
     EXPECT_FALSE(conversion.written);
     EXPECT_EQ(conversion.problem, refusal.problem);
+  }
+}
+
+// Cells in degrees only where the keys say the model is geographic; a projected, local or
+// geocentric model, or none at all, has its cells in other units.
+TEST(GeoTiffReader, TakesTheCellsForDegreesOnlyInAGeographicModel) {
+  TempDir dir;
+  struct Model {
+    const char* name;
+    const char* srs;  // gdal_create's -a_srs, or none
+    void (*patch)(std::string& bytes, const TiffImage& image);
+    bool geographic;
+  };
+  const Model models[] = {
+      {"geographic, NAD83", "EPSG:4269", nullptr, true},
+      {"projected, UTM 16N", "EPSG:32616", nullptr, false},
+      {"projected CRS key without a model type", "EPSG:32616",
+       [](std::string& bytes, const TiffImage&) {
+         // The model type key (1024, in place, 1 value, projected) turned into an unknown key.
+         const std::string key("\x00\x04\x00\x00\x01\x00\x01\x00", 8);
+         const size_t at = bytes.find(key);
+         ASSERT_NE(at, std::string::npos);
+         bytes[at + 1] = '\x03';
+       },
+       false},
+      {"local, in metres (no model type)", "LOCAL_CS[\"metres\",UNIT[\"metre\",1]]", nullptr,
+       false},
+      {"geocentric (model type 3)", "EPSG:4978", nullptr, false},
+      {"no keys at all", nullptr, nullptr, false},
+  };
+  for (const Model& model : models) {
+    SCOPED_TRACE(model.name);
+    const std::string tif = dir.file("model.tif");
+    std::vector<std::string> command =
+        words("gdal_create -q -outsize 4 4 -ot Float32 -a_ullr 0 4 4 0");
+    if (model.srs != nullptr) command.insert(command.end(), {"-a_srs", model.srs});
+    command.push_back(tif);
+    ASSERT_TRUE(testing::runGdal(command));
+    if (model.patch != nullptr) patchFile(tif, model.patch);
+    const Conversion conversion = convert(tif, dir.file("ours.flt"));
+    ASSERT_TRUE(conversion.written) << conversion.problem;
+    EXPECT_EQ(conversion.image.geographic, model.geographic);
+  }
+}
+
+// A tile's geometry: 10812 x 10812 north-up cells of 1/10800 degree, within the rounding
+// of the numbers a file gives, in a geographic model.
+TEST(GeoTiffReader, KnowsATilesGeometry) {
+  TiffImage tile;
+  tile.width = tile.height = 10812;
+  tile.cellWidth = tile.cellHeight = 1.0 / 10800;
+  tile.geographic = true;
+  struct Case {
+    const char* name;
+    void (*change)(TiffImage& image);
+    bool isTile;
+  };
+  const Case cases[] = {
+      {"the tile", [](TiffImage&) {}, true},
+      {"cells wider by 1e-12", [](TiffImage& i) { i.cellWidth *= 1 + 1e-12; }, true},
+      {"cells narrower by 1e-12", [](TiffImage& i) { i.cellWidth *= 1 - 1e-12; }, true},
+      {"cells taller by 1e-12", [](TiffImage& i) { i.cellHeight *= 1 + 1e-12; }, true},
+      {"cells lower by 1e-12", [](TiffImage& i) { i.cellHeight *= 1 - 1e-12; }, true},
+      {"cells wider by 2e-9", [](TiffImage& i) { i.cellWidth *= 1 + 2e-9; }, false},
+      {"cells narrower by 2e-9", [](TiffImage& i) { i.cellWidth *= 1 - 2e-9; }, false},
+      {"cells taller by 2e-9", [](TiffImage& i) { i.cellHeight *= 1 + 2e-9; }, false},
+      {"cells lower by 2e-9", [](TiffImage& i) { i.cellHeight *= 1 - 2e-9; }, false},
+      {"a column short", [](TiffImage& i) { i.width -= 1; }, false},
+      {"a row more", [](TiffImage& i) { i.height += 1; }, false},
+      {"turned", [](TiffImage& i) { i.turned = true; }, false},
+      {"not geographic", [](TiffImage& i) { i.geographic = false; }, false},
+  };
+  for (const Case& c : cases) {
+    TiffImage image = tile;
+    c.change(image);
+    std::string problem;
+    EXPECT_EQ(tileFit(image, problem) == TileFit::fits, c.isTile) << c.name;
   }
 }
 

@@ -1,0 +1,593 @@
+#include "core/export/map_projection.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace ned {
+
+namespace {
+
+const MapSystem kSystems[] = {
+#include "core/export/crs_table.inc"
+};
+constexpr size_t kSystemCount = sizeof kSystems / sizeof kSystems[0];
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kRadian = kPi / 180.0;  // radians per degree
+
+// The elementary functions the projections need, from IEEE arithmetic, sqrt and exact
+// scaling alone: the C libraries of the native and the Windows builds differ in the last
+// bit of sin, atan2 or exp now and then, and a point file must have the same bytes from
+// both. Each reduces its argument to a small interval (with constants split so that the
+// reduction is exact) and sums a Taylor series there far past the precision of a double;
+// all are within a few units in the last place.
+namespace portable {
+
+constexpr double kHalfPi = 1.5707963267948966;        // pi/2 rounded
+constexpr double kHalfPiLow = 6.123233995736766e-17;  // pi/2 - kHalfPi
+constexpr double kHalfPi1 = 1.5707963267341256;       // pi/2 in three parts of 33 bits
+constexpr double kHalfPi2 = 6.077100506303966e-11;
+constexpr double kHalfPi3 = 2.0222662487959506e-21;
+constexpr double kSixthPi = 0.5235987755982989;
+constexpr double kSixthPiLow = -5.360408832255455e-17;
+constexpr double kSqrt3 = 1.7320508075688772;
+constexpr double kLn2High = 0.6931471806019545;  // ln 2 in a part of 32 bits and the rest
+constexpr double kLn2Low = -4.2009150726810846e-11;
+
+// Sums c[0] + c[1] z + ... + c[count - 1] z^(count - 1).
+template <size_t count>
+double horner(const double (&c)[count], double z) {
+  double sum = c[count - 1];
+  for (size_t i = count - 1; i-- > 0;) sum = sum * z + c[i];
+  return sum;
+}
+
+// Taylor coefficients of sin(r)/r, cos(r), exp(r), atanh(s)/s and atan(s)/s in powers of r^2
+// (exp: of r); |r| <= pi/4 for sin and cos, 0.35 for exp, |s| <= 0.18 for atanh and 0.27
+// for atan, where the first term left out is below 1e-19 of the sum.
+constexpr double kSin[] = {1.0,
+                           -1.0 / 6.0,
+                           1.0 / 120.0,
+                           -1.0 / 5040.0,
+                           1.0 / 362880.0,
+                           -1.0 / 39916800.0,
+                           1.0 / 6227020800.0,
+                           -1.0 / 1307674368000.0,
+                           1.0 / 355687428096000.0,
+                           -1.0 / 121645100408832000.0,
+                           1.0 / 51090942171709440000.0,
+                           -1.0 / 25852016738884976640000.0};
+constexpr double kCos[] = {1.0,
+                           -1.0 / 2.0,
+                           1.0 / 24.0,
+                           -1.0 / 720.0,
+                           1.0 / 40320.0,
+                           -1.0 / 3628800.0,
+                           1.0 / 479001600.0,
+                           -1.0 / 87178291200.0,
+                           1.0 / 20922789888000.0,
+                           -1.0 / 6402373705728000.0,
+                           1.0 / 2432902008176640000.0,
+                           -1.0 / 1124000727777607680000.0,
+                           1.0 / 620448401733239439360000.0};
+constexpr double kExp[] = {1.0,
+                           1.0,
+                           1.0 / 2.0,
+                           1.0 / 6.0,
+                           1.0 / 24.0,
+                           1.0 / 120.0,
+                           1.0 / 720.0,
+                           1.0 / 5040.0,
+                           1.0 / 40320.0,
+                           1.0 / 362880.0,
+                           1.0 / 3628800.0,
+                           1.0 / 39916800.0,
+                           1.0 / 479001600.0,
+                           1.0 / 6227020800.0,
+                           1.0 / 87178291200.0,
+                           1.0 / 1307674368000.0};
+constexpr double kAtanh[] = {1.0,        1.0 / 3.0,  1.0 / 5.0,  1.0 / 7.0,  1.0 / 9.0,
+                             1.0 / 11.0, 1.0 / 13.0, 1.0 / 15.0, 1.0 / 17.0, 1.0 / 19.0,
+                             1.0 / 21.0, 1.0 / 23.0, 1.0 / 25.0, 1.0 / 27.0};
+constexpr double kAtan[] = {1.0,         -1.0 / 3.0,  1.0 / 5.0,   -1.0 / 7.0,  1.0 / 9.0,
+                            -1.0 / 11.0, 1.0 / 13.0,  -1.0 / 15.0, 1.0 / 17.0,  -1.0 / 19.0,
+                            1.0 / 21.0,  -1.0 / 23.0, 1.0 / 25.0,  -1.0 / 27.0, 1.0 / 29.0,
+                            -1.0 / 31.0, 1.0 / 33.0,  -1.0 / 35.0};
+
+// sin and cos of x, |x| well below 2^20 pi.
+void sinCos(double x, double* sine, double* cosine) {
+  if (!(std::fabs(x) < 1e9)) {  // no angle of the projections; infinite, not a number
+    *sine = *cosine = std::nan("");
+    return;
+  }
+  const double k = std::floor(x / kHalfPi + 0.5);
+  const double r = ((x - k * kHalfPi1) - k * kHalfPi2) - k * kHalfPi3;
+  const double z = r * r;
+  const double s = r * horner(kSin, z), c = horner(kCos, z);
+  switch (static_cast<int>(k - 4.0 * std::floor(k / 4.0))) {
+    case 0:
+      *sine = s;
+      *cosine = c;
+      break;
+    case 1:
+      *sine = c;
+      *cosine = -s;
+      break;
+    case 2:
+      *sine = -s;
+      *cosine = -c;
+      break;
+    default:
+      *sine = -c;
+      *cosine = s;
+      break;
+  }
+}
+
+double exp(double x) {
+  if (std::isnan(x)) return x;
+  if (x > 709.8) return HUGE_VAL;
+  if (x < -745.2) return 0.0;
+  const double k = std::floor(x * 1.4426950408889634 + 0.5);  // x / ln 2
+  const double r = (x - k * kLn2High) - k * kLn2Low;
+  return std::ldexp(horner(kExp, r), static_cast<int>(k));
+}
+
+// 2 atanh(s) = log((1 + s) / (1 - s)), |s| <= 0.18.
+double twiceAtanhSmall(double s) {
+  return 2.0 * s * horner(kAtanh, s * s);
+}
+
+// log(x), x > 0 and finite.
+double log(double x) {
+  if (!(x > 0.0) || std::isinf(x)) return x == 0.0 ? -HUGE_VAL : x > 0.0 ? x : std::nan("");
+  int exponent = 0;
+  double m = std::frexp(x, &exponent);  // [0.5, 1)
+  if (m < 0.70710678118654752) {
+    m *= 2.0;
+    --exponent;
+  }
+  const double k = exponent;
+  return k * kLn2High + (k * kLn2Low + twiceAtanhSmall((m - 1.0) / (m + 1.0)));
+}
+
+// log(1 + u), u > -1.
+double log1p(double u) {
+  return std::fabs(u) < 0.41 ? twiceAtanhSmall(u / (2.0 + u)) : log(1.0 + u);
+}
+
+double asinh(double x) {
+  const double a = std::fabs(x);
+  const double y =
+      a > 1e150 ? log(a) + kLn2High + kLn2Low : log1p(a + a * a / (1.0 + std::sqrt(1.0 + a * a)));
+  return x < 0.0 ? -y : y;
+}
+
+// |x| < 1.
+double atanh(double x) {
+  const double a = std::fabs(x);
+  const double y = a <= 0.18 ? a * horner(kAtanh, a * a) : 0.5 * log1p(2.0 * a / (1.0 - a));
+  return x < 0.0 ? -y : y;
+}
+
+double sinh(double x) {
+  const double a = std::fabs(x);
+  double y;
+  if (a < 0.35) {
+    y = a * horner(kSin, -a * a);  // the sine's series with the signs all +
+  } else {
+    const double e = exp(a);
+    y = 0.5 * (e - 1.0 / e);
+  }
+  return x < 0.0 ? -y : y;
+}
+
+double tan(double x) {
+  double s = 0.0, c = 0.0;
+  sinCos(x, &s, &c);
+  return s / c;
+}
+
+// atan(x), x >= 0.
+double atanPositive(double x) {
+  if (x > 1.0) return kHalfPi - atanPositive(1.0 / x) + kHalfPiLow;
+  if (x > 0.2679491924311227)  // tan(pi/12): atan x = pi/6 + atan((x sqrt3 - 1)/(x + sqrt3))
+    return kSixthPi + (atanPositive((x * kSqrt3 - 1.0) / (x + kSqrt3)) + kSixthPiLow);
+  if (x < 0.0) return -atanPositive(-x);  // only from the line above
+  return x * horner(kAtan, x * x);
+}
+
+double atan2(double y, double x) {
+  const double ax = std::fabs(x), ay = std::fabs(y);
+  if (ax == 0.0 && ay == 0.0) return 0.0;
+  double a = ay <= ax ? atanPositive(ay / ax) : kHalfPi - atanPositive(ax / ay) + kHalfPiLow;
+  if (x < 0.0) a = (kHalfPi - a + kHalfPiLow) + kHalfPi;
+  return y < 0.0 ? -a : a;
+}
+
+}  // namespace portable
+
+double sine(double x) {
+  double s = 0.0, c = 0.0;
+  portable::sinCos(x, &s, &c);
+  return s;
+}
+
+// GRS80, the ellipsoid of NAD83.
+constexpr double kSemiMajor = 6378137.0;
+constexpr double kFlattening = 1.0 / 298.257222101;
+
+// What every projection of the ellipsoid shares.
+struct Ellipsoid {
+  double e;  // eccentricity
+  double e2;
+  // Transverse Mercator after Krueger, to sixth order in the third flattening n, as in
+  // C. F. F. Karney, "Transverse Mercator with an accuracy of a few nanometers" (2011):
+  // the rectifying radius A and the coefficients alpha of the series from the conformal
+  // sphere to the plane. Truncated there, the projection is within a few nanometres of the
+  // exact one wherever the table's zones are used.
+  double rectifyingRadius;
+  double alpha[6];
+};
+
+Ellipsoid makeEllipsoid() {
+  Ellipsoid g{};
+  g.e2 = kFlattening * (2.0 - kFlattening);
+  g.e = std::sqrt(g.e2);
+  const double n = kFlattening / (2.0 - kFlattening);
+  const double n2 = n * n, n3 = n2 * n, n4 = n3 * n, n5 = n4 * n, n6 = n5 * n;
+  g.rectifyingRadius = kSemiMajor / (1.0 + n) * (1.0 + n2 / 4.0 + n4 / 64.0 + n6 / 256.0);
+  g.alpha[0] = n / 2.0 - 2.0 * n2 / 3.0 + 5.0 * n3 / 16.0 + 41.0 * n4 / 180.0 - 127.0 * n5 / 288.0 +
+               7891.0 * n6 / 37800.0;
+  g.alpha[1] = 13.0 * n2 / 48.0 - 3.0 * n3 / 5.0 + 557.0 * n4 / 1440.0 + 281.0 * n5 / 630.0 -
+               1983433.0 * n6 / 1935360.0;
+  g.alpha[2] =
+      61.0 * n3 / 240.0 - 103.0 * n4 / 140.0 + 15061.0 * n5 / 26880.0 + 167603.0 * n6 / 181440.0;
+  g.alpha[3] = 49561.0 * n4 / 161280.0 - 179.0 * n5 / 168.0 + 6601661.0 * n6 / 7257600.0;
+  g.alpha[4] = 34729.0 * n5 / 80640.0 - 3418889.0 * n6 / 1995840.0;
+  g.alpha[5] = 212378941.0 * n6 / 319334400.0;
+  return g;
+}
+
+const Ellipsoid& grs80() {
+  static const Ellipsoid ellipsoid = makeEllipsoid();
+  return ellipsoid;
+}
+
+// The tangent of the conformal latitude (Karney's tau'), accurate up to the poles.
+double conformalTangent(const Ellipsoid& g, double phi) {
+  const double tau = portable::tan(phi);
+  const double root = std::sqrt(1.0 + tau * tau);
+  const double sigma = portable::sinh(g.e * portable::atanh(g.e * tau / root));
+  return tau * std::sqrt(1.0 + sigma * sigma) - sigma * root;
+}
+
+// The isometric latitude psi: minus the logarithm of EPSG's t.
+double isometricLatitude(const Ellipsoid& g, double phi) {
+  double s = 0.0, c = 0.0;
+  portable::sinCos(phi, &s, &c);
+  return portable::asinh(s / c) - g.e * portable::atanh(g.e * s);
+}
+
+// EPSG's m: the radius of the parallel over a.
+double parallelRadius(const Ellipsoid& g, double phi) {
+  double s = 0.0, c = 0.0;
+  portable::sinCos(phi, &s, &c);
+  return c / std::sqrt(1.0 - g.e2 * s * s);
+}
+
+// Krueger's series from the conformal sphere (xi', eta') to the plane (xi, eta), in units of
+// the rectifying radius, for a point lambda radians from the central meridian whose
+// conformal latitude has the tangent tauP. Summed as one complex Clenshaw series in
+// 2 (xi' + i eta'), whose sines and cosines follow from tau' and lambda algebraically.
+void transverseMercator(const Ellipsoid& g, double tauP, double lambda, double* xi, double* eta) {
+  double sinLambda = 0.0, cosLambda = 0.0;
+  portable::sinCos(lambda, &sinLambda, &cosLambda);
+  const double r2 = tauP * tauP + cosLambda * cosLambda;
+  const double r = std::sqrt(r2);
+  const double xiP = portable::atan2(tauP, cosLambda);
+  const double q = sinLambda / r;  // sinh(eta'); cosh(eta') = sqrt(1 + tau'^2) / r
+  const double etaP = portable::asinh(q);
+  const double s2 = 2.0 * tauP * cosLambda / r2;                  // sin(2 xi')
+  const double c2 = (cosLambda * cosLambda - tauP * tauP) / r2;   // cos(2 xi')
+  const double sh2 = 2.0 * q * std::sqrt(1.0 + tauP * tauP) / r;  // sinh(2 eta')
+  const double ch2 = 1.0 + 2.0 * q * q;                           // cosh(2 eta')
+  const double ar = 2.0 * c2 * ch2, ai = -2.0 * s2 * sh2;         // 2 cos(2 zeta')
+  double yr1 = 0.0, yi1 = 0.0, yr2 = 0.0, yi2 = 0.0;
+  for (int k = 5; k >= 0; --k) {
+    const double yr0 = ar * yr1 - ai * yi1 - yr2 + g.alpha[k];
+    const double yi0 = ar * yi1 + ai * yr1 - yi2;
+    yr2 = yr1;
+    yi2 = yi1;
+    yr1 = yr0;
+    yi1 = yi0;
+  }
+  const double sr = s2 * ch2, si = c2 * sh2;  // sin(2 zeta')
+  *xi = xiP + (sr * yr1 - si * yi1);
+  *eta = etaP + (sr * yi1 + si * yr1);
+}
+
+// A system's constants, derived once per call of the projections.
+struct Projection {
+  bool transverse = true;
+  double centralMeridian = 0.0;  // degrees
+  double toUnit = 1.0;           // units per metre
+  double falseEasting = 0.0;     // in the unit
+  double falseNorthing = 0.0;
+  // Transverse Mercator: k0 A and the northing of the origin's parallel, metres.
+  double scaledRadius = 0.0;
+  double originNorthing = 0.0;
+  // Lambert: r = coneRadius * exp(-n psi), and r at the (false) origin, metres.
+  double n = 0.0;
+  double coneRadius = 0.0;
+  double originRadius = 0.0;
+};
+
+Projection prepare(const MapSystem& system) {
+  const Ellipsoid& g = grs80();
+  Projection p;
+  p.centralMeridian = system.originLongitude;
+  p.toUnit = 1.0 / metresPerUnit(system.unit);
+  p.falseEasting = system.falseEasting;
+  p.falseNorthing = system.falseNorthing;
+  const double phi0 = system.originLatitude * kRadian;
+  if (system.method == ProjectionMethod::TransverseMercator) {
+    p.scaledRadius = system.scaleFactor * g.rectifyingRadius;
+    double xi = 0.0, eta = 0.0;
+    transverseMercator(g, conformalTangent(g, phi0), 0.0, &xi, &eta);
+    p.originNorthing = p.scaledRadius * xi;
+    return p;
+  }
+  p.transverse = false;
+  double tangentLatitude = phi0;  // the parallel F and n are taken at (EPSG's phi1)
+  double scale = system.scaleFactor;
+  if (system.method == ProjectionMethod::LambertConic1SP) {
+    p.n = sine(phi0);
+  } else {
+    const double phi1 = system.standardParallel1 * kRadian;
+    const double phi2 = system.standardParallel2 * kRadian;
+    tangentLatitude = phi1;
+    scale =
+        system.method == ProjectionMethod::LambertConic2SPMichigan ? system.ellipsoidScale : 1.0;
+    p.n = std::fabs(phi1 - phi2) < 1e-12
+              ? sine(phi1)
+              : (portable::log(parallelRadius(g, phi1)) - portable::log(parallelRadius(g, phi2))) /
+                    (isometricLatitude(g, phi2) - isometricLatitude(g, phi1));
+  }
+  const double psi1 = isometricLatitude(g, tangentLatitude);
+  const double f = parallelRadius(g, tangentLatitude) * portable::exp(p.n * psi1) / p.n;
+  p.coneRadius = kSemiMajor * scale * f;
+  p.originRadius = p.coneRadius * portable::exp(-p.n * isometricLatitude(g, phi0));
+  return p;
+}
+
+// The constants of one parallel, and the projection of its points by their longitude
+// from the central meridian.
+struct Parallel {
+  const Projection* p;
+  double value;  // tau' (Transverse Mercator) or r (Lambert)
+
+  Parallel(const Projection& projection, double latitude) : p(&projection) {
+    const double phi = latitude * kRadian;
+    value = p->transverse ? conformalTangent(grs80(), phi)
+                          : p->coneRadius * portable::exp(-p->n * isometricLatitude(grs80(), phi));
+  }
+
+  void at(double lambdaDegrees, double* easting, double* northing) const {
+    const double lambda = lambdaDegrees * kRadian;
+    if (p->transverse) {
+      double xi = 0.0, eta = 0.0;
+      transverseMercator(grs80(), value, lambda, &xi, &eta);
+      *easting = p->falseEasting + p->scaledRadius * eta * p->toUnit;
+      *northing = p->falseNorthing + (p->scaledRadius * xi - p->originNorthing) * p->toUnit;
+    } else {
+      double s = 0.0, c = 0.0;
+      portable::sinCos(p->n * lambda, &s, &c);
+      *easting = p->falseEasting + value * s * p->toUnit;
+      *northing = p->falseNorthing + (p->originRadius - value * c) * p->toUnit;
+    }
+  }
+};
+
+// Degrees in [-180, 180], exactly.
+double wrap180(double degrees) {
+  double r = std::fmod(degrees, 360.0);
+  if (r > 180.0) r -= 360.0;
+  if (r < -180.0) r += 360.0;
+  return r;
+}
+
+// Degrees from the central meridian, in [-180, 180].
+double fromCentralMeridian(const Projection& p, double longitude) {
+  return wrap180(longitude - p.centralMeridian);
+}
+
+// projectRow projects exactly at knots K columns apart, K * |step| at most kKnotSpacing
+// degrees (h radians), and between two knots takes the cubic through the four nearest ones,
+// two on each side. In the middle interval the remainder of that cubic is at most
+//     (9/16) h^4 / 4! * max |f''''|,
+// 9/16 h^4 being the largest |(x - x0)(x - x1)(x - x2)(x - x3)| between the middle knots.
+//
+// Transverse Mercator. In isometric coordinates zeta = psi + i lambda the projection is a
+// holomorphic w(zeta) = northing + i easting, and along a row only lambda moves, so both
+// coordinates have |f''''| <= |w''''|. |w'| is the map length of a unit step of zeta: the
+// point scale k times the radius of the parallel nu cos(phi), which never exceeds a. Every
+// zeta + delta, |delta| <= rho, is a real point of the ellipsoid, so Cauchy's estimate on
+// that circle gives |w''''| <= 3! max |w'| / rho^3; take rho = 0.1. Rows are interpolated
+// only within kTransverseLimit = 30 degrees of the central meridian, so the circle stays
+// within 35.8 degrees, where k <= 1.24 k0 (the most, on the equator, is k0 / cos(35.8 deg)
+// = 1.233 k0 on the sphere, 1.235 k0 on GRS80); and k0 <= 1 (checked). With h = 128/10800
+// degree = 2.0686e-4 rad the remainder is at most
+//     (9/16) / 24 * h^4 * 6 * 1.24 a / rho^3 = 0.140625 * 1.8311e-15 * 7.909e9 m = 2.04e-6 m.
+// Lambert Conic Conformal. Along a row r is constant and theta = n lambda, so r sin(theta)
+// and r cos(theta) have |f''''| <= n^4 r; a row is interpolated only while
+// (9/16) / 24 * h^4 * n^4 * r <= kLambertBound = 2e-6 m. (Where the scale k = n r / (a m)
+// is near 1, n^4 r <= n r is about a, and the remainder below 3e-10 m.)
+// Summing the cubic adds a few units in the last place of the coordinates, below 1e-8 m.
+// So projectRow is within 0.0021 mm of projectPoint, which itself is within nanometres of
+// the exact projections; the unit tests check both against PROJ and each other.
+constexpr double kKnotSpacing = 128.0 / 10800.0;
+constexpr size_t kMaxKnotColumns = 128;
+constexpr double kTransverseLimit = 30.0;
+constexpr double kLambertBound = 2e-6;
+
+}  // namespace
+
+double metresPerUnit(MapUnit unit) {
+  switch (unit) {
+    case MapUnit::UsSurveyFoot:
+      return 1200.0 / 3937.0;
+    case MapUnit::InternationalFoot:
+      return 0.3048;
+    case MapUnit::Metre:
+      break;
+  }
+  return 1.0;
+}
+
+size_t mapSystemCount() {
+  return kSystemCount;
+}
+
+const MapSystem& mapSystem(size_t index) {
+  return kSystems[index];
+}
+
+const MapSystem* findMapSystem(int32_t epsg) {
+  for (const MapSystem& system : kSystems)
+    if (system.epsg == epsg) return &system;
+  return nullptr;
+}
+
+MapPoint projectPoint(const MapSystem& system, double latitude, double longitude) {
+  const Projection p = prepare(system);
+  MapPoint point{};
+  Parallel(p, latitude).at(fromCentralMeridian(p, longitude), &point.easting, &point.northing);
+  return point;
+}
+
+void projectRow(const MapSystem& system, double latitude, double firstLongitude,
+                double stepLongitude, size_t count, double* eastings, double* northings) {
+  if (count == 0) return;
+  const Projection p = prepare(system);
+  const Parallel parallel(p, latitude);
+  const double first = fromCentralMeridian(p, firstLongitude);
+
+  // Knots every k columns, from one interval before the row to one after it.
+  const double step = std::fabs(stepLongitude);
+  size_t k = step > 0.0 ? static_cast<size_t>(std::min(kKnotSpacing / step, 1e9)) : 0;
+  k = std::min(k, kMaxKnotColumns);
+  const size_t segments = k > 0 ? (count + k - 1) / k : 0;
+  bool interpolate = k >= 4 && count > 4;  // else the knots would cost more
+  if (interpolate) {
+    const double farthest = std::fabs(first) + static_cast<double>(k * (segments + 1)) * step;
+    const double h = static_cast<double>(k) * step * kRadian;
+    const double n4 = p.n * p.n * p.n * p.n;
+    const double lambertRemainder =
+        (9.0 / 16.0) / 24.0 * h * h * h * h * n4 * std::fabs(parallel.value);
+    interpolate = p.transverse ? farthest <= kTransverseLimit && system.scaleFactor <= 1.0
+                               : farthest < 180.0 && lambertRemainder <= kLambertBound;
+  }
+  if (!interpolate) {
+    for (size_t j = 0; j < count; ++j) {
+      const double longitude = firstLongitude + static_cast<double>(j) * stepLongitude;
+      parallel.at(fromCentralMeridian(p, longitude), eastings + j, northings + j);
+    }
+    return;
+  }
+
+  // The four knots around segment s: columns (s - 1) k, s k, (s + 1) k, (s + 2) k.
+  const double knotStep = static_cast<double>(k) * stepLongitude;
+  double e[4], n[4];
+  for (int i = 0; i < 3; ++i)
+    parallel.at(first + static_cast<double>(i - 1) * knotStep, e + i, n + i);
+  const double kd = static_cast<double>(k);
+  const double scale1 = 1.0 / kd, scale2 = scale1 / kd, scale3 = scale2 / kd;
+  for (size_t s = 0; s < segments; ++s) {
+    parallel.at(first + static_cast<double>(s + 2) * knotStep, e + 3, n + 3);
+    // The cubic through the knots at t = -1, 0, 1, 2, in powers of t = column / k, from the
+    // differences to the knot at t = 0.
+    const double de0 = e[0] - e[1], de2 = e[2] - e[1], de3 = e[3] - e[1];
+    const double dn0 = n[0] - n[1], dn2 = n[2] - n[1], dn3 = n[3] - n[1];
+    const double e1 = (-de0 / 3.0 + de2 - de3 / 6.0) * scale1;
+    const double e2 = (de0 + de2) / 2.0 * scale2;
+    const double e3 = (-de0 - 3.0 * de2 + de3) / 6.0 * scale3;
+    const double n1 = (-dn0 / 3.0 + dn2 - dn3 / 6.0) * scale1;
+    const double n2 = (dn0 + dn2) / 2.0 * scale2;
+    const double n3 = (-dn0 - 3.0 * dn2 + dn3) / 6.0 * scale3;
+    const size_t begin = s * k;
+    const size_t end = std::min(count, begin + k);
+    const double e0 = e[1], n0 = n[1];
+    for (size_t j = begin; j < end; ++j) {
+      const double t = static_cast<double>(j - begin);
+      eastings[j] = e0 + t * (e1 + t * (e2 + t * e3));
+      northings[j] = n0 + t * (n1 + t * (n2 + t * n3));
+    }
+    for (int i = 0; i < 3; ++i) {
+      e[i] = e[i + 1];
+      n[i] = n[i + 1];
+    }
+  }
+}
+
+bool areaContains(const MapSystem& system, double latitude, double longitude) {
+  if (!(latitude >= system.south && latitude <= system.north)) return false;
+  const double lon = wrap180(longitude);
+  if (system.west <= system.east)
+    return (lon >= system.west && lon <= system.east) || (lon == -180.0 && system.east == 180.0) ||
+           (lon == 180.0 && system.west == -180.0);
+  return lon >= system.west || lon <= system.east;
+}
+
+namespace {
+
+// Names in list order: bytes, except that runs of digits compare by their value.
+int compareNames(const char* a, const char* b) {
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  while (*a != '\0' && *b != '\0') {
+    if (digit(*a) && digit(*b)) {
+      while (*a == '0') ++a;
+      while (*b == '0') ++b;
+      const char* endA = a;
+      const char* endB = b;
+      while (digit(*endA)) ++endA;
+      while (digit(*endB)) ++endB;
+      if (endA - a != endB - b) return endA - a < endB - b ? -1 : 1;
+      for (; a != endA; ++a, ++b)
+        if (*a != *b) return *a < *b ? -1 : 1;
+      continue;
+    }
+    if (*a != *b) return static_cast<unsigned char>(*a) < static_cast<unsigned char>(*b) ? -1 : 1;
+    ++a;
+    ++b;
+  }
+  return *a == *b ? 0 : *a == '\0' ? -1 : 1;
+}
+
+}  // namespace
+
+std::vector<size_t> orderedMapSystems(double latitude, double longitude, size_t* containing) {
+  std::vector<size_t> order(kSystemCount);
+  std::vector<bool> inside(kSystemCount);
+  for (size_t i = 0; i < kSystemCount; ++i) {
+    order[i] = i;
+    inside[i] = areaContains(kSystems[i], latitude, longitude);
+  }
+  std::sort(order.begin(), order.end(), [&](size_t x, size_t y) {
+    if (inside[x] != inside[y]) return static_cast<bool>(inside[x]);
+    const int byName = compareNames(kSystems[x].name, kSystems[y].name);
+    return byName != 0 ? byName < 0 : kSystems[x].epsg < kSystems[y].epsg;
+  });
+  if (containing != nullptr)
+    *containing = static_cast<size_t>(std::count(inside.begin(), inside.end(), true));
+  return order;
+}
+
+std::string mapSystemLabel(const MapSystem& system) {
+  char code[16];
+  std::snprintf(code, sizeof code, "%d", static_cast<int>(system.epsg));
+  return std::string(system.name) + "  EPSG:" + code;
+}
+
+}  // namespace ned

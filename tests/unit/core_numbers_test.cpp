@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -113,6 +114,35 @@ TEST(ParseLeadingInt, DecimalDigitsHeldAtTheLimitsAsStrtolReadsThem) {
     std::string text(random() % 24, ' ');
     for (char& c : text) c = alphabet[random() % (sizeof alphabet - 1)];
     ASSERT_EQ(parseLeadingInt(text.c_str()), saturated(text)) << text;
+  }
+}
+
+// Toward zero, held at the limits of the type; NaN, which no conversion defines, gives 0.
+TEST(Truncate, TowardZeroHeldAtTheLimits) {
+  const long double nan = std::numeric_limits<long double>::quiet_NaN();
+  const long double inf = std::numeric_limits<long double>::infinity();
+  struct Case {
+    long double value;
+    int32_t toInt32;
+    uint32_t toUint32;
+  };
+  const Case cases[] = {
+      {nan, 0, 0},
+      {-nan, 0, 0},
+      {1.9L, 1, 1},
+      {-1.9L, -1, 0},
+      {-0.5L, 0, 0},
+      {2147483646.9L, 2147483646, 2147483646u},
+      {2147483648.0L, INT32_MAX, 2147483648u},
+      {-2147483648.9L, INT32_MIN, 0},
+      {4294967294.9L, INT32_MAX, 4294967294u},
+      {4294967296.0L, INT32_MAX, UINT32_MAX},
+      {inf, INT32_MAX, UINT32_MAX},
+      {-inf, INT32_MIN, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(truncateToInt32(c.value), c.toInt32) << static_cast<double>(c.value);
+    EXPECT_EQ(truncateToUint32(c.value), c.toUint32) << static_cast<double>(c.value);
   }
 }
 

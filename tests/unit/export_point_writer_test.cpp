@@ -227,12 +227,16 @@ TEST_F(PointWriterTest, ThinningAndTheReducedTileHeader) {
   EXPECT_EQ(desktop.dialogs[0].request.filters[0].pattern, "*.flt");
   EXPECT_EQ(desktop.dialogs[0].request.defaultExtension, "flt");
 
-  EXPECT_NE(
-      reducedTileHeaderText(3, 3, 1, "-77", "37", "N").find("cellsize      9.2592593e-05\r\n"),
-      std::string::npos);
-  EXPECT_NE(
-      reducedTileHeaderText(3, 3, 2, "-77", "37", "N").find("cellsize      0.000185185186\r\n"),
-      std::string::npos);
+  // Ten significant digits, fixed or with an exponent as %g chooses; from a step of 11 on
+  // the cell size passes 0.001.
+  const std::pair<uint32_t, const char*> cellSizes[] = {
+      {1, "9.2592593e-05"}, {2, "0.000185185186"}, {11, "0.001018518523"}};
+  for (const auto& [step, cellSize] : cellSizes) {
+    EXPECT_NE(reducedTileHeaderText(3, 3, step, "-77", "37", "N")
+                  .find("cellsize      " + std::string(cellSize) + "\r\n"),
+              std::string::npos)
+        << step;
+  }
 
   // A step that wrapped to 0 (a typed remove count of -1) keeps every cell, without a
   // division by zero.
@@ -462,6 +466,15 @@ TEST_F(PointWriterTest, TheRasterEndsBeforeTheSelection) {
   desktop.chooseFile(dir_.file("cut.csv"));
   writePoints(desktop, Program::viewer, request(OutputKind::ElevationCsv, 1358, 1356, 1, 4));
   EXPECT_EQ(output("cut.csv"), "7.000,8.000,");
+  // Ending where a kept row starts, the row gets nothing, not even a comma.
+  testing::makeSparseRaster(rasterPath_, cellOffset(1358, 1356));
+  testing::plantSamples(rasterPath_, 1357, 1356, {5.0f, 6.0f});
+  ScriptedDesktop atRow;
+  atRow.chooseFile(dir_.file("row.csv"));
+  EXPECT_EQ(
+      writePoints(atRow, Program::viewer, request(OutputKind::ElevationCsv, 1357, 1356, 2, 2)),
+      WriteOutcome::endOfRaster);
+  EXPECT_EQ(output("row.csv"), "5.000,6.000\r\n");
 
   // A first cell no seek can reach is the end of the raster, not the start of the file.
   ScriptedDesktop before;

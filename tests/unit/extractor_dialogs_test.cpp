@@ -89,17 +89,21 @@ TEST(OutputDialog, OpensWithTheGridSizeAndThePresets) {
 TEST(OutputDialog, ReadsCoordinatesAndTheRemoveCountWithinTheirLimits) {
   struct Case {
     const char* easting;
+    const char* northing;
     const char* remove;
     double startEasting;
+    double startNorthing;
     uint32_t removeCount;
   };
   const Case cases[] = {
-      {"123456789.125", "15", 123456789.1, 15},  // 11 characters of the easting
-      {"-5000.5", "", -5000.5, 0},               // an empty count removes nothing
-      {"1e3", "123", 1000.0, 12},                // two digits of the count
-      {"x", "7x", 0.0, 7},
-      {"2", "-1", 2.0, 0},   // a pasted negative count would make the step 0
-      {"inf", "0", 0.0, 0},  // no word is a number
+      // 11 characters of the easting, then of the northing
+      {"123456789.125", "987654.321", "15", 123456789.1, 987654.321, 15},
+      {"-5000.5", "98765432.1256", "", -5000.5, 98765432.12, 0},  // an empty count removes nothing
+      {"1e3", "987654.321", "123", 1000.0, 987654.321, 12},       // two digits of the count
+      {"x", "987654.321", "7x", 0.0, 987654.321, 7},
+      // a pasted negative count would make the step 0
+      {"2", "987654.321", "-1", 2.0, 987654.321, 0},
+      {"inf", "987654.321", "0", 0.0, 987654.321, 0},  // no word is a number
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.easting);
@@ -107,11 +111,11 @@ TEST(OutputDialog, ReadsCoordinatesAndTheRemoveCountWithinTheirLimits) {
     ScriptedFields fields;
     fillDialog(kOutputDialogId, run, fields);
     fields.texts[kIdcStartEasting] = c.easting;
-    fields.texts[kIdcStartNorthing] = "987654.321";
+    fields.texts[kIdcStartNorthing] = c.northing;
     fields.texts[kIdcRemoveCount] = c.remove;
     EXPECT_TRUE(handleDialogCommand(kOutputDialogId, 1, fields, run));
     EXPECT_EQ(run.startEasting, c.startEasting);
-    EXPECT_EQ(run.startNorthing, 987654.321);
+    EXPECT_EQ(run.startNorthing, c.startNorthing);
     EXPECT_EQ(run.selection.removeCount, c.removeCount);
     EXPECT_EQ(run.selection.step, c.removeCount + 1);
   }

@@ -1,0 +1,269 @@
+// The map coordinate systems: every system of the table against PROJ over its area of use,
+// the methods no zone of the table uses against PROJ too, the row projection against the
+// exact one, and the order of the list.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/export/map_projection.h"
+#include "tests/support/proj_oracle.h"
+
+namespace ned {
+namespace {
+
+using testing::ProjBatch;
+
+constexpr double kCell = 1.0 / 10800.0;
+
+// The centre of the cell a value lies in, as a tile's cells are placed.
+double cellCentre(double degrees) {
+  return (std::floor(degrees / kCell) + 0.5) * kCell;
+}
+
+std::string fixed3(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3f", value);
+  return text;
+}
+
+// How far the system's numbers are from PROJ's, the worst and the share equal after rounding
+// to three decimals, as a writer prints them.
+struct Agreement {
+  double worst = 0.0;
+  size_t equal = 0;
+  size_t coordinates = 0;
+
+  void add(double ours, double proj) {
+    worst = std::max(worst, std::fabs(ours - proj));
+    equal += fixed3(ours) == fixed3(proj) ? 1 : 0;
+    ++coordinates;
+  }
+};
+
+// For every system: a 6 x 6 lattice of cell centres over its area of use, projected one by
+// one, and at each of the lattice's latitudes two rows of 30000 cells (the widest block a
+// writer projects), one from the west edge and one to the east edge, projected as a writer
+// does and sampled every 1000 cells.
+TEST(MapProjection, EverySystemOfTheTableMatchesProjOverItsAreaOfUse) {
+  if (!testing::haveCs2cs()) GTEST_SKIP() << "PROJ's cs2cs is not installed (proj-bin)";
+  constexpr int kLattice = 6;
+  constexpr size_t kRow = 30000;
+  constexpr size_t kSample = 1000;
+  std::vector<ProjBatch> batches(mapSystemCount());
+  std::vector<std::vector<double>> ours(mapSystemCount());  // easting, northing pairs
+  std::vector<double> eastings(kRow), northings(kRow);
+  for (size_t s = 0; s < mapSystemCount(); ++s) {
+    const MapSystem& system = mapSystem(s);
+    ProjBatch& batch = batches[s];
+    batch.target = "EPSG:" + std::to_string(system.epsg);
+    const double width = system.east - system.west + (system.west > system.east ? 360.0 : 0.0);
+    auto add = [&](double latitude, double longitude, double easting, double northing) {
+      batch.latitudes.push_back(latitude);
+      batch.longitudes.push_back(std::remainder(longitude, 360.0));
+      ours[s].push_back(easting);
+      ours[s].push_back(northing);
+    };
+    for (int i = 0; i < kLattice; ++i) {
+      const double latitude =
+          cellCentre(system.south + (system.north - system.south) * i / (kLattice - 1));
+      for (int j = 0; j < kLattice; ++j) {
+        const double longitude = cellCentre(system.west + width * j / (kLattice - 1));
+        const MapPoint point = projectPoint(system, latitude, longitude);
+        add(latitude, longitude, point.easting, point.northing);
+      }
+      for (const double start : {system.west, system.west + width - kRow * kCell}) {
+        const double first = cellCentre(start);
+        projectRow(system, latitude, first, kCell, kRow, eastings.data(), northings.data());
+        for (size_t c = 0; c < kRow; c += kSample)
+          add(latitude, first + static_cast<double>(c) * kCell, eastings[c], northings[c]);
+        add(latitude, first + static_cast<double>(kRow - 1) * kCell, eastings[kRow - 1],
+            northings[kRow - 1]);
+      }
+    }
+  }
+  ASSERT_TRUE(testing::projectWithProj(batches));
+
+  Agreement all;
+  for (size_t s = 0; s < mapSystemCount(); ++s) {
+    Agreement system;
+    for (size_t i = 0; i < batches[s].latitudes.size(); ++i) {
+      system.add(ours[s][2 * i], batches[s].eastings[i]);
+      system.add(ours[s][2 * i + 1], batches[s].northings[i]);
+    }
+    EXPECT_LE(system.worst, 0.001) << mapSystemLabel(mapSystem(s));
+    all.worst = std::max(all.worst, system.worst);
+    all.equal += system.equal;
+    all.coordinates += system.coordinates;
+  }
+  EXPECT_GE(all.equal, all.coordinates * 999 / 1000);
+  // Both sides compute the same series and formulas to nanometres; a term of the series
+  // gone wrong shows here long before it reaches the third decimal.
+  EXPECT_LE(all.worst, 1e-6);
+  std::printf("%zu coordinates of %zu systems: worst %.2g, %zu differ at three decimals\n",
+              all.coordinates, mapSystemCount(), all.worst, all.coordinates - all.equal);
+}
+
+// The Lambert variants no zone of the table uses, given to PROJ in WKT as EPSG methods 1051
+// and 9801, on a lattice around their origins.
+TEST(MapProjection, LambertMichiganAndOneParallelMatchProj) {
+  if (!testing::haveCs2cs()) GTEST_SKIP() << "PROJ's cs2cs is not installed (proj-bin)";
+  const MapSystem systems[] = {
+      {1, "Michigan", ProjectionMethod::LambertConic2SPMichigan, MapUnit::UsSurveyFoot, 43.3, -84.3,
+       44.2, 45.7, 1.0, 1.0000382, 2000000.0, 0.0, -87.0, 43.8, -82.3, 45.9},
+      {2, "One parallel", ProjectionMethod::LambertConic1SP, MapUnit::UsSurveyFoot, 18.0, -77.0,
+       0.0, 0.0, 0.99999, 1.0, 820000.0, 2000000.0, -80.0, 16.0, -74.0, 20.0},
+  };
+  auto parameter = [](const char* name, double value, const char* unit) {
+    char text[160];
+    std::snprintf(text, sizeof text, ",PARAMETER[\"%s\",%.17g,%s]", name, value, unit);
+    return std::string(text);
+  };
+  const char* degree = "ANGLEUNIT[\"degree\",0.0174532925199433]";
+  const char* foot = "LENGTHUNIT[\"US survey foot\",0.304800609601219]";
+  const char* unity = "SCALEUNIT[\"unity\",1]";
+  const MapSystem& m = systems[0];
+  const MapSystem& o = systems[1];
+  const std::string conversions[] = {
+      "Lambert Conic Conformal (2SP Michigan)\",ID[\"EPSG\",1051]]" +
+          parameter("Latitude of false origin", m.originLatitude, degree) +
+          parameter("Longitude of false origin", m.originLongitude, degree) +
+          parameter("Latitude of 1st standard parallel", m.standardParallel1, degree) +
+          parameter("Latitude of 2nd standard parallel", m.standardParallel2, degree) +
+          parameter("Easting at false origin", m.falseEasting, foot) +
+          parameter("Northing at false origin", m.falseNorthing, foot) +
+          parameter("Ellipsoid scaling factor", m.ellipsoidScale, unity),
+      "Lambert Conic Conformal (1SP)\",ID[\"EPSG\",9801]]" +
+          parameter("Latitude of natural origin", o.originLatitude, degree) +
+          parameter("Longitude of natural origin", o.originLongitude, degree) +
+          parameter("Scale factor at natural origin", o.scaleFactor, unity) +
+          parameter("False easting", o.falseEasting, foot) +
+          parameter("False northing", o.falseNorthing, foot),
+  };
+  std::vector<ProjBatch> batches(2);
+  for (size_t s = 0; s < 2; ++s) {
+    batches[s].target =
+        "PROJCRS[\"test\",BASEGEOGCRS[\"NAD83\",DATUM[\"North American Datum 1983\","
+        "ELLIPSOID[\"GRS 1980\",6378137,298.257222101]],ID[\"EPSG\",4269]],CONVERSION[\"test\","
+        "METHOD[\"" +
+        conversions[s] + "],CS[Cartesian,2],AXIS[\"easting\",east," + foot +
+        "],AXIS[\"northing\",north," + foot + "]]";
+    const MapSystem& system = systems[s];
+    for (int i = 0; i <= 4; ++i)
+      for (int j = 0; j <= 4; ++j) {
+        batches[s].latitudes.push_back(system.south + (system.north - system.south) * i / 4.0);
+        batches[s].longitudes.push_back(system.west + (system.east - system.west) * j / 4.0);
+      }
+  }
+  ASSERT_TRUE(testing::projectWithProj(batches));
+  for (size_t s = 0; s < 2; ++s)
+    for (size_t i = 0; i < batches[s].latitudes.size(); ++i) {
+      const MapPoint point =
+          projectPoint(systems[s], batches[s].latitudes[i], batches[s].longitudes[i]);
+      EXPECT_NEAR(point.easting, batches[s].eastings[i], 1e-6) << systems[s].name << " " << i;
+      EXPECT_NEAR(point.northing, batches[s].northings[i], 1e-6) << systems[s].name << " " << i;
+    }
+}
+
+// Rows of the widest block, near and far from the central meridian (up to 12 degrees for
+// Transverse Mercator), across the 180th meridian, thinned, and out where only the exact
+// projection serves: every point within 0.0021 mm of projectPoint, the bound
+// map_projection.cpp proves.
+TEST(MapProjection, RowFollowsTheExactProjection) {
+  struct Row {
+    int32_t epsg;
+    double latitude;
+    double firstLongitude;
+    double columnStep;  // cells
+    size_t count;
+  };
+  const Row rows[] = {
+      {26916, 36.5, -84.99, 1, 30000},  // UTM 16N, 2 to 5 degrees east of its meridian
+      {26916, 24.0, -99.0, 1, 30000},   // 12 to 9 degrees west of it
+      {26916, 84.0, -78.5, 1, 30000},   // the north edge of its area, 8.5 to 11 east
+      {26916, 45.0, -88.4, 1, 30000},   // across the meridian
+      {26904, 19.0, -160.0, 1, 10812},  // Hawaii in zone 4
+      {2274, 36.6, -90.3, 1, 30000},    // Tennessee (ftUS)
+      {2252, 45.9, -87.0, 1, 30000},    // Michigan Central (ft)
+      {32161, 18.0, -68.4, 1, 30000},   // Puerto Rico
+      {26940, 52.0, 179.0, 1, 30000},   // Alaska zone 10 across 180 degrees
+      {26957, 39.0, -76.0, 7, 30000},   // Delaware, every 7th cell
+      {26918, 41.0, -72.0, -1, 30000},  // UTM 18N, stepping west
+      {26961, 40.0, -85.0, 1, 10812},   // Hawaii zone 1, 70 degrees away: exact throughout
+      {32136, 35.5, -85.0, 1, 200},     // short rows
+      {32136, 35.5, -85.0, 1, 5},
+  };
+  std::vector<double> eastings, northings;
+  for (const Row& row : rows) {
+    const MapSystem& system = *findMapSystem(row.epsg);
+    const double step = row.columnStep * kCell;
+    const double first = cellCentre(row.firstLongitude);
+    const double latitude = cellCentre(row.latitude);
+    eastings.assign(row.count, 0.0);
+    northings.assign(row.count, 0.0);
+    projectRow(system, latitude, first, step, row.count, eastings.data(), northings.data());
+    const double tolerance = 0.0000021 / metresPerUnit(system.unit);  // the proven bound
+    double worst = 0.0;
+    for (size_t j = 0; j < row.count; ++j) {
+      const MapPoint exact = projectPoint(system, latitude, first + static_cast<double>(j) * step);
+      worst = std::max({worst, std::fabs(eastings[j] - exact.easting),
+                        std::fabs(northings[j] - exact.northing)});
+    }
+    EXPECT_LE(worst, tolerance) << mapSystemLabel(system) << " at " << row.latitude;
+  }
+}
+
+// Every UTM zone of the coverage is there; Alaska zone 1 (oblique Mercator), the other
+// realisations of NAD83, NAD27 and the UTM zones beyond 23N are not. (Every system that is
+// there is checked against PROJ above.)
+TEST(MapProjection, TableHoldsTheZonesAndLeavesOutTheOthers) {
+  for (int32_t zone = 1; zone <= 23; ++zone)
+    EXPECT_NE(findMapSystem(26900 + zone), nullptr) << "UTM zone " << zone;
+  for (int32_t missing : {26931, 2759, 3465, 6447, 26729, 9712, 3372})
+    EXPECT_EQ(findMapSystem(missing), nullptr) << missing;
+  EXPECT_EQ(mapSystemLabel(*findMapSystem(2274)), "NAD83 / Tennessee (ftUS)  EPSG:2274");
+}
+
+// The systems around a point first, then the others; each group by name.
+TEST(MapProjection, ListShowsTheSystemsAroundThePointFirst) {
+  struct Case {
+    double latitude;
+    double longitude;
+    std::vector<std::string> first;  // the whole first group, in order
+  };
+  const Case cases[] = {
+      {36.5,
+       -84.5,
+       {"NAD83 / Kentucky Single Zone", "NAD83 / Kentucky Single Zone (ftUS)",
+        "NAD83 / Kentucky South", "NAD83 / Kentucky South (ftUS)", "NAD83 / Tennessee",
+        "NAD83 / Tennessee (ftUS)", "NAD83 / UTM zone 16N"}},
+      {52.0, 179.0, {"NAD83 / Alaska zone 10"}},  // across 180 degrees
+      {52.0, -175.0, {"NAD83 / Alaska zone 10", "NAD83 / UTM zone 1N"}},
+      {0.0, 0.0, {}},
+  };
+  for (const Case& c : cases) {
+    size_t containing = 0;
+    const std::vector<size_t> order = orderedMapSystems(c.latitude, c.longitude, &containing);
+    ASSERT_EQ(order.size(), mapSystemCount());
+    std::vector<std::string> first;
+    for (size_t i = 0; i < containing; ++i) first.push_back(mapSystem(order[i]).name);
+    EXPECT_EQ(first, c.first) << c.latitude << " " << c.longitude;
+    // The others by name, digits by their value.
+    std::vector<std::string> rest;
+    for (size_t i = containing; i < order.size(); ++i) rest.push_back(mapSystem(order[i]).name);
+    auto at = [&](const char* name) {
+      return std::find(rest.begin(), rest.end(), name) - rest.begin();
+    };
+    EXPECT_LT(at("NAD83 / UTM zone 2N"), at("NAD83 / UTM zone 10N"));
+    EXPECT_LT(at("NAD83 / Alabama East"), at("NAD83 / Wyoming West (ftUS)"));
+    EXPECT_EQ(at("NAD83 / Utah North") + 1, at("NAD83 / Utah North (ft)"));
+    EXPECT_EQ(at("NAD83 / Utah North (ft)") + 1, at("NAD83 / Utah North (ftUS)"));
+    EXPECT_EQ(at("NAD83 / California zone 1 (ftUS)") + 1, at("NAD83 / California zone 2"));
+  }
+}
+
+}  // namespace
+}  // namespace ned

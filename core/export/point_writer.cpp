@@ -5,7 +5,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
+#include "core/export/map_projection.h"
 #include "core/export/number_format.h"
 #include "core/numbers.h"
 #include "core/tile/raster.h"
@@ -82,29 +84,14 @@ class BlockOutput {
   bool failed_ = false;
 };
 
-// What makes one write: the request and everything derived from it before the pass.
-struct Pass {
-  OutputKind kind = OutputKind::RectangularXyz;
-  uint32_t rows = 0;
-  uint32_t cols = 0;
-  uint32_t step = 1;
-  bool toFeet = false;
-  bool raiseJustBelowZero = false;  // viewer: -0.001 < z < 0 is written as 0.001
-  bool extractorCsvLines = false;   // extractor: a comma after each value but the last column's
-  double startEasting = 0.0;
-  double startNorthing = 0.0;
-  double w = 0.0;  // east-west spacing of the first row
-  double nsSpacing = 0.0;
-  double ewSpacingGrowth = 0.0;
-};
-
 // A sample as it is written: in feet on request, and raised to 0.001 just below zero in
 // the viewer. The reduced tile keeps its no-data cells at -9999, so that its header's
 // NODATA line stays true.
-inline float outputValue(const Pass& pass, float z) {
-  if (pass.toFeet && !(pass.kind == OutputKind::BinaryFlt && z == TileGeometry::noDataValue))
-    z = static_cast<float>(static_cast<long double>(z) * kFeetPerMetre);
-  if (pass.raiseJustBelowZero && z < 0.0f && static_cast<double>(z) > -0.001) z = 0.001f;
+inline float outputValue(const WritePlan& pass, float z) {
+  if (pass.feetPerMetre != 0.0L &&
+      !(pass.kind == OutputKind::BinaryFlt && z == TileGeometry::noDataValue))
+    z = static_cast<float>(static_cast<long double>(z) * pass.feetPerMetre);
+  if (pass.rules.raiseJustBelowZero && z < 0.0f && static_cast<double>(z) > -0.001) z = 0.001f;
   return z;
 }
 
@@ -119,7 +106,7 @@ inline char* lineEnd(char* p) {
 // gives false when the output failed; nextRow moves it on past row i, kept or not.
 class RowWriter {
  public:
-  explicit RowWriter(const Pass& pass) : pass_(pass) {}
+  explicit RowWriter(const WritePlan& pass) : pass_(pass) {}
   void nextRow(uint32_t) {}
   uint64_t points = 0;
 
@@ -136,14 +123,14 @@ class RowWriter {
     return true;
   }
 
-  const Pass& pass_;
+  const WritePlan& pass_;
 };
 
 // "X, Y, Z" lines. X moves on by the east-west spacing at every cell, kept or not; Y by
 // the north-south spacing at every row. The projected-north grid widens row by row.
 class XyzRows : public RowWriter {
  public:
-  explicit XyzRows(const Pass& pass)
+  explicit XyzRows(const WritePlan& pass)
       : RowWriter(pass), x_(pass.startEasting), y_(pass.startNorthing), w_(pass.w) {
     if (pass.kind == OutputKind::RectangularXyz) prepareEastingSlots();
   }
@@ -241,17 +228,54 @@ class XyzRows : public RowWriter {
   std::unique_ptr<char[]> slots_;
 };
 
+// "X, Y, Z" lines at the map coordinates of each kept cell's centre: a row of positions
+// projected at a time, along the row's parallel.
+class MapRows : public RowWriter {
+ public:
+  explicit MapRows(const WritePlan& pass)
+      : RowWriter(pass),
+        eastings_(keptCount(pass.cols, pass.step) + 1),
+        northings_(eastings_.size()) {}
+
+  bool write(BlockOutput& out, const float* samples, uint32_t n) {
+    const long double latitude = static_cast<long double>(pass_.firstLatitude) -
+                                 static_cast<long double>(row_) * pass_.cellDegrees;
+    projectRow(*pass_.map, static_cast<double>(latitude), pass_.firstLongitude,
+               static_cast<double>(static_cast<long double>(pass_.step) * pass_.cellDegrees),
+               keptCount(n, pass_.step), eastings_.data(), northings_.data());
+    char* p = out.cursor();
+    size_t k = 0;
+    const bool written = writeKept(out, p, n, [&](char* q, uint64_t j) {
+      q = formatFixed3(eastings_[k], q);
+      q[0] = ',';
+      q[1] = ' ';
+      q = formatFixed3(northings_[k++], q + 2);
+      q[0] = ',';
+      q[1] = ' ';
+      return lineEnd(formatFixed3(outputValue(pass_, samples[j]), q + 2));
+    });
+    return written && out.endRow(p);
+  }
+
+  void nextRow(uint32_t i) { row_ = i + 1; }
+
+ private:
+  uint32_t row_ = 0;
+  std::vector<double> eastings_;
+  std::vector<double> northings_;
+};
+
 // The elevations of a kept row on one line. The viewer joins them with commas; the
 // extractor follows each with a comma except one in the last selected column. A row cut
 // short by the end of the raster gets no line end.
 class CsvRows : public RowWriter {
  public:
-  explicit CsvRows(const Pass& pass) : RowWriter(pass) {}
+  explicit CsvRows(const WritePlan& pass) : RowWriter(pass) {}
 
   bool write(BlockOutput& out, const float* samples, uint32_t n) {
     char* p = out.cursor();
     const bool written = writeKept(out, p, n, [&](char* q, uint64_t j) {
-      if (pass_.extractorCsvLines) {
+      if (pass_.rules.commaAfterEachValue) {
         q = formatFixed3(outputValue(pass_, samples[j]), q);
         if (j != pass_.cols - 1) *q++ = ',';
         return q;
@@ -262,7 +286,7 @@ class CsvRows : public RowWriter {
     if (!written) return false;
     if (n == pass_.cols) {
       p = lineEnd(p);
-    } else if (!pass_.extractorCsvLines && n > 0) {
+    } else if (!pass_.rules.commaAfterEachValue && n > 0) {
       *p++ = ',';  // the viewer writes each value with its comma; the row was cut short
     }
     return out.endRow(p);
@@ -272,7 +296,7 @@ class CsvRows : public RowWriter {
 // The kept samples as little-endian floats.
 class BinaryRows : public RowWriter {
  public:
-  explicit BinaryRows(const Pass& pass) : RowWriter(pass) {}
+  explicit BinaryRows(const WritePlan& pass) : RowWriter(pass) {}
 
   bool write(BlockOutput& out, const float* samples, uint32_t n) {
     char* p = out.cursor();
@@ -294,7 +318,7 @@ enum class PassEnd { complete, endOfRaster, outputFailed };
 
 // The pass over the selection's rows, north to south, with one row writer.
 template <class Rows>
-PassEnd writeRows(const Pass& pass, BlockReader& block, float* samples, BlockOutput& out,
+PassEnd writeRows(const WritePlan& pass, BlockReader& block, float* samples, BlockOutput& out,
                   Rows& rows) {
   for (uint32_t i = 0; i < pass.rows; ++i) {
     const uint32_t n = static_cast<uint32_t>(block.readRow(samples));
@@ -308,7 +332,7 @@ PassEnd writeRows(const Pass& pass, BlockReader& block, float* samples, BlockOut
 
 // The pass with the row writer of the pass's form; gives how it ended and the points
 // written.
-PassEnd writeSelection(const Pass& pass, BlockReader& block, float* samples, BlockOutput& out,
+PassEnd writeSelection(const WritePlan& pass, BlockReader& block, float* samples, BlockOutput& out,
                        uint64_t* points) {
   const auto run = [&](auto rows) {
     const PassEnd end = writeRows(pass, block, samples, out, rows);
@@ -318,6 +342,7 @@ PassEnd writeSelection(const Pass& pass, BlockReader& block, float* samples, Blo
   switch (pass.kind) {
     case OutputKind::RectangularXyz:
     case OutputKind::ProjectNorthXyz:
+      if (pass.map != nullptr) return run(MapRows(pass));
       return run(XyzRows(pass));
     case OutputKind::ElevationCsv:
       return run(CsvRows(pass));
@@ -381,6 +406,66 @@ std::string reducedTileHeaderText(uint32_t keptCols, uint32_t keptRows, uint32_t
   return text;
 }
 
+ProgramWriteRules writeRulesOf(Program program) {
+  // The viewer raises values just below zero and joins a CSV row's values with commas;
+  // the extractor writes what it read, ends each CSV value with a comma but the last
+  // column's, and tells the count after an early end of the raster.
+  return program == Program::viewer ? ProgramWriteRules{true, false, false}
+                                    : ProgramWriteRules{false, true, true};
+}
+
+long double elevationFactor(const WriteRequest& request) {
+  if (!request.toFeet) return 0.0L;
+  const MapSystem* map = findMapSystem(request.coordinateSystem);
+  // A system in feet takes its own foot; anything else the program's factor.
+  if (map != nullptr && map->unit != MapUnit::Metre)
+    return 1.0L / static_cast<long double>(metresPerUnit(map->unit));
+  return static_cast<long double>(kFeetPerMetre);
+}
+
+WritePlan planWrite(const WriteRequest& request, Program program, const GroundSpacing& spacing) {
+  const Selection& selection = request.selection;
+  WritePlan plan;
+  plan.kind = request.kind;
+  plan.rules = writeRulesOf(program);
+  plan.rows = selection.rows;
+  plan.cols = selection.cols;
+  plan.step = selection.step == 0 ? 1 : selection.step;
+  plan.feetPerMetre = elevationFactor(request);
+  plan.map =
+      request.kind == OutputKind::RectangularXyz || request.kind == OutputKind::ProjectNorthXyz
+          ? findMapSystem(request.coordinateSystem)
+          : nullptr;
+  if (plan.map != nullptr) {
+    // The centre of the first cell, as the tile's corner and its cells place it.
+    const TileHeader& header = request.header;
+    plan.cellDegrees = 1.0L / TileGeometry::cellsPerDegree;
+    plan.firstLatitude = static_cast<double>(
+        static_cast<long double>(header.tileSouthLat) +
+        (static_cast<long double>(TileGeometry::cellsPerSide) - selection.startRow - 0.5L) *
+            plan.cellDegrees);
+    plan.firstLongitude = static_cast<double>(-static_cast<long double>(header.tileWestLon) +
+                                              (selection.startCol + 0.5L) * plan.cellDegrees);
+    return plan;
+  }
+  plan.startEasting = request.startEasting;
+  plan.startNorthing = request.startNorthing;
+  plan.nsSpacing = spacing.nsSpacing;
+  plan.ewSpacingGrowth = spacing.ewSpacingGrowth;
+  if (request.kind == OutputKind::RectangularXyz) {
+    const int64_t middleRow = static_cast<int64_t>(selection.startRow) + selection.rows / 2;
+    plan.w = ewSpacingAtRow(spacing, truncateToInt32(static_cast<long double>(middleRow)));
+  } else if (request.kind == OutputKind::ProjectNorthXyz) {
+    plan.w = ewSpacingAtRow(spacing, selection.startRow);
+  }
+  if (request.toFeet) {
+    // The local grid's spacings follow the elevations' unit.
+    for (double* length : {&plan.w, &plan.nsSpacing, &plan.ewSpacingGrowth})
+      *length = static_cast<double>(static_cast<long double>(*length) * kFeetPerMetre);
+  }
+  return plan;
+}
+
 WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& request) {
   const Selection& selection = request.selection;
   const TileHeader& header = request.header;
@@ -388,21 +473,7 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
   GroundSpacing spacing;
   if (!lookupGroundSpacing(desktop, northEdgeLat(header), &spacing))
     return WriteOutcome::outOfRange;
-
-  Pass pass;
-  pass.kind = request.kind;
-  pass.rows = selection.rows;
-  pass.cols = selection.cols;
-  pass.step = selection.step == 0 ? 1 : selection.step;
-  pass.toFeet = request.toFeet;
-  pass.raiseJustBelowZero = program == Program::viewer;
-  pass.extractorCsvLines = program == Program::extractor;
-  if (request.kind == OutputKind::RectangularXyz) {
-    const int64_t middleRow = static_cast<int64_t>(selection.startRow) + selection.rows / 2;
-    pass.w = ewSpacingAtRow(spacing, truncateToInt32(static_cast<long double>(middleRow)));
-  } else if (request.kind == OutputKind::ProjectNorthXyz) {
-    pass.w = ewSpacingAtRow(spacing, selection.startRow);
-  }
+  const WritePlan pass = planWrite(request, program, spacing);
 
   const ChosenFile chosen = desktop.chooseFileToSave(outputDialogRequest(request.kind));
   if (chosen.path.empty()) return WriteOutcome::cancelled;
@@ -424,17 +495,6 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
   BlockReader block(raster, pass.cols);
   block.start(selection.startRow, selection.startCol);  // a failed seek shows as end of file
 
-  pass.startEasting = request.startEasting;
-  pass.startNorthing = request.startNorthing;
-  pass.nsSpacing = spacing.nsSpacing;
-  pass.ewSpacingGrowth = spacing.ewSpacingGrowth;
-  if (pass.toFeet) {
-    pass.w = static_cast<double>(static_cast<long double>(pass.w) * kFeetPerMetre);
-    pass.nsSpacing = static_cast<double>(static_cast<long double>(pass.nsSpacing) * kFeetPerMetre);
-    pass.ewSpacingGrowth =
-        static_cast<double>(static_cast<long double>(pass.ewSpacingGrowth) * kFeetPerMetre);
-  }
-
   const auto writeFailed = [&](const char* text) {
     desktop.showMessage(text, "Message.", kPlainMessage);
     return WriteOutcome::writeFailed;
@@ -450,22 +510,22 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
   if (end == PassEnd::endOfRaster) {
     desktop.showMessage("End of File.", "Message.", kPlainMessage);
     if (!out.close()) return writeFailed(kWriteFailedText);
-    if (program == Program::extractor)
+    if (pass.rules.countAfterEndOfFile)
       desktop.showMessage(countText(points), "Message", kPlainMessage);
     return WriteOutcome::endOfRaster;
   }
   if (!out.close()) return writeFailed(kWriteFailedText);
 
   if (request.kind == OutputKind::BinaryFlt) {
+    // The whole selection was written: every kept row in full.
+    const std::string text = reducedTileHeaderText(
+        keptCount(pass.cols, pass.step), keptCount(pass.rows, pass.step), pass.step,
+        request.xulcornerText, request.yulcornerText, header.nodataLine);
     std::FILE* headerFile = std::fopen(headerPath.c_str(), "wb");
     if (headerFile == nullptr) {
       desktop.showMessage("Can't Open Header file.\n", "Message.", kPlainMessage);
       return WriteOutcome::headerFailed;
     }
-    // The whole selection was written: every kept row in full.
-    const std::string text = reducedTileHeaderText(
-        keptCount(pass.cols, pass.step), keptCount(pass.rows, pass.step), pass.step,
-        request.xulcornerText, request.yulcornerText, header.nodataLine);
     const bool wrote = std::fwrite(text.data(), 1, text.size(), headerFile) == text.size();
     const bool closed = std::fclose(headerFile) == 0;
     if (!wrote || !closed) return writeFailed(kHeaderWriteFailedText);

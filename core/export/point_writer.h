@@ -1,9 +1,11 @@
 // Writing the cells of a selection to a point file in one of the output forms.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "core/desktop.h"
+#include "core/export/map_projection.h"
 #include "core/export/output_kind.h"
 #include "core/export/selection.h"
 #include "core/program.h"
@@ -20,7 +22,47 @@ struct WriteRequest {
   TileHeader header;
   std::string xulcornerText;  // BinaryFlt only
   std::string yulcornerText;  // BinaryFlt only
+  // The EPSG code of the map coordinate system X and Y are written in (both XYZ forms);
+  // 0, or a code the table does not hold, for the local grid from startEasting and
+  // startNorthing.
+  int32_t coordinateSystem = 0;
 };
+
+// What differs between the programs in a write.
+struct ProgramWriteRules {
+  bool raiseJustBelowZero;   // a value between -0.001 and 0 is written as 0.001
+  bool commaAfterEachValue;  // CSV: a comma after each value but the last column's (else
+                             // a row's values joined with commas)
+  bool countAfterEndOfFile;  // the count is told after "End of File." too
+};
+ProgramWriteRules writeRulesOf(Program program);
+
+// Everything a write's pass over the cells needs, decided before it starts.
+struct WritePlan {
+  OutputKind kind = OutputKind::RectangularXyz;
+  ProgramWriteRules rules = {};
+  uint32_t rows = 0;
+  uint32_t cols = 0;
+  uint32_t step = 1;
+  long double feetPerMetre = 0.0L;  // the elevations' factor; 0 keeps metres
+  // The local grid: X from startEasting by w a cell (growing by ewSpacingGrowth a row
+  // when projected north), Y from startNorthing by nsSpacing a row; in feet on request.
+  double startEasting = 0.0;
+  double startNorthing = 0.0;
+  double w = 0.0;  // east-west spacing of the first row
+  double nsSpacing = 0.0;
+  double ewSpacingGrowth = 0.0;
+  // Or a map system: X and Y projected from each cell's centre, the first at
+  // firstLatitude / firstLongitude (degrees, east positive), cells cellDegrees apart.
+  const MapSystem* map = nullptr;
+  double firstLatitude = 0.0;
+  double firstLongitude = 0.0;
+  long double cellDegrees = 0.0L;
+};
+
+// The plan of a write: a function of the request, the program and the tile's spacing
+// alone. With "to feet", a map system in feet gives the elevations its own foot.
+WritePlan planWrite(const WriteRequest& request, Program program, const GroundSpacing& spacing);
 
 // How a write ended. Every outcome has already been told to the user.
 enum class WriteOutcome {

@@ -391,6 +391,84 @@ std::string outputHeaderPath(const std::string& outputPath, unsigned extensionOf
   return path;
 }
 
+std::string outputVrtPath(const std::string& outputPath, unsigned extensionOffset) {
+  std::string path = replaceExtension(outputPath, extensionOffset, "vrt");
+  if (equalIgnoringCase(path, outputPath)) path = outputPath + ".vrt";
+  return path;
+}
+
+namespace {
+
+std::string xmlEscaped(const std::string& text) {
+  std::string escaped;
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return escaped;
+}
+
+}  // namespace
+
+std::string reducedTileVrtText(const WriteRequest& request, bool inFeet,
+                               const std::string& rasterName) {
+  const Selection& selection = request.selection;
+  const uint32_t step = selection.step == 0 ? 1 : selection.step;
+  const uint32_t cols = keptCount(selection.cols, step);
+  const uint32_t rows = keptCount(selection.rows, step);
+  // A kept cell stands for the step x step cells from it on; its centre stays where the
+  // cell's own centre is, so the outer corner lies half a step less half a cell from it.
+  const long double cell = 1.0L / TileGeometry::cellsPerDegree;
+  const long double size = step * cell;
+  const long double shift = (step - 1) * 0.5L * cell;
+  const long double west =
+      -static_cast<long double>(request.header.tileWestLon) + selection.startCol * cell - shift;
+  const long double north = static_cast<long double>(request.header.tileSouthLat) +
+                            (TileGeometry::cellsPerSide - selection.startRow) * cell + shift;
+  char transform[160];
+  std::snprintf(transform, sizeof transform, "%.17g, %.17g, 0, %.17g, 0, %.17g",
+                static_cast<double>(west), static_cast<double>(size), static_cast<double>(north),
+                static_cast<double>(-size));
+  std::string text;
+  text += "<VRTDataset rasterXSize=\"" + std::to_string(cols) + "\" rasterYSize=\"" +
+          std::to_string(rows) + "\">\r\n";
+  text +=
+      "  <SRS dataAxisToSRSAxisMapping=\"2,1\">GEOGCS[&quot;NAD83&quot;,DATUM[&quot;North_"
+      "American_Datum_1983&quot;,SPHEROID[&quot;GRS 1980&quot;,6378137,298.257222101,"
+      "AUTHORITY[&quot;EPSG&quot;,&quot;7019&quot;]],AUTHORITY[&quot;EPSG&quot;,&quot;6269&quot;"
+      "]],PRIMEM[&quot;Greenwich&quot;,0,AUTHORITY[&quot;EPSG&quot;,&quot;8901&quot;]],UNIT[&"
+      "quot;degree&quot;,0.0174532925199433,AUTHORITY[&quot;EPSG&quot;,&quot;9122&quot;]],"
+      "AXIS[&quot;Latitude&quot;,NORTH],AXIS[&quot;Longitude&quot;,EAST],AUTHORITY[&quot;EPSG&"
+      "quot;,&quot;4269&quot;]]</SRS>\r\n";
+  text += "  <GeoTransform>" + std::string(transform) + "</GeoTransform>\r\n";
+  text += "  <VRTRasterBand dataType=\"Float32\" band=\"1\" subClass=\"VRTRawRasterBand\">\r\n";
+  text += "    <NoDataValue>-9999</NoDataValue>\r\n";
+  text += std::string("    <UnitType>") + (inFeet ? "ft" : "m") + "</UnitType>\r\n";
+  text +=
+      "    <SourceFilename relativeToVRT=\"1\">" + xmlEscaped(rasterName) + "</SourceFilename>\r\n";
+  text += "    <ImageOffset>0</ImageOffset>\r\n";
+  text += "    <PixelOffset>4</PixelOffset>\r\n";
+  text += "    <LineOffset>" + std::to_string(uint64_t(cols) * 4) + "</LineOffset>\r\n";
+  text += "    <ByteOrder>LSB</ByteOrder>\r\n";
+  text += "  </VRTRasterBand>\r\n";
+  text += "</VRTDataset>\r\n";
+  return text;
+}
+
 std::string reducedTileHeaderText(uint32_t keptCols, uint32_t keptRows, uint32_t step,
                                   const std::string& xulcornerText,
                                   const std::string& yulcornerText, const std::string& nodataLine) {
@@ -529,6 +607,15 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
     const bool wrote = std::fwrite(text.data(), 1, text.size(), headerFile) == text.size();
     const bool closed = std::fclose(headerFile) == 0;
     if (!wrote || !closed) return writeFailed(kHeaderWriteFailedText);
+    // Beside them, the tile placed where it lies, for GIS tools.
+    const std::string vrtPath = outputVrtPath(chosen.path, chosen.extensionOffset);
+    const std::string vrt =
+        reducedTileVrtText(request, pass.feetPerMetre != 0.0L, fileNameOf(chosen.path));
+    std::FILE* vrtFile = std::fopen(vrtPath.c_str(), "wb");
+    const bool vrtWritten =
+        vrtFile != nullptr && std::fwrite(vrt.data(), 1, vrt.size(), vrtFile) == vrt.size();
+    if ((vrtFile != nullptr && std::fclose(vrtFile) != 0) || !vrtWritten)
+      return writeFailed(kVrtWriteFailedText);
   }
 
   desktop.showMessage(countText(points), "Message", kPlainMessage);

@@ -91,6 +91,7 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
 // The messages of a write that the system adds: a disk that is full or failing.
 constexpr const char* kWriteFailedText = "Can't Write Output file.";
 constexpr const char* kHeaderWriteFailedText = "Can't Write Header file.";
+constexpr const char* kVrtWriteFailedText = "Can't Write VRT file.";
 
 constexpr double kFeetPerMetre = 3.28084;
 // The cell size written into a reduced tile's header, per kept step.
@@ -104,6 +105,16 @@ FileDialogRequest outputDialogRequest(OutputKind kind);
 // a dot has an empty extension and gets "hdr" after the dot: "out." gives "out.hdr". A
 // name whose header would be the output itself ("x.hdr") gets ".hdr" appended instead.
 std::string outputHeaderPath(const std::string& outputPath, unsigned extensionOffset);
+
+// The GDAL virtual raster written beside a reduced tile: the output path with its
+// extension replaced by "vrt" (or ".vrt" appended, as for the header).
+std::string outputVrtPath(const std::string& outputPath, unsigned extensionOffset);
+
+// The virtual raster of a reduced tile: its kept cells as 32-bit floats in the raster
+// file of that name beside it, each placed at its own cell's centre on NAD83 latitude and
+// longitude, no-data -9999, in metres or feet; CR LF line ends.
+std::string reducedTileVrtText(const WriteRequest& request, bool inFeet,
+                               const std::string& rasterName);
 
 // The seven lines of a reduced tile's header, CR LF line ends.
 std::string reducedTileHeaderText(uint32_t keptCols, uint32_t keptRows, uint32_t step,

@@ -25,8 +25,6 @@ const char* const kConvertedHeaderStart = "ncols 10812\r\nnrows 10812\r\nxllcorn
 const char* const kConvertedHeaderEnd = "\r\nNODATA_value -9999\r\nbyteorder LSBFIRST\r\n";
 const char* const kReadFailedText = "Can't read GeoTIFF file.\n";
 const char* const kConvertFailedText = "Can't convert GeoTIFF file to GridFloat.\n";
-// What is kept in memory while converting: one row of blocks, when it fits.
-constexpr size_t kBandBytes = size_t(32) << 20;
 
 bool endsWithNoCase(const std::string& text, const char* suffix) {
   const size_t length = std::strlen(suffix);

@@ -180,5 +180,44 @@ TEST(MapWrite, FilesMatchGdalsCellsProjectedByProj) {
   EXPECT_GE(equalAtThreeDecimals * 1000, points * 999) << equalAtThreeDecimals << " of " << points;
 }
 
+TEST(MapWrite, TheReducedTilesVirtualRasterPutsEachKeptCellAtItsPlace) {
+  ASSERT_FALSE(testing::demoGeoTiff().empty());
+  const std::string raster = testing::projectFile("build/demo/n37w085.flt");
+  testing::TempDir dir;
+  const int32_t row = 700, col = 9000, rows = 40, cols = 52;
+  const std::vector<Cell> cells = gdalCells(raster, col, row, cols, rows, dir.path());
+  ASSERT_EQ(cells.size(), size_t(rows) * cols);
+  for (const uint32_t step : {1u, 3u, 4u}) {
+    SCOPED_TRACE(step);
+    WriteRequest request;
+    request.kind = OutputKind::BinaryFlt;
+    request.selection = {row, col, rows, cols, step - 1, step};
+    request.header.rasterPath = raster;
+    request.header.tileWestLon = 85.00055555556;
+    request.header.tileSouthLat = 35.99944444444;
+    testing::ScriptedDesktop desktop;
+    desktop.chooseFile(dir.file("reduced & kept.flt"));
+    ASSERT_EQ(writePoints(desktop, Program::viewer, request), WriteOutcome::written);
+    testing::GdalInfo info;
+    ASSERT_TRUE(testing::gdalInfo(dir.file("reduced & kept.vrt"), info));
+    EXPECT_TRUE(info.hasNoData);
+    EXPECT_EQ(info.noData, -9999.0);
+    const std::vector<Cell> placed =
+        gdalCells(dir.file("reduced & kept.vrt"), 0, 0, info.width, info.height, dir.path());
+    const uint32_t keptCols = (cols + step - 1) / step, keptRows = (rows + step - 1) / step;
+    ASSERT_EQ(placed.size(), size_t(keptCols) * keptRows);
+    for (size_t k = 0; k < placed.size(); ++k) {
+      const Cell& cell = cells[(k / keptCols) * step * cols + (k % keptCols) * step];
+      ASSERT_NEAR(placed[k].longitude, cell.longitude, 1e-10) << k;
+      ASSERT_NEAR(placed[k].latitude, cell.latitude, 1e-10) << k;
+      ASSERT_EQ(placed[k].z, cell.z) << k;
+    }
+    std::string wkt;
+    ASSERT_TRUE(
+        testing::runGdal({"gdalsrsinfo", "-o", "epsg", dir.file("reduced & kept.vrt")}, &wkt));
+    EXPECT_NE(wkt.find("EPSG:4269"), std::string::npos) << wkt;
+  }
+}
+
 }  // namespace
 }  // namespace ned

@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "core/posix_file_system.h"
 #include "core/export/point_writer.h"
+#include "core/posix_file_system.h"
 #include "core/tile/raster.h"
 #include "tools/bench_common.h"
 #include "tools/demo_tile.h"
@@ -300,7 +300,56 @@ int main(int argc, char** argv) {
     f.literalNull = timeLiteralLoop(c.program, request, "/dev/null");
     figures.push_back(f);
   }
-  for (const char* name : {"/bench.hdr", "/null.hdr", "/null.csv", "/null.flt"})
+
+  // Map coordinates against the local grid: the same block, the best of three each, taking
+  // turns, into /dev/null and into a file (the page cache taking it), as a user's write goes.
+  struct MapCase {
+    const char* name;
+    int32_t system;
+  };
+  const MapCase mapCases[] = {{"NAD83 / Tennessee (ftUS), EPSG:2274", 2274},
+                              {"NAD83 / UTM zone 16N, EPSG:26916", 26916}};
+  const uint32_t mapSize = quick ? 2700 : 10800;
+  const int32_t mapStart = quick ? 4056 : 6;
+  struct MapFigures {
+    double local = 1e300;
+    double map = 1e300;
+    double localFile = 1e300;
+    double mapFile = 1e300;
+    uint64_t points = 0;
+    bool allWritten = true;
+  };
+  std::vector<MapFigures> mapFigures;
+  for (const MapCase& m : mapCases) {
+    std::printf("%s ...\n", m.name);
+    std::fflush(stdout);
+    const Case c = {
+        m.name, ned::Program::extractor, ned::OutputKind::RectangularXyz, mapStart, mapStart,
+        mapSize};
+    ned::WriteRequest request;
+    request.kind = c.kind;
+    request.header = header;
+    request.selection.startRow = request.selection.startCol = mapStart;
+    request.selection.rows = request.selection.cols = mapSize;
+    const std::string nullPath = outDir + "/null.csv";
+    const std::string outPath = outDir + "/bench.csv";
+    MapFigures f;
+    for (int k = 0; k < 3; ++k) {
+      for (const int32_t system : {0, m.system}) {
+        request.coordinateSystem = system;
+        double seconds = 0;
+        f.allWritten = runWriter(c, request, nullPath, false, &seconds, &f.points) && f.allWritten;
+        (system == 0 ? f.local : f.map) = std::min(system == 0 ? f.local : f.map, seconds);
+        sync();
+        f.allWritten = runWriter(c, request, outPath, false, &seconds, &f.points) && f.allWritten;
+        double& file = system == 0 ? f.localFile : f.mapFile;
+        file = std::min(file, seconds);
+        std::remove(outPath.c_str());
+      }
+    }
+    mapFigures.push_back(f);
+  }
+  for (const char* name : {"/bench.hdr", "/null.hdr", "/null.csv", "/null.flt", "/null.vrt"})
     std::remove((outDir + name).c_str());
 
   std::printf(
@@ -321,6 +370,18 @@ int main(int argc, char** argv) {
         f.literalNull / f.writerNull, f.writerCache, f.floorCache, f.writerCache / f.floorCache,
         f.writerDisk, f.floorDisk, f.writerDisk / f.floorDisk, f.identical ? "yes" : "NO",
         static_cast<double>(f.peak) / 1024.0);
+  }
+  std::printf(
+      "\n| map coordinates, rectangular XYZ, %u x %u cells | points | local grid, /dev/null | "
+      "map system, /dev/null | map / local | local grid, file | map system, file | map / local "
+      "(target at most 1.5) |\n|---|---:|---:|---:|---:|---:|---:|---:|\n",
+      mapSize, mapSize);
+  for (size_t k = 0; k < mapFigures.size(); ++k) {
+    const MapFigures& f = mapFigures[k];
+    allGood = allGood && f.allWritten;
+    std::printf("| %s | %llu | %.2f s | %.2f s | %.2f | %.2f s | %.2f s | %.2f |\n",
+                mapCases[k].name, static_cast<unsigned long long>(f.points), f.local, f.map,
+                f.map / f.local, f.localFile, f.mapFile, f.mapFile / f.localFile);
   }
   return allGood ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "core/export/point_writer.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -93,6 +94,35 @@ inline float outputValue(const WritePlan& pass, float z) {
     z = static_cast<float>(static_cast<long double>(z) * pass.feetPerMetre);
   if (pass.rules.raiseJustBelowZero && z < 0.0f && static_cast<double>(z) > -0.001) z = 0.001f;
   return z;
+}
+
+// The four digits of every number below 10000, for the coordinates' whole parts.
+struct QuadDigits {
+  char digits[40000];
+  constexpr QuadDigits() : digits() {
+    for (int k = 0; k < 10000; ++k) {
+      digits[4 * k] = static_cast<char>('0' + k / 1000);
+      digits[4 * k + 1] = static_cast<char>('0' + k / 100 % 10);
+      digits[4 * k + 2] = static_cast<char>('0' + k / 10 % 10);
+      digits[4 * k + 3] = static_cast<char>('0' + k % 10);
+    }
+  }
+};
+constexpr QuadDigits kQuadDigits{};
+
+// The decimal digits of a value below 10^8, four at a time.
+inline char* formatBelow1e8Quads(uint32_t value, char* out) {
+  const uint32_t high = value / 10000;
+  const uint32_t low = value - high * 10000;
+  const uint32_t lead = high != 0 ? high : low;
+  const int length = lead >= 1000 ? 4 : lead >= 100 ? 3 : lead >= 10 ? 2 : 1;
+  std::memcpy(out, kQuadDigits.digits + lead * 4 + (4 - length), 4);
+  out += length;
+  if (high != 0) {
+    std::memcpy(out, kQuadDigits.digits + low * 4, 4);
+    out += 4;
+  }
+  return out;
 }
 
 inline char* lineEnd(char* p) {
@@ -240,16 +270,17 @@ class MapRows : public RowWriter {
   bool write(BlockOutput& out, const float* samples, uint32_t n) {
     const long double latitude = static_cast<long double>(pass_.firstLatitude) -
                                  static_cast<long double>(row_) * pass_.cellDegrees;
+    const size_t kept = keptCount(n, pass_.step);
     projectRow(*pass_.map, static_cast<double>(latitude), pass_.firstLongitude,
-               static_cast<double>(static_cast<long double>(pass_.step) * pass_.cellDegrees),
-               keptCount(n, pass_.step), eastings_.data(), northings_.data());
+               static_cast<double>(static_cast<long double>(pass_.step) * pass_.cellDegrees), kept,
+               eastings_.data(), northings_.data());
     char* p = out.cursor();
     size_t k = 0;
     const bool written = writeKept(out, p, n, [&](char* q, uint64_t j) {
-      q = formatFixed3(eastings_[k], q);
+      q = formatCoordinate(eastings_[k], q);
       q[0] = ',';
       q[1] = ' ';
-      q = formatFixed3(northings_[k++], q + 2);
+      q = formatCoordinate(northings_[k++], q + 2);
       q[0] = ',';
       q[1] = ' ';
       return lineEnd(formatFixed3(outputValue(pass_, samples[j]), q + 2));
@@ -260,6 +291,22 @@ class MapRows : public RowWriter {
   void nextRow(uint32_t i) { row_ = i + 1; }
 
  private:
+  // A projected coordinate with three decimals. The projection is good to micrometres, so
+  // the value is rounded to thousandths as it is (a tie goes either way, as right as the
+  // other), which is quicker than the exact decimal of the binary value.
+  static char* formatCoordinate(double value, char* out) {
+    if (!(value > -1e11 && value < 1e11)) return formatFixed3(value, out);
+    const bool negative = std::signbit(value);
+    const uint64_t thousandths = static_cast<uint64_t>((negative ? -value : value) * 1000.0 + 0.5);
+    *out = '-';
+    out += negative;
+    const uint64_t whole = thousandths / 1000;
+    out = whole < 100000000 ? formatBelow1e8Quads(static_cast<uint32_t>(whole), out)
+                            : formatUnsigned(whole, out);
+    std::memcpy(out, detail::kDigitTables.thousandths + (thousandths - whole * 1000) * 4, 4);
+    return out + 4;
+  }
+
   uint32_t row_ = 0;
   std::vector<double> eastings_;
   std::vector<double> northings_;

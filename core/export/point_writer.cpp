@@ -110,6 +110,21 @@ struct QuadDigits {
 };
 constexpr QuadDigits kQuadDigits{};
 
+// "d.ddd" for every number below 10000, in slots of eight.
+struct PointQuadDigits {
+  char digits[80000];
+  constexpr PointQuadDigits() : digits() {
+    for (int k = 0; k < 10000; ++k) {
+      digits[8 * k] = static_cast<char>('0' + k / 1000);
+      digits[8 * k + 1] = '.';
+      digits[8 * k + 2] = static_cast<char>('0' + k / 100 % 10);
+      digits[8 * k + 3] = static_cast<char>('0' + k / 10 % 10);
+      digits[8 * k + 4] = static_cast<char>('0' + k % 10);
+    }
+  }
+};
+constexpr PointQuadDigits kPointQuadDigits{};
+
 // The decimal digits of a value below 10^8, four at a time.
 inline char* formatBelow1e8Quads(uint32_t value, char* out) {
   const uint32_t high = value / 10000;
@@ -277,10 +292,10 @@ class MapRows : public RowWriter {
     char* p = out.cursor();
     size_t k = 0;
     const bool written = writeKept(out, p, n, [&](char* q, uint64_t j) {
-      q = formatCoordinate(eastings_[k], q);
+      q = formatCoordinate(eastings_[k], q, eastingLeading_);
       q[0] = ',';
       q[1] = ' ';
-      q = formatCoordinate(northings_[k++], q + 2);
+      q = formatCoordinate(northings_[k++], q + 2, northingLeading_);
       q[0] = ',';
       q[1] = ' ';
       return lineEnd(formatFixed3(outputValue(pass_, samples[j]), q + 2));
@@ -291,10 +306,36 @@ class MapRows : public RowWriter {
   void nextRow(uint32_t i) { row_ = i + 1; }
 
  private:
+  // The text of a coordinate's digits above its last eight (those of its thousandths),
+  // which change only now and then along a row.
+  struct Leading {
+    uint64_t value = UINT64_MAX;
+    char text[24] = {};
+    size_t length = 0;
+  };
+
   // A projected coordinate with three decimals. The projection is good to micrometres, so
   // the value is rounded to thousandths as it is (a tie goes either way, as right as the
-  // other), which is quicker than the exact decimal of the binary value.
-  static char* formatCoordinate(double value, char* out) {
+  // other), which is quicker than the exact decimal of the binary value. From 100000 up,
+  // the last eight digits are written four at a time and the ones before them are kept.
+  static char* formatCoordinate(double value, char* out, Leading& leading) {
+    if (!(value >= 100000.0 && value < 1e14)) return formatSmallCoordinate(value, out);
+    const uint64_t thousandths = static_cast<uint64_t>(value * 1000.0 + 0.5);
+    const uint64_t high = thousandths / 100000000;
+    if (high != leading.value) {
+      leading.value = high;
+      leading.length = static_cast<size_t>(formatUnsigned(high, leading.text) - leading.text);
+    }
+    std::memcpy(out, leading.text, 8);
+    out += leading.length;
+    const uint32_t low = static_cast<uint32_t>(thousandths - high * 100000000);
+    const uint32_t upper = low / 10000;
+    std::memcpy(out, kQuadDigits.digits + upper * 4, 4);
+    std::memcpy(out + 4, kPointQuadDigits.digits + (low - upper * 10000) * 8, 8);
+    return out + 9;
+  }
+
+  static char* formatSmallCoordinate(double value, char* out) {
     if (!(value > -1e11 && value < 1e11)) return formatFixed3(value, out);
     const bool negative = std::signbit(value);
     const uint64_t thousandths = static_cast<uint64_t>((negative ? -value : value) * 1000.0 + 0.5);
@@ -307,6 +348,8 @@ class MapRows : public RowWriter {
     return out + 4;
   }
 
+  Leading eastingLeading_;
+  Leading northingLeading_;
   uint32_t row_ = 0;
   std::vector<double> eastings_;
   std::vector<double> northings_;

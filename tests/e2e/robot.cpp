@@ -216,14 +216,8 @@ HWND fileNameField(HWND dialog) {
 }  // namespace
 
 bool answerFileDialog(const Process& process, const char* caption, const std::string& path) {
-  HWND dialog = waitForWindow(process, caption, "#32770");
+  HWND dialog = fillFileDialog(process, caption, path);
   if (dialog == nullptr) return false;
-  pause(300);  // let the dialog finish filling its folder view
-  HWND field = fileNameField(dialog);
-  if (field == nullptr) return false;
-  DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()),
-                      SMTO_ABORTIFHUNG, 5000, &ignored);
   pressButton(dialog, IDOK);
   return waitForClose(dialog);
 }
@@ -425,6 +419,22 @@ bool writeFile(const std::string& path, const std::string& bytes) {
   if (file == nullptr) return false;
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && written;
+}
+
+}  // namespace robot
+
+namespace robot {
+
+HWND fillFileDialog(const Process& process, const char* caption, const std::string& path) {
+  HWND dialog = waitForWindow(process, caption, "#32770");
+  if (dialog == nullptr) return nullptr;
+  pause(300);  // let the dialog finish filling its folder view
+  HWND field = fileNameField(dialog);
+  if (field == nullptr) return nullptr;
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()),
+                      SMTO_ABORTIFHUNG, 5000, &ignored);
+  return dialog;
 }
 
 }  // namespace robot

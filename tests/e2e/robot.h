@@ -164,3 +164,12 @@ void emptyFolder(const std::string& path);
 bool writeFile(const std::string& path, const std::string& bytes);
 
 }  // namespace robot
+
+namespace robot {
+
+// Waits for the file dialog ("Open" or "Save As") and types the name without pressing its
+// button, so that a scenario can confirm several dialogs at once; gives the dialog, or
+// null.
+HWND fillFileDialog(const Process& process, const char* caption, const std::string& path);
+
+}  // namespace robot

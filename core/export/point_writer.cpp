@@ -408,7 +408,7 @@ enum class PassEnd { complete, endOfRaster, outputFailed };
 
 // The pass over the selection's rows, north to south, with one row writer.
 template <class Rows>
-PassEnd writeRows(const WritePlan& pass, BlockReader& block, float* samples, BlockOutput& out,
+PassEnd writeRows(const WritePlan& pass, RowSource& block, float* samples, BlockOutput& out,
                   Rows& rows) {
   for (uint32_t i = 0; i < pass.rows; ++i) {
     const uint32_t n = static_cast<uint32_t>(block.readRow(samples));
@@ -422,7 +422,7 @@ PassEnd writeRows(const WritePlan& pass, BlockReader& block, float* samples, Blo
 
 // The pass with the row writer of the pass's form; gives how it ended and the points
 // written.
-PassEnd writeSelection(const WritePlan& pass, BlockReader& block, float* samples, BlockOutput& out,
+PassEnd writeSelection(const WritePlan& pass, RowSource& block, float* samples, BlockOutput& out,
                        uint64_t* points) {
   const auto run = [&](auto rows) {
     const PassEnd end = writeRows(pass, block, samples, out, rows);
@@ -653,15 +653,24 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
     desktop.showMessage("Can't Open Output file.\n", "Message.", kPlainMessage);
     return WriteOutcome::outputFailed;
   }
+  // The rows come from the tile's raster, or from the tiles of its mosaic.
   RasterFile raster;
+  BlockReader block(raster, pass.cols);
+  MosaicReader tiles(desktop.fileSystem(), request.mosaic, pass.cols);
+  const bool oneTile = request.mosaic.empty();
   std::unique_ptr<float[]> samples(new (std::nothrow) float[pass.cols == 0 ? 1 : pass.cols]);
-  if (samples == nullptr || !raster.open(desktop.fileSystem(), header.rasterPath)) {
+  if (samples == nullptr ||
+      !(oneTile ? raster.open(desktop.fileSystem(), header.rasterPath) : tiles.open())) {
     out.close();
     desktop.showMessage("Can't Open Gridfloat file.", "Message.", kPlainMessage);
     return WriteOutcome::rasterFailed;
   }
-  BlockReader block(raster, pass.cols);
-  block.start(selection.startRow, selection.startCol);  // a failed seek shows as end of file
+  // A failed seek shows as the end of the file.
+  if (oneTile)
+    block.start(selection.startRow, selection.startCol);
+  else
+    tiles.start(selection.startRow, selection.startCol);
+  RowSource& rowsFrom = oneTile ? static_cast<RowSource&>(block) : tiles;
 
   const auto writeFailed = [&](const char* text) {
     desktop.showMessage(text, "Message.", kPlainMessage);
@@ -669,8 +678,9 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
   };
 
   uint64_t points = 0;
-  const PassEnd end = writeSelection(pass, block, samples.get(), out, &points);
+  const PassEnd end = writeSelection(pass, rowsFrom, samples.get(), out, &points);
   raster.close();
+  tiles.close();
   if (end == PassEnd::outputFailed) {
     out.close();
     return writeFailed(kWriteFailedText);

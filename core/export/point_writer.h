@@ -9,6 +9,7 @@
 #include "core/export/output_kind.h"
 #include "core/export/selection.h"
 #include "core/program.h"
+#include "core/tile/mosaic.h"
 #include "core/tile/tile_header.h"
 
 namespace ned {
@@ -26,6 +27,10 @@ struct WriteRequest {
   // 0, or a code the table does not hold, for the local grid from startEasting and
   // startNorthing.
   int32_t coordinateSystem = 0;
+  // The tiles of a block that runs past the tile's east or south whole-degree line, the
+  // tile's own raster first; empty for a block inside the tile, read from header.rasterPath.
+  // The selection's rows and columns count on past the edge index into the neighbours.
+  TileMosaic mosaic;
 };
 
 // What differs between the programs in a write.

@@ -50,16 +50,25 @@ class RasterFile {
   bool lost_ = false;     // a move failed: no position to read from
 };
 
+// Where the point writers take a block's rows from, one after the other, north to south:
+// one tile's raster (BlockReader) or the tiles of a mosaic (core/tile/mosaic.h).
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+  // Reads the next row of the block into out (room for the block's cols samples) and moves
+  // on to the next row; gives the number of samples read, fewer than cols at the end of
+  // the file.
+  virtual size_t readRow(float* out) = 0;
+};
+
 // The block read of the point writers: cols samples of each row from (startRow,
 // startCol), then on to the same column of the next row.
-class BlockReader {
+class BlockReader : public RowSource {
  public:
   BlockReader(RasterFile& raster, uint32_t cols) : raster_(raster), cols_(cols) {}
   // Positions at the block's first cell.
   bool start(int32_t startRow, int32_t startCol);
-  // Reads the next row of the block into out (room for cols samples) and moves on to the
-  // next row; gives the number of samples read, fewer than cols at the end of the file.
-  size_t readRow(float* out);
+  size_t readRow(float* out) override;
 
  private:
   RasterFile& raster_;

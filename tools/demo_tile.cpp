@@ -157,24 +157,33 @@ std::string defaultDemoSourceBase() {
   return std::string(TERRAVANE_SOURCE_DIR) + "/data/jacksboro_3s";
 }
 
-std::string demoTileHeaderText(bool longHeader) {
+std::string demoTileName(int32_t northLat, int32_t westLon) {
+  char name[32];
+  std::snprintf(name, sizeof name, "n%02dw%03d", northLat, westLon);
+  return name;
+}
+
+std::string demoTileHeaderText(bool longHeader, int32_t northLat, int32_t westLon) {
+  const std::string west = std::to_string(westLon);
   if (!longHeader) {
     // As the elevation service ships it: keywords padded to 14 characters.
+    const std::string xll = "-" + west + ".00055555556";
+    const std::string yll = std::to_string(northLat - 2) + ".99944444444";
     return headerLine("ncols", "10812", 14) + headerLine("nrows", "10812", 14) +
-           headerLine("xllcorner", "-85.00055555556", 14) +
-           headerLine("yllcorner", "35.99944444444", 14) +
+           headerLine("xllcorner", xll.c_str(), 14) + headerLine("yllcorner", yll.c_str(), 14) +
            headerLine("cellsize", "0.00009259259259", 14) +
            headerLine("NODATA_value", "-9999", 14) + headerLine("byteorder", "LSBFIRST", 14);
   }
   // As GIS tools write it: the corner given as the centre of the north-west cell.
+  const std::string ulx = "-" + west + ".0005092592587";
+  const std::string uly = std::to_string(northLat) + ".0005092592587";
   return headerLine("BYTEORDER", "I", 15) + headerLine("LAYOUT", "BIL", 15) +
          headerLine("NROWS", "10812", 15) + headerLine("NCOLS", "10812", 15) +
          headerLine("NBANDS", "1", 15) + headerLine("NBITS", "32", 15) +
          headerLine("BANDROWBYTES", "43248", 15) + headerLine("TOTALROWBYTES", "43248", 15) +
-         headerLine("PIXELTYPE", "FLOAT", 15) + headerLine("ULXMAP", "-85.0005092592587", 15) +
-         headerLine("ULYMAP", "37.0005092592587", 15) +
-         headerLine("XDIM", "0.000092592592593", 15) + headerLine("YDIM", "0.000092592592593", 15) +
-         headerLine("NODATA", "-9999", 15);
+         headerLine("PIXELTYPE", "FLOAT", 15) + headerLine("ULXMAP", ulx.c_str(), 15) +
+         headerLine("ULYMAP", uly.c_str(), 15) + headerLine("XDIM", "0.000092592592593", 15) +
+         headerLine("YDIM", "0.000092592592593", 15) + headerLine("NODATA", "-9999", 15);
 }
 
 bool readSourceGrid(const std::string& base, SourceGrid* source, std::string* error) {
@@ -332,21 +341,26 @@ bool specialBlockValue(int32_t row, int32_t col, float* value) {
 }
 
 DemoTerrain prepareDemoTerrain(const SourceGrid& source, const BlockPlacement& placement,
-                               bool specialBlocks) {
+                               bool specialBlocks, int32_t northLat, int32_t westLon) {
   DemoTerrain terrain;
   terrain.block = resampleBilinear(source.grid, placement.factor);
   terrain.firstRow = placement.firstRow;
   terrain.firstCol = placement.firstCol;
-  terrain.specialBlocks = specialBlocks;
+  // Row r of a tile one degree further south is row r + 10800 of the demo tile's lattice,
+  // column c of a tile one degree further east column c + 10800.
+  terrain.rowShift = (DemoTile::northLat - northLat) * kCellsPerDegree;
+  const int32_t colShift = (DemoTile::westLon - westLon) * kCellsPerDegree;
+  terrain.specialBlocks = specialBlocks && terrain.rowShift == 0 && colShift == 0;
   terrain.colMap.resize(kCellsPerSide);
   for (int32_t c = 0; c < kCellsPerSide; ++c) {
-    terrain.colMap[c] = mirrorIndex(c - terrain.firstCol, terrain.block.cols);
+    terrain.colMap[c] = mirrorIndex(c + colShift - terrain.firstCol, terrain.block.cols);
   }
   return terrain;
 }
 
 void fillTileRow(const DemoTerrain& terrain, int32_t row, float* out) {
-  const int32_t blockRow = mirrorIndex(row - terrain.firstRow, terrain.block.rows);
+  const int32_t blockRow =
+      mirrorIndex(row + terrain.rowShift - terrain.firstRow, terrain.block.rows);
   const float* source =
       terrain.block.samples.data() + static_cast<size_t>(blockRow) * terrain.block.cols;
   const int32_t* map = terrain.colMap.data();
@@ -368,8 +382,23 @@ bool makeDemoTile(const DemoTileOptions& options, std::string* error) {
     *error = "no directory given";
     return false;
   }
-  if (!validBaseName(options.baseName)) {
-    *error = "the base name \"" + options.baseName + "\" is not a plain file name";
+  const bool demoPlace =
+      options.northLat == DemoTile::northLat && options.westLon == DemoTile::westLon;
+  if (options.northLat < 1 || options.northLat > 90 || options.westLon < 1 ||
+      options.westLon > 180) {
+    *error = "the place " + std::to_string(options.northLat) + " N, " +
+             std::to_string(options.westLon) + " W is not a tile's north-west corner";
+    return false;
+  }
+  if (options.specialBlocks && !demoPlace) {
+    *error = "the special blocks are planted in the demo tile " +
+             demoTileName(DemoTile::northLat, DemoTile::westLon) + " only";
+    return false;
+  }
+  const std::string baseName =
+      options.baseName.empty() ? demoTileName(options.northLat, options.westLon) : options.baseName;
+  if (!validBaseName(baseName)) {
+    *error = "the base name \"" + baseName + "\" is not a plain file name";
     return false;
   }
   SourceGrid source;
@@ -385,15 +414,18 @@ bool makeDemoTile(const DemoTileOptions& options, std::string* error) {
     *error = "cannot create the directory " + options.directory;
     return false;
   }
-  const std::string base = options.directory + "/" + options.baseName;
+  const std::string base = options.directory + "/" + baseName;
   const std::string headerPath = base + ".hdr";
   const std::string rasterPath = base + ".flt";
   const std::string headerPart = headerPath + ".part";
   const std::string rasterPart = rasterPath + ".part";
 
-  const DemoTerrain terrain = prepareDemoTerrain(source, placement, options.specialBlocks);
-  bool done = writeRaster(rasterPart, terrain, error) &&
-              writeBytes(headerPart, demoTileHeaderText(options.longHeader), error);
+  const DemoTerrain terrain = prepareDemoTerrain(source, placement, options.specialBlocks,
+                                                 options.northLat, options.westLon);
+  bool done =
+      writeRaster(rasterPart, terrain, error) &&
+      writeBytes(headerPart,
+                 demoTileHeaderText(options.longHeader, options.northLat, options.westLon), error);
   if (done) {
     std::filesystem::rename(rasterPart, rasterPath, code);
     if (!code) std::filesystem::rename(headerPart, headerPath, code);

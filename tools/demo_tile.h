@@ -25,17 +25,25 @@ namespace ned {
 
 struct DemoTileOptions {
   std::string directory;  // where to write <baseName>.hdr and <baseName>.flt
-  std::string baseName = "n37w085";
+  std::string baseName;   // empty: the tile's name, n37w085 for the demo tile
+  // The tile's north and west whole degrees (west positive): the demo tile, or one of the
+  // tiles around it, made from the same seamless terrain.
+  int32_t northLat = 37;
+  int32_t westLon = 85;
   bool longHeader = false;     // the 14-line GIS header form instead of the short form
   bool specialBlocks = false;  // plant a block of below-zero values and a block of -9999
   std::string sourceBase;      // the terrain's .hdr/.flt without extension; empty: the
                                // project's data/jacksboro_3s
 };
 
-// Writes a complete 10812 x 10812 tile for 36-37 N, 84-85 W from real terrain; returns false
-// and fills *error on failure. Deterministic. The files appear under their names only when
-// complete; a failed run leaves neither behind.
+// Writes a complete 10812 x 10812 tile for 36-37 N, 84-85 W (or the tile of the options'
+// place) from real terrain; returns false and fills *error on failure. Deterministic. The
+// files appear under their names only when complete; a failed run leaves neither behind.
+// The special blocks are planted in the demo tile only.
 bool makeDemoTile(const DemoTileOptions& options, std::string* error);
+
+// The base name of a tile: "n37w085".
+std::string demoTileName(int32_t northLat, int32_t westLon);
 
 // The demo tile's fixed place and its planted blocks (raster rows and columns, overlap
 // included; first and last cell inclusive).
@@ -58,8 +66,9 @@ struct DemoTile {
 // The project's terrain source: TERRAVANE_SOURCE_DIR/data/jacksboro_3s.
 std::string defaultDemoSourceBase();
 
-// The header text of the demo tile, CR LF line ends.
-std::string demoTileHeaderText(bool longHeader);
+// The header text of the demo tile, or of the tile of another place, CR LF line ends.
+std::string demoTileHeaderText(bool longHeader, int32_t northLat = DemoTile::northLat,
+                               int32_t westLon = DemoTile::westLon);
 
 // A grid of samples, row 0 north, column 0 west.
 struct ElevationGrid {
@@ -108,18 +117,24 @@ int32_t mirrorIndex(int32_t offset, int32_t length);
 // The planted value of a cell inside a special block, or false outside them.
 bool specialBlockValue(int32_t row, int32_t col, float* value);
 
-// The terrain and its place: everything needed to produce any row of the tile.
+// The terrain and its place: everything needed to produce any row of the tile. The
+// terrain is one seamless field over the lattice of 1/10800 degree: a cell's value depends
+// only on its place, so the tiles around the demo tile continue it and their overlaps
+// agree with it, as real tiles do.
 struct DemoTerrain {
-  ElevationGrid block;  // the resampled source
-  int32_t firstRow = 0;
+  ElevationGrid block;   // the resampled source
+  int32_t firstRow = 0;  // in the demo tile's raster rows and columns
   int32_t firstCol = 0;
   bool specialBlocks = false;
+  int32_t rowShift = 0;         // the demo tile's raster row of this tile's raster row 0
   std::vector<int32_t> colMap;  // tile column -> block column
 };
 
-// Resamples the source and prepares the column mapping.
+// Resamples the source and prepares the column mapping, for the demo tile or the tile of
+// another place; the special blocks go into the demo tile only.
 DemoTerrain prepareDemoTerrain(const SourceGrid& source, const BlockPlacement& placement,
-                               bool specialBlocks);
+                               bool specialBlocks, int32_t northLat = DemoTile::northLat,
+                               int32_t westLon = DemoTile::westLon);
 
 // Fills one raster row (10812 samples).
 void fillTileRow(const DemoTerrain& terrain, int32_t row, float* out);

@@ -1,5 +1,6 @@
-// make_demo_tile <directory> [--long-header] [--special] [--name <base>]
-// Writes the demo tile <directory>/<base>.hdr and .flt (base n37w085 unless named).
+// make_demo_tile <directory> [--long-header] [--special] [--tile nDDwDDD] [--name <base>]
+// Writes the demo tile <directory>/<base>.hdr and .flt (base n37w085 unless named), or with
+// --tile one of the tiles around it from the same seamless terrain (base: the tile's name).
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -11,7 +12,8 @@ namespace {
 int usage(const char* problem) {
   std::fprintf(stderr,
                "make_demo_tile: %s\n"
-               "usage: make_demo_tile <directory> [--long-header] [--special] [--name <base>]\n",
+               "usage: make_demo_tile <directory> [--long-header] [--special] [--tile nDDwDDD] "
+               "[--name <base>]\n",
                problem);
   return 1;
 }
@@ -27,6 +29,14 @@ int main(int argc, char** argv) {
       options.longHeader = true;
     } else if (std::strcmp(arg, "--special") == 0) {
       options.specialBlocks = true;
+    } else if (std::strcmp(arg, "--tile") == 0) {
+      int north = 0, west = 0;
+      char end = 0;
+      if (i + 1 >= argc || std::sscanf(argv[i + 1], "n%2dw%3d%c", &north, &west, &end) != 2)
+        return usage("--tile needs a tile's name, as n37w084");
+      ++i;
+      options.northLat = north;
+      options.westLon = west;
     } else if (std::strcmp(arg, "--name") == 0) {
       if (i + 1 >= argc) return usage("--name needs a base name");
       options.baseName = argv[++i];
@@ -46,7 +56,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "make_demo_tile: %s\n", error.c_str());
     return 1;
   }
-  const std::string base = options.directory + "/" + options.baseName;
+  const std::string base =
+      options.directory + "/" +
+      (options.baseName.empty() ? ned::demoTileName(options.northLat, options.westLon)
+                                : options.baseName);
   std::printf("wrote %s.hdr (%s header%s) and %s.flt (10812 x 10812 samples, 467597376 bytes)\n",
               base.c_str(), options.longHeader ? "long GIS" : "short",
               options.specialBlocks ? ", with the below-zero and no-data blocks" : "",

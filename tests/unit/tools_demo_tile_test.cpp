@@ -361,6 +361,61 @@ TEST(FillTileRow, PutsTheTerrainInPlaceMirrorsItAndPlantsTheBlocks) {
   EXPECT_GT(*std::min_element(row.begin(), row.end()), 200.0f);  // real terrain, no holes
 }
 
+TEST(DemoNeighbours, ContinueTheTerrainSoThatEveryOverlapAgrees) {
+  const SourceGrid source = jacksboro();
+  BlockPlacement place;
+  std::string error;
+  ASSERT_TRUE(placeSource(source, &place, &error));
+  // The demo tile with its planted blocks, and the tiles east, south and south-east.
+  const DemoTerrain demo = prepareDemoTerrain(source, place, true);
+  struct Neighbour {
+    int32_t northLat, westLon;
+    int32_t rowShift, colShift;  // its raster row and column 0 in the demo tile's
+  };
+  const Neighbour neighbours[] = {{37, 84, 0, 10800}, {36, 85, 10800, 0}, {36, 84, 10800, 10800}};
+  std::vector<float> mine(kSide), theirs(kSide);
+  for (const Neighbour& n : neighbours) {
+    SCOPED_TRACE(std::to_string(n.northLat) + " " + std::to_string(n.westLon));
+    const DemoTerrain terrain = prepareDemoTerrain(source, place, true, n.northLat, n.westLon);
+    // Both share twelve rows or columns of cells (each one's six-cell overlap and the six
+    // beside it): the same values, cell for cell, special rows included.
+    for (int32_t row : {0, 5, 11, 2895, DemoTile::belowZeroFirstRow, 10811}) {
+      if (row + n.rowShift >= kSide) continue;
+      fillTileRow(demo, row + n.rowShift, mine.data());
+      fillTileRow(terrain, row, theirs.data());
+      for (int32_t col = 0; col + n.colShift < kSide; ++col)
+        ASSERT_EQ(theirs[col], mine[col + n.colShift]) << row << " " << col;
+    }
+    // No planted block: only terrain, above 200 m everywhere.
+    for (int32_t row = DemoTile::belowZeroFirstRow; row <= DemoTile::belowZeroLastRow; row += 99) {
+      fillTileRow(terrain, row, theirs.data());
+      EXPECT_GT(*std::min_element(theirs.begin(), theirs.end()), 200.0f);
+    }
+    // Its header, in both forms, is read as the tile of its place.
+    TempDir dir;
+    for (bool longHeader : {false, true}) {
+      testing::writeFile(dir.file("t.hdr"), demoTileHeaderText(longHeader, n.northLat, n.westLon));
+      for (bool byKeywords : {true, false}) {
+        const ReadBack r = readHeaderFile(dir.file("t.hdr"), byKeywords);
+        ASSERT_TRUE(r.accepted);
+        EXPECT_EQ(northEdgeLat(r.header), n.northLat);
+        EXPECT_EQ(westEdgeLon(r.header), n.westLon);
+        EXPECT_NEAR(r.header.tileWestLon, n.westLon + 0.000555555555, 1e-9);
+        EXPECT_NEAR(r.header.tileSouthLat, n.northLat - 1.000555555555, 1e-9);
+      }
+    }
+  }
+  EXPECT_EQ(demoTileName(36, 84), "n36w084");
+
+  // The planted blocks go into the demo tile only.
+  DemoTileOptions options;
+  options.directory = TempDir().file("x");
+  options.northLat = 36;
+  options.specialBlocks = true;
+  EXPECT_FALSE(makeDemoTile(options, &error));
+  EXPECT_NE(error.find("n37w085 only"), std::string::npos) << error;
+}
+
 TEST(MakeDemoTile, WritesTheCompleteTileOnceAndRefusesBadRequests) {
   TempDir dir;
   DemoTileOptions options;

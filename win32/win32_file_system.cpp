@@ -66,8 +66,9 @@ class Win32File : public OpenFile {
 }  // namespace
 
 std::unique_ptr<OpenFile> Win32FileSystem::open(const std::string& path, OpenMode mode) {
-  // Others may read, write and rename or delete the file meanwhile, as they may with the
-  // C run time's streams: a converted tile can be replaced while a program reads it.
+  // Others may open, rename or delete the file meanwhile. Replacing a file that another
+  // program holds open may still fail (Wine refuses it whatever the sharing); the
+  // conversion cache then takes the pair in place if it is current, or makes one elsewhere.
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   const HANDLE handle = mode == OpenMode::read
                             ? CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,

@@ -130,6 +130,11 @@ class Desktop {
   // The files the program reads at random and makes for itself.
   virtual FileSystem& fileSystem() = 0;
 
+  // A choice the user made that the programs keep between runs, by name; empty when none
+  // was kept. Both programs share them. A desktop that keeps nothing forgets every value.
+  virtual std::string readSetting(const std::string& /*name*/) { return std::string(); }
+  virtual void writeSetting(const std::string& /*name*/, const std::string& /*value*/) {}
+
  protected:
   virtual MessageAnswer messageBox(OwnerWindow owner, const std::string& text,
                                    const std::string& caption, MessageStyle style) = 0;

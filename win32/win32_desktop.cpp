@@ -97,6 +97,91 @@ std::string Win32Desktop::temporaryFolder() {
   return length > 0 && length < sizeof folder ? std::string(folder, length) : std::string();
 }
 
+namespace {
+
+// The registry calls the settings need. advapi32 is loaded at run time rather than
+// imported, so that the programs import nothing beyond user32, gdi32, comdlg32, kernel32
+// and the C run time.
+struct RegistryCalls {
+  using CreateKey = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES,
+                                  PHKEY, LPDWORD);
+  using OpenKey = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
+  using QueryValue = LONG(WINAPI*)(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
+  using SetValue = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD);
+  using CloseKey = LONG(WINAPI*)(HKEY);
+  CreateKey createKey = nullptr;
+  OpenKey openKey = nullptr;
+  QueryValue queryValue = nullptr;
+  SetValue setValue = nullptr;
+  CloseKey closeKey = nullptr;
+  bool complete() const {
+    return createKey != nullptr && openKey != nullptr && queryValue != nullptr &&
+           setValue != nullptr && closeKey != nullptr;
+  }
+};
+
+// A procedure of the library as the type it has, through void (*)(), the function pointer
+// type that converts to any other.
+template <class Procedure>
+Procedure procedureOf(HMODULE library, const char* name) {
+  return reinterpret_cast<Procedure>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+}
+
+// The calls, or null when advapi32 or one of them is missing: then nothing is kept.
+const RegistryCalls* registryCalls() {
+  static const RegistryCalls calls = [] {
+    RegistryCalls loaded;
+    HMODULE library = LoadLibraryA("advapi32.dll");
+    if (library == nullptr) return loaded;
+    loaded.createKey = procedureOf<RegistryCalls::CreateKey>(library, "RegCreateKeyExA");
+    loaded.openKey = procedureOf<RegistryCalls::OpenKey>(library, "RegOpenKeyExA");
+    loaded.queryValue = procedureOf<RegistryCalls::QueryValue>(library, "RegQueryValueExA");
+    loaded.setValue = procedureOf<RegistryCalls::SetValue>(library, "RegSetValueExA");
+    loaded.closeKey = procedureOf<RegistryCalls::CloseKey>(library, "RegCloseKey");
+    return loaded;
+  }();
+  return calls.complete() ? &calls : nullptr;
+}
+
+constexpr const char kSettingsKey[] = "Software\\Terravane";
+// The longest value read back; the programs keep short texts.
+constexpr DWORD kSettingChars = 256;
+
+}  // namespace
+
+std::string Win32Desktop::readSetting(const std::string& name) {
+  const RegistryCalls* registry = registryCalls();
+  HKEY key = nullptr;
+  if (registry == nullptr || registry->openKey(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE,
+                                               &key) != ERROR_SUCCESS) {
+    return std::string();
+  }
+  char value[kSettingChars + 1] = {};
+  DWORD type = 0;
+  DWORD size = kSettingChars;
+  const LONG read = registry->queryValue(key, name.c_str(), nullptr, &type,
+                                         reinterpret_cast<LPBYTE>(value), &size);
+  registry->closeKey(key);
+  if (read != ERROR_SUCCESS || type != REG_SZ) return std::string();
+  // The stored text may or may not end with its terminator.
+  std::string text(value, size);
+  return text.substr(0, text.find('\0'));
+}
+
+void Win32Desktop::writeSetting(const std::string& name, const std::string& value) {
+  const RegistryCalls* registry = registryCalls();
+  HKEY key = nullptr;
+  if (registry == nullptr ||
+      registry->createKey(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  // A setting that cannot be kept costs the user only the choice at the next start.
+  registry->setValue(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>(value.size() + 1));
+  registry->closeKey(key);
+}
+
 void Win32Desktop::endProcess(int status) {
   ExitProcess(static_cast<UINT>(status));
 }

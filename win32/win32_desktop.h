@@ -1,4 +1,6 @@
-// The desktop seam over user32, gdi32, comdlg32 and kernel32.
+// The desktop seam over user32, gdi32, comdlg32 and kernel32. The settings kept between
+// runs live in the registry, under HKEY_CURRENT_USER\Software\Terravane, as text values;
+// its calls come from advapi32, loaded when a setting is first read or written.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +21,8 @@ class Win32Desktop : public Desktop {
   void stepProgress(unsigned percent) override { progress_.step(percent); }
   void endProgress() override { progress_.end(); }
   std::string temporaryFolder() override;
+  std::string readSetting(const std::string& name) override;
+  void writeSetting(const std::string& name, const std::string& value) override;
   FileSystem& fileSystem() override { return files_; }
 
  protected:

@@ -65,6 +65,15 @@ void ScriptedDesktop::endProgress() {
   events.push_back("progress-end");
 }
 
+std::string ScriptedDesktop::readSetting(const std::string& name) {
+  const auto found = settings.find(name);
+  return found == settings.end() ? std::string() : found->second;
+}
+
+void ScriptedDesktop::writeSetting(const std::string& name, const std::string& value) {
+  settings[name] = value;
+}
+
 std::vector<std::string> ScriptedDesktop::messageTexts() const {
   std::vector<std::string> texts;
   for (const MessageCall& call : messages) texts.push_back(call.text);

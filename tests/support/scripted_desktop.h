@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,9 @@ class ScriptedDesktop : public Desktop {
   // The files it gives: the machine's own unless a test scripts them.
   FileSystem* disk = &posixFileSystem();
   std::vector<unsigned> progressSteps;
+  // The values kept between runs: a test sets what an earlier run left and reads what
+  // this one keeps.
+  std::map<std::string, std::string> settings;
   // Events in the order they happened: "message:<text>", "open", "save", "create",
   // "end:<n>", "progress:<subject>" (begin), "progress-end".
   std::vector<std::string> events;
@@ -54,6 +58,8 @@ class ScriptedDesktop : public Desktop {
   void stepProgress(unsigned percent) override;
   void endProgress() override;
   std::string temporaryFolder() override { return temporary; }
+  std::string readSetting(const std::string& name) override;
+  void writeSetting(const std::string& name, const std::string& value) override;
   FileSystem& fileSystem() override { return *disk; }
 
   std::vector<std::string> messageTexts() const;

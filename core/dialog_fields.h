@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/desktop.h"
 
@@ -24,6 +25,13 @@ class DialogFields {
   virtual void limitText(int id, int chars) = 0;
   virtual void setChecked(int id, bool checked) = 0;
   virtual bool isChecked(int id) = 0;
+  // A drop-down list: its entries, in order, replace what it held; the entry shown, by
+  // its place in the list (-1: none).
+  virtual void setListEntries(int id, const std::vector<std::string>& entries) = 0;
+  virtual void selectListEntry(int id, int index) = 0;
+  virtual int selectedListEntry(int id) = 0;
+  // Whether the user can use the control; one that cannot is shown greyed.
+  virtual void setEnabled(int id, bool enabled) = 0;
   // The dialog as the owner of the message boxes it shows.
   virtual OwnerWindow owner() = 0;
 };

@@ -19,6 +19,10 @@ class Win32DialogFields : public DialogFields {
   void setChecked(int id, bool checked) override;
   bool isChecked(int id) override;
   OwnerWindow owner() override;
+  void setListEntries(int id, const std::vector<std::string>& entries) override;
+  void selectListEntry(int id, int index) override;
+  int selectedListEntry(int id) override;
+  void setEnabled(int id, bool enabled) override;
 
  private:
   HWND dialog_;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "core/dialog_fields.h"
 
@@ -17,6 +18,9 @@ class ScriptedFields : public DialogFields {
   std::map<int, std::string> texts;
   std::map<int, bool> checks;
   std::map<int, int> limits;
+  std::map<int, std::vector<std::string>> lists;  // a drop-down list's entries
+  std::map<int, int> listChoice;                  // the entry shown, -1 for none
+  std::map<int, bool> enabled;                    // only the controls ever set
   OwnerWindow ownerId = static_cast<OwnerWindow>(0x102);
 
   std::string text(int id, int limit) override {
@@ -50,6 +54,41 @@ class ScriptedFields : public DialogFields {
   void setChecked(int id, bool checked) override { checks[id] = checked; }
   bool isChecked(int id) override { return checks[id]; }
   OwnerWindow owner() override { return ownerId; }
+  void setListEntries(int id, const std::vector<std::string>& entries) override {
+    lists[id] = entries;
+    listChoice[id] = -1;
+  }
+  // An index outside the list shows none, as the window system does.
+  void selectListEntry(int id, int index) override {
+    const bool inside = index >= 0 && static_cast<size_t>(index) < lists[id].size();
+    listChoice[id] = inside ? index : -1;
+  }
+  int selectedListEntry(int id) override {
+    const auto found = listChoice.find(id);
+    return found == listChoice.end() ? -1 : found->second;
+  }
+  void setEnabled(int id, bool value) override { enabled[id] = value; }
+
+  bool isEnabled(int id) const {
+    const auto found = enabled.find(id);
+    return found == enabled.end() || found->second;
+  }
+  // The text of the entry shown, empty when none is.
+  std::string shownEntry(int id) {
+    const int index = selectedListEntry(id);
+    return index < 0 ? std::string() : lists[id][static_cast<size_t>(index)];
+  }
+  // A pick from a drop-down list, by the entry's text, as the user makes it; false when
+  // the list has no such entry. The dialog is then told of the change by its command.
+  bool pickListEntry(int id, const std::string& entry) {
+    const std::vector<std::string>& entries = lists[id];
+    for (size_t i = 0; i < entries.size(); ++i) {
+      if (entries[i] != entry) continue;
+      listChoice[id] = static_cast<int>(i);
+      return true;
+    }
+    return false;
+  }
 
   // A click on one of a group of automatic radio buttons.
   template <size_t N>

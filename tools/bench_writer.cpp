@@ -6,10 +6,16 @@
 // blocks. Every case is also run through the literal loop once more, into a stream that
 // compares its bytes with the writer's output file, to prove them identical.
 //
+// It also measures a block across the corner of four tiles, read on from the demo tile
+// into the three tiles east, south and south-east of it (made beside it when missing),
+// against a block of the same size inside the one tile: points per second of each, taking
+// turns, the best of five, and their ratio (the target: the block across the corner at most
+// 1.1 times slower).
+//
 // --tile    the tile's path without extension (default build/demo/n37w085, made when
 //           missing)
 // --out     where the output files go for the timed file runs (default build/bench)
-// --quick   only the 2700 x 2700 window
+// --quick   only the 2700 x 2700 window and the corner
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -184,6 +190,29 @@ bool runWriter(const Case& c, const ned::WriteRequest& request, const std::strin
   return true;
 }
 
+// Makes a tile beside the demo tile (<folder>/nDDwDDD) unless it is there, in a child.
+bool ensureNeighbour(const std::string& base) {
+  if (fileSize(base + ".flt") == 467597376ull && fileSize(base + ".hdr") > 0) return true;
+  std::printf("making the tile %s ...\n", base.c_str());
+  std::fflush(stdout);
+  const pid_t child = fork();
+  if (child == 0) {
+    ned::DemoTileOptions options;
+    const size_t slash = base.find_last_of('/');
+    options.directory = base.substr(0, slash);
+    const std::string name = base.substr(slash + 1);
+    options.northLat = std::atoi(name.c_str() + 1);
+    options.westLon = std::atoi(name.c_str() + 4);
+    std::string error;
+    const bool made = ned::makeDemoTile(options, &error);
+    if (!made) std::fprintf(stderr, "bench_writer: %s\n", error.c_str());
+    _exit(made ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -203,6 +232,10 @@ int main(int argc, char** argv) {
     }
   }
   if (!bench::ensureDemoTile(base, "bench_writer")) return 1;
+  const std::string folder = base.substr(0, base.find_last_of('/') + 1);
+  for (const char* tile : {"n37w084", "n36w085", "n36w084"}) {
+    if (!ensureNeighbour(folder + tile)) return 1;
+  }
   mkdir(outDir.c_str(), 0755);
 
   ned::TileHeader header;
@@ -357,6 +390,63 @@ int main(int argc, char** argv) {
     }
     mapFigures.push_back(f);
   }
+  // A block across the corner of four tiles against one of the same size inside the tile,
+  // half of it each side of both whole-degree lines. A row across a line takes one read more
+  // than a row inside the tile, so the larger the block, the less that counts.
+  struct CornerFigures {
+    const char* name;
+    ned::OutputKind kind;
+    uint32_t size;
+    double oneTile = 1e300;
+    double corner = 1e300;
+    double oneTileFile = 1e300;  // into a file, the page cache taking it
+    double cornerFile = 1e300;
+    uint64_t points = 0;
+    bool allWritten = true;
+  };
+  CornerFigures cornerFigures[] = {{"rectangular XYZ", ned::OutputKind::RectangularXyz, 2400},
+                                   {"CSV grid", ned::OutputKind::ElevationCsv, 2400},
+                                   {"rectangular XYZ", ned::OutputKind::RectangularXyz, 4800},
+                                   {"CSV grid", ned::OutputKind::ElevationCsv, 4800}};
+  for (CornerFigures& f : cornerFigures) {
+    const uint32_t cornerSize = f.size;
+    std::printf("%s, %u x %u, across the corner of four tiles ...\n", f.name, cornerSize,
+                cornerSize);
+    std::fflush(stdout);
+    ned::WriteRequest oneTile;
+    oneTile.kind = f.kind;
+    oneTile.header = header;
+    oneTile.selection.startRow = oneTile.selection.startCol = 3006;
+    oneTile.selection.rows = oneTile.selection.cols = cornerSize;
+    ned::WriteRequest corner = oneTile;
+    corner.selection.startRow = corner.selection.startCol = 10806 - cornerSize / 2;
+    corner.mosaic.tilesAcross = corner.mosaic.tilesDown = 2;
+    for (const char* tile : {"n37w085", "n37w084", "n36w085", "n36w084"}) {
+      corner.mosaic.rasterPaths.push_back(folder + tile + ".flt");
+      bench::warmUp(folder + tile + ".flt");
+    }
+    const Case c = {f.name, ned::Program::extractor, f.kind, 0, 0, cornerSize};
+    const std::string nullPath = outDir + "/null.csv";
+    const std::string outPath = outDir + "/bench.csv";
+    for (int k = 0; k < 5; ++k) {
+      double seconds = 0;
+      f.allWritten = runWriter(c, oneTile, nullPath, false, &seconds, &f.points) && f.allWritten;
+      f.oneTile = std::min(f.oneTile, seconds);
+      uint64_t points = 0;
+      f.allWritten = runWriter(c, corner, nullPath, false, &seconds, &points) && f.allWritten &&
+                     points == f.points;
+      f.corner = std::min(f.corner, seconds);
+      sync();
+      f.allWritten = runWriter(c, oneTile, outPath, false, &seconds, &points) && f.allWritten;
+      f.oneTileFile = std::min(f.oneTileFile, seconds);
+      std::remove(outPath.c_str());
+      sync();
+      f.allWritten = runWriter(c, corner, outPath, false, &seconds, &points) && f.allWritten;
+      f.cornerFile = std::min(f.cornerFile, seconds);
+      std::remove(outPath.c_str());
+    }
+  }
+
   for (const char* name : {"/bench.hdr", "/null.hdr", "/null.csv", "/null.flt", "/null.vrt"})
     std::remove((outDir + name).c_str());
 
@@ -392,6 +482,21 @@ int main(int argc, char** argv) {
                 mapCases[k].name, static_cast<unsigned long long>(f.points), f.local, f.map,
                 f.map / f.local, f.north, f.map / f.north, f.localFile, f.mapFile,
                 f.mapFile / f.localFile);
+  }
+  std::printf(
+      "\n| block, best of 5 | points | one tile, /dev/null | points per second | across the "
+      "corner of four tiles, /dev/null | points per second | one tile / corner (target at most "
+      "1.10) | one tile, file | corner, file | one tile / corner |\n"
+      "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+  for (const CornerFigures& f : cornerFigures) {
+    allGood = allGood && f.allWritten;
+    const double points = static_cast<double>(f.points);
+    std::printf(
+        "| %s, %u x %u | %llu | %.3f s | %.1f M | %.3f s | %.1f M | %.3f | %.3f s | %.3f s "
+        "| %.3f |\n",
+        f.name, f.size, f.size, static_cast<unsigned long long>(f.points), f.oneTile,
+        points / f.oneTile / 1e6, f.corner, points / f.corner / 1e6, f.corner / f.oneTile,
+        f.oneTileFile, f.cornerFile, f.cornerFile / f.oneTileFile);
   }
   return allGood ? 0 : 1;
 }

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "core/coordinate_choice.h"
+#include "core/export/number_format.h"
 #include "core/export/point_writer.h"
 #include "core/numbers.h"
 
@@ -71,14 +73,26 @@ bool readEstimateSize(WriteDialog& dialog, DialogFields& fields, int id, uint32_
   return true;
 }
 
+// The EPSG code of the coordinates chosen, 0 for the local grid.
+int32_t chosenSystem(const ViewerState& state, DialogFields& fields) {
+  return chosenCoordinateSystem(fields, kIdcCoordinates,
+                                coordinateChoices(state.header, state.selection));
+}
+
+// Whether the typed Northing and Easting are what X and Y start from.
+bool startsFromTypedCoordinates(OutputKind kind, int32_t system) {
+  return isXyz(kind) && system == 0;
+}
+
 bool writePressed(WriteDialog& dialog, DialogFields& fields) {
   ViewerState& state = *dialog.state;
   WriteRequest& request = state.writeRequest;
   const OutputKind kind = chosenForm(fields);
   const bool toFeet = fields.isChecked(kIdcFeet);
+  const int32_t system = chosenSystem(state, fields);
   std::string northing;
   std::string easting;
-  if (isXyz(kind) &&
+  if (startsFromTypedCoordinates(kind, system) &&
       !readStartCoordinates(dialog, fields, kTaskModalMessage, &northing, &easting)) {
     return false;
   }
@@ -95,7 +109,8 @@ bool writePressed(WriteDialog& dialog, DialogFields& fields) {
 
   request.kind = kind;
   request.toFeet = toFeet;
-  if (isXyz(kind)) {
+  request.coordinateSystem = system;
+  if (startsFromTypedCoordinates(kind, system)) {
     request.startNorthing = parseLeadingDouble(northing.c_str());
     request.startEasting = parseLeadingDouble(easting.c_str());
   }
@@ -106,6 +121,7 @@ bool writePressed(WriteDialog& dialog, DialogFields& fields) {
   state.actionOk = 1;
   state.writeDialogOpen = 0;
   dialog.end = WriteDialogEnd::write;
+  rememberCoordinateSystem(*dialog.desktop, system);
   return true;
 }
 
@@ -132,8 +148,20 @@ void estimatesPressed(WriteDialog& dialog, DialogFields& fields) {
 
   std::string northing;
   std::string easting;
-  if (isXyz(kind)) {
+  const int32_t system = chosenSystem(state, fields);
+  if (startsFromTypedCoordinates(kind, system)) {
     if (!readStartCoordinates(dialog, fields, kPlainMessage, &northing, &easting)) return;
+  } else if (isXyz(kind)) {
+    // In a map system every X and Y is projected: count those of the first point written.
+    WriteRequest mapped;
+    mapped.kind = kind;
+    mapped.coordinateSystem = system;
+    mapped.header = state.header;
+    mapped.selection = state.selection;
+    const WritePlan plan = planWrite(mapped, Program::viewer, GroundSpacing());
+    const MapPoint first = projectPoint(*plan.map, plan.firstLatitude, plan.firstLongitude);
+    easting = formatFixed3(first.easting);
+    northing = formatFixed3(first.northing);
   } else {
     fields.setText(kIdcEasting, "N/A");
     fields.setText(kIdcNorthing, "N/A");
@@ -203,6 +231,8 @@ void initWriteDialog(WriteDialog& dialog, DialogFields& fields) {
   fields.limitText(kIdcSelCols, kGridSizeChars);
   fields.limitText(kIdcSelRows, kGridSizeChars);
   fields.limitText(kIdcSelRemoveCount, kRemoveChars);
+  showCoordinateChoices(fields, kIdcCoordinates, coordinateChoices(state.header, state.selection),
+                        rememberedCoordinateSystem(*dialog.desktop), kIdcNorthing, kIdcEasting);
   state.writeDialogOpen = 1;
 }
 
@@ -212,6 +242,9 @@ bool writeDialogCommand(WriteDialog& dialog, int commandId, DialogFields& fields
       return writePressed(dialog, fields);
     case kIdcEstimates:
       estimatesPressed(dialog, fields);
+      return false;
+    case kIdcCoordinates:
+      greyUnusedStart(fields, kIdcCoordinates, kIdcNorthing, kIdcEasting);
       return false;
     case kIdcCancelWrite:
       dialog.state->actionOk = 0;

@@ -24,6 +24,7 @@ constexpr int kIdcEasting = 1007;
 constexpr int kIdcNorthing = 1008;
 constexpr int kIdcUpperLeftLat = 1009;
 constexpr int kIdcUpperLeftLon = 1010;
+constexpr int kIdcCoordinates = 1012;  // the local grid or a map system
 constexpr int kIdcProjectNorthForm = 2001;
 constexpr int kIdcCsvGridForm = 2002;
 constexpr int kIdcBinaryForm = 2003;
@@ -62,11 +63,13 @@ std::string fileLabel(const TileHeader& header);
 // digits, at most one point. An empty text passes and reads as 0.
 bool isPlainNumberText(const std::string& text);
 
-// What the dialog shows when it opens; marks it open.
+// What the dialog shows when it opens, the kept choice of coordinates among them; marks it
+// open.
 void initWriteDialog(WriteDialog& dialog, DialogFields& fields);
 
-// A command from the dialog: Write Pnts, Estimates or Cancel. Gives true when the dialog
-// is to end; dialog.end then says how.
+// A command from the dialog: Write Pnts, Estimates or Cancel, or a change of the
+// Coordinates list. Gives true when the dialog is to end; dialog.end then says how. Write
+// Pnts keeps the choice of coordinates for the next run.
 bool writeDialogCommand(WriteDialog& dialog, int commandId, DialogFields& fields);
 
 // What the window does once the dialog has closed and its write has run.

@@ -2,11 +2,15 @@
 // Cancel read and tell, and the write that follows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "core/export/map_projection.h"
 #include "core/export/point_writer.h"
+#include "tests/support/proj_oracle.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/scripted_fields.h"
 #include "tests/support/tile_files.h"
@@ -20,27 +24,41 @@ using testing::ScriptedFields;
 
 const int kForms[] = {kIdcRectangularForm, kIdcProjectNorthForm, kIdcBinaryForm, kIdcCsvGridForm};
 
-// The demo tile's quadrangle at origin (2706, 2706), all of it selected.
+// The demo tile's quadrangle at origin (2706, 2706), all of it selected; or the whole
+// view of another level and origin. remembered is the coordinates an earlier run kept.
 struct OpenDialog {
   ViewerState state;
   ScriptedDesktop desktop;
   ScriptedFields fields;
   WriteDialog dialog;
 
-  explicit OpenDialog(int16_t level = 3) {
+  explicit OpenDialog(int16_t level = 3, int32_t origin = 2706, const char* remembered = nullptr) {
     state.header.tileWestLon = 85.00055555556;
     state.header.tileSouthLat = 35.99944444444;
     state.viewLevel = level;
-    state.renderedStartRow = 2706;
-    state.renderedStartCol = 2706;
+    state.renderedStartRow = origin;
+    state.renderedStartCol = origin;
     state.selectAllPending = 1;
     prepareSelection(state);
     dialog.state = &state;
     dialog.desktop = &desktop;
+    if (remembered != nullptr) desktop.settings["Coordinates"] = remembered;
     initWriteDialog(dialog, fields);
   }
   bool command(int id) { return writeDialogCommand(dialog, id, fields); }
+  // A pick from the Coordinates list, then the list's notification.
+  void pick(const std::string& entry) {
+    ASSERT_TRUE(fields.pickListEntry(kIdcCoordinates, entry)) << entry;
+    EXPECT_FALSE(command(kIdcCoordinates));
+  }
 };
+
+// The level-5 window of the demo tile whose middle is 36.5 N, 84.5 W: 450 x 450 cells from
+// row and column 5181 (the tile's corner is 6 cells outside 37 N, 85 W).
+constexpr int32_t kMiddleOrigin = 5181;
+constexpr const char* kLocalGrid = "Local grid (Northing and Easting)";
+constexpr const char* kTennesseeFeet = "NAD83 / Tennessee (ftUS)  EPSG:2274";
+constexpr const char* kUtm16 = "NAD83 / UTM zone 16N  EPSG:26916";
 
 TEST(WriteDialog, OpensWithTheSelectionItsCornerAndTheDefaults) {
   OpenDialog open(5);
@@ -406,6 +424,193 @@ TEST(WriteDialog, OnlyARasterEndingEarlyEndsTheProgramWith0) {
     EXPECT_EQ(after.endProgram, c.ends);
     EXPECT_EQ(after.exitStatus, 0);
     EXPECT_TRUE(open.desktop.endedWith.empty());
+  }
+}
+
+// The Coordinates list: the local grid, then every map system, those whose area of use
+// holds the middle of the selection first.
+TEST(WriteDialogCoordinates, ListsTheLocalGridThenTheSystemsHoldingTheSelectionsMiddle) {
+  struct Case {
+    int16_t level;
+    int32_t origin;
+    double latitude;  // the middle of the selection
+    double longitude;
+    std::vector<std::string> holding;  // entries of the first group
+    std::vector<std::string> others;   // entries after it
+  };
+  const Case cases[] = {
+      {5,
+       kMiddleOrigin,
+       36.5,
+       -84.5,
+       {kTennesseeFeet, "NAD83 / Kentucky South  EPSG:26980", kUtm16},
+       {"NAD83 / UTM zone 10N  EPSG:26910", "NAD83 / UTM zone 17N  EPSG:26917"}},
+      // The quadrangle's middle, 36.6875 N, lies north of Tennessee's area of use (up to
+      // 36.68 N); the next quadrangle's first row does, but its middle does not.
+      {3,
+       2706,
+       36.6875,
+       -84.6875,
+       {"NAD83 / Kentucky South (ftUS)  EPSG:2247", kUtm16},
+       {kTennesseeFeet, "NAD83 / Tennessee  EPSG:32136"}},
+      {3, 3381, 36.625, -84.625, {kTennesseeFeet, "NAD83 / Tennessee  EPSG:32136"}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.latitude);
+    OpenDialog open(c.level, c.origin);
+    const std::vector<std::string>& entries = open.fields.lists[kIdcCoordinates];
+    size_t holding = 0;
+    const std::vector<size_t> order = orderedMapSystems(c.latitude, c.longitude, &holding);
+    ASSERT_EQ(entries.size(), mapSystemCount() + 1);
+    EXPECT_EQ(entries[0], kLocalGrid);
+    for (size_t i = 0; i < order.size(); ++i)
+      EXPECT_EQ(entries[i + 1], mapSystemLabel(mapSystem(order[i])));
+    const auto place = [&entries](const std::string& entry) {
+      return static_cast<size_t>(std::find(entries.begin(), entries.end(), entry) -
+                                 entries.begin());
+    };
+    for (const std::string& entry : c.holding) {
+      EXPECT_GE(place(entry), 1u) << entry;
+      EXPECT_LE(place(entry), holding) << entry;
+    }
+    for (const std::string& entry : c.others) {
+      EXPECT_GT(place(entry), holding) << entry;
+      EXPECT_LT(place(entry), entries.size()) << entry;
+    }
+  }
+}
+
+// The dialog opens on the coordinates an earlier run kept, or on the local grid when none
+// is kept or the list does not hold the code; a map system greys Northing and Easting,
+// the local grid gives them back.
+TEST(WriteDialogCoordinates, OpensOnTheKeptChoiceAndGreysTheStartForAMapSystem) {
+  struct Case {
+    const char* remembered;  // null: nothing kept
+    const char* shown;
+    std::vector<const char*> picks;
+  };
+  const Case cases[] = {
+      {nullptr, kLocalGrid, {kUtm16, kTennesseeFeet, kLocalGrid}},
+      {"0", kLocalGrid, {}},
+      {"2274", kTennesseeFeet, {kLocalGrid, kUtm16}},
+      {"26916", kUtm16, {}},
+      {"26931", kLocalGrid, {}},  // not a system of the list
+      {"1234", kLocalGrid, {}},
+      {"2274 ", kLocalGrid, {}},
+      {"-2274", kLocalGrid, {}},
+      {"", kLocalGrid, {}},
+      {"99999999999", kLocalGrid, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.remembered == nullptr ? "nothing kept" : c.remembered);
+    OpenDialog open(5, kMiddleOrigin, c.remembered);
+    std::vector<const char*> shown = {c.shown};
+    shown.insert(shown.end(), c.picks.begin(), c.picks.end());
+    for (size_t i = 0; i < shown.size(); ++i) {
+      if (i > 0) open.pick(shown[i]);
+      EXPECT_EQ(open.fields.shownEntry(kIdcCoordinates), shown[i]);
+      const bool localGrid = std::string(shown[i]) == kLocalGrid;
+      EXPECT_EQ(open.fields.isEnabled(kIdcNorthing), localGrid);
+      EXPECT_EQ(open.fields.isEnabled(kIdcEasting), localGrid);
+      EXPECT_EQ(open.fields.enabled.size(), 2u);  // nothing else is greyed
+    }
+    // Opening and picking keep nothing.
+    EXPECT_EQ(open.desktop.settings.size(), c.remembered == nullptr ? 0u : 1u);
+    if (c.remembered != nullptr) {
+      EXPECT_EQ(open.desktop.settings["Coordinates"], c.remembered);
+    }
+  }
+}
+
+// Write Pnts writes in the coordinates shown and keeps them for the next run. A map system
+// reads no Northing or Easting: texts that are not numbers do not stop it.
+TEST(WriteDialogCoordinates, WritePntsWritesInTheChoiceAndKeepsIt) {
+  struct Case {
+    const char* remembered;
+    const char* picked;  // null: as shown
+    int form;
+    const char* typed;  // into Northing and Easting
+    int32_t system;
+    double start;  // the request's start coordinates after the write (7 unchanged)
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, kIdcRectangularForm, "1000.5", 0, 1000.5},
+      {"2274", nullptr, kIdcProjectNorthForm, "N/A", 2274, 7},
+      {"2274", kLocalGrid, kIdcRectangularForm, "12", 0, 12},
+      {nullptr, kUtm16, kIdcRectangularForm, "x", 26916, 7},
+      {"26916", kTennesseeFeet, kIdcCsvGridForm, "N/A", 2274, 7},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.system);
+    OpenDialog open(5, kMiddleOrigin, c.remembered);
+    open.state.writeRequest.startEasting = 7;
+    open.state.writeRequest.startNorthing = 7;
+    if (c.picked != nullptr) open.pick(c.picked);
+    open.fields.clickRadio(c.form, kForms);
+    open.fields.texts[kIdcNorthing] = c.typed;
+    open.fields.texts[kIdcEasting] = c.typed;
+    EXPECT_TRUE(open.command(kIdcWritePoints));
+    EXPECT_TRUE(open.desktop.messages.empty());
+    EXPECT_EQ(open.state.writeRequest.coordinateSystem, c.system);
+    EXPECT_EQ(open.state.writeRequest.startNorthing, c.start);
+    EXPECT_EQ(open.state.writeRequest.startEasting, c.start);
+    EXPECT_EQ(open.desktop.settings["Coordinates"], std::to_string(c.system));
+  }
+  // A refused write and Cancel keep nothing.
+  for (int command : {kIdcWritePoints, kIdcCancelWrite}) {
+    OpenDialog open(5, kMiddleOrigin, "2274");
+    open.pick(kLocalGrid);
+    open.fields.texts[kIdcNorthing] = "x";
+    open.command(command);
+    EXPECT_EQ(open.desktop.settings["Coordinates"], "2274");
+  }
+}
+
+// With a map system, Estimates counts the X and Y of the first point written, the centre
+// of the block's north-west cell, as "%.3lf" prints PROJ's projection of it.
+TEST(WriteDialogCoordinates, EstimatesCountTheFirstPointsProjectedCoordinates) {
+  if (!testing::haveCs2cs()) GTEST_SKIP() << "PROJ's cs2cs is missing";
+  struct Case {
+    const char* picked;
+    const char* target;
+    int form;
+    uint32_t removeCount;
+  };
+  const Case cases[] = {
+      {kTennesseeFeet, "EPSG:2274", kIdcRectangularForm, 0},
+      {kUtm16, "EPSG:26916", kIdcProjectNorthForm, 2},
+      {"NAD83 / Kentucky South  EPSG:26980", "EPSG:26980", kIdcRectangularForm, 0},
+  };
+  // Row and column 5181: 10812 - 5181 - 0.5 cells above the tile's south edge, 5181.5 east
+  // of its west edge.
+  const long double cell = 1.0L / 10800.0L;
+  const double latitude = static_cast<double>(35.99944444444L + 5630.5L * cell);
+  const double longitude = static_cast<double>(-85.00055555556L + 5181.5L * cell);
+  std::vector<testing::ProjBatch> batches;
+  for (const Case& c : cases) batches.push_back({c.target, {latitude}, {longitude}, {}, {}});
+  ASSERT_TRUE(testing::projectWithProj(batches));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.target);
+    OpenDialog open(5, kMiddleOrigin);
+    open.pick(c.picked);
+    open.fields.clickRadio(c.form, kForms);
+    open.fields.texts[kIdcNorthing] = "N/A";
+    open.fields.texts[kIdcEasting] = "N/A";
+    open.fields.texts[kIdcSelRemoveCount] = std::to_string(c.removeCount);
+    EXPECT_FALSE(open.command(kIdcEstimates));
+    EXPECT_TRUE(open.desktop.messages.empty());
+    char easting[64];
+    char northing[64];
+    std::snprintf(easting, sizeof easting, "%.3lf", batches[i].eastings.at(0));
+    std::snprintf(northing, sizeof northing, "%.3lf", batches[i].northings.at(0));
+    const uint64_t points =
+        static_cast<uint64_t>(estimatePoints(Program::viewer, 450 * 450, c.removeCount));
+    const uint64_t bytes =
+        points * (std::string(easting).size() + std::string(northing).size() + 22);
+    EXPECT_EQ(open.fields.texts[kIdcEstimatedSize], formatSize(bytes));
+    EXPECT_NE(open.fields.texts[kIdcEstimatedSize], formatSize(points * 34));  // not "200000"
+    EXPECT_EQ(open.fields.texts[kIdcNorthing], "N/A");  // the greyed texts stay as they were
   }
 }
 

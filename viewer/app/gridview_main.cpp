@@ -22,7 +22,7 @@ static_assert(IDD_WRITE == ned::kWriteDialogId && IDC_FILE_LABEL == ned::kIdcFil
               IDC_REMOVE == ned::kIdcSelRemoveCount && IDC_EST_POINTS == ned::kIdcEstimatedPoints &&
               IDC_EST_SIZE == ned::kIdcEstimatedSize && IDC_EASTING == ned::kIdcEasting &&
               IDC_NORTHING == ned::kIdcNorthing && IDC_UL_LAT == ned::kIdcUpperLeftLat &&
-              IDC_UL_LON == ned::kIdcUpperLeftLon);
+              IDC_UL_LON == ned::kIdcUpperLeftLon && IDC_COORDINATES == ned::kIdcCoordinates);
 static_assert(IDC_PROJECT_NORTH == ned::kIdcProjectNorthForm &&
               IDC_CSV_GRID == ned::kIdcCsvGridForm && IDC_BINARY == ned::kIdcBinaryForm &&
               IDC_RECTANGULAR == ned::kIdcRectangularForm && IDC_FEET == ned::kIdcFeet &&

@@ -3,6 +3,7 @@
 #include <limits>
 #include <string>
 
+#include "core/coordinate_choice.h"
 #include "core/numbers.h"
 
 namespace ned {
@@ -51,6 +52,8 @@ void fillOutputDialog(const ExtractorRun& run, DialogFields& fields) {
   fields.setText(kIdcStartNorthing, "200000");
   fields.setText(kIdcRemoveCount, "0");
   fields.setChecked(kIdcRectangular, true);
+  showCoordinateChoices(fields, kIdcCoordinates, coordinateChoices(run.header, run.selection),
+                        run.coordinateSystem, kIdcStartNorthing, kIdcStartEasting);
 }
 
 void readOutputDialog(DialogFields& fields, ExtractorRun& run) {
@@ -73,6 +76,8 @@ void readOutputDialog(DialogFields& fields, ExtractorRun& run) {
     run.outputKind = OutputKind::ElevationCsv;
   }
   run.toFeet = fields.isChecked(kIdcToFeet);
+  run.coordinateSystem =
+      chosenCoordinateSystem(fields, kIdcCoordinates, coordinateChoices(run.header, run.selection));
 }
 
 void fillDialog(int dialogId, const ExtractorRun& run, DialogFields& fields) {
@@ -97,6 +102,8 @@ bool handleDialogCommand(int dialogId, int commandId, DialogFields& fields, Extr
     run.dialogAccepted = false;
     return true;
   }
+  if (dialogId == kOutputDialogId && commandId == kIdcCoordinates)
+    greyUnusedStart(fields, kIdcCoordinates, kIdcStartNorthing, kIdcStartEasting);
   return false;
 }
 

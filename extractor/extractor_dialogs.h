@@ -32,6 +32,7 @@ constexpr int kIdcToFeet = 50;
 constexpr int kIdcRectangular = 40;
 constexpr int kIdcProjectNorth = 20;
 constexpr int kIdcCsvGrid = 30;
+constexpr int kIdcCoordinates = 1012;  // the local grid or a map system
 
 // Read limits, as the window system counts them: the buffer size, terminator included,
 // so at most one character fewer is taken.
@@ -45,17 +46,19 @@ void fillSelectDialog(const ExtractorRun& run, DialogFields& fields);
 // Dialog 101 on OK: the corner and the distances into the run.
 void readSelectDialog(DialogFields& fields, ExtractorRun& run);
 
-// Dialog 102: the grid size, "200000" twice, "0" to remove, rectangular points.
+// Dialog 102: the grid size, "200000" twice, "0" to remove, rectangular points, and the
+// Coordinates list showing the run's coordinate system (the local grid greys nothing).
 void fillOutputDialog(const ExtractorRun& run, DialogFields& fields);
-// Dialog 102 on OK: start coordinates, thinning, output form and unit into the run.
+// Dialog 102 on OK: start coordinates, thinning, output form, unit and coordinate system
+// into the run.
 void readOutputDialog(DialogFields& fields, ExtractorRun& run);
 
 // What dialog dialogId shows when it opens.
 void fillDialog(int dialogId, const ExtractorRun& run, DialogFields& fields);
 
 // A command sent to dialog dialogId: OK reads the fields and marks the run accepted,
-// Cancel marks it cancelled without reading a field. True when the dialog is to end
-// (OK or Cancel); any other command is not the dialog's.
+// Cancel marks it cancelled without reading a field, a change of dialog 102's Coordinates
+// list greys or ungreys X and Y. True when the dialog is to end (OK or Cancel).
 bool handleDialogCommand(int dialogId, int commandId, DialogFields& fields, ExtractorRun& run);
 
 // A frame in dialog units: left, top, right, bottom.
@@ -79,7 +82,7 @@ constexpr std::array<DialogFrame, 5> kSelectDialogFrames = {{
 }};
 
 constexpr std::array<DialogFrame, 6> kOutputDialogFrames = {{
-    {1, 1, 109, 149},   // the whole dialog
+    {1, 1, 109, 177},   // the whole dialog
     {5, 12, 31, 27},    // columns
     {35, 12, 61, 27},   // rows
     {65, 12, 105, 27},  // total points

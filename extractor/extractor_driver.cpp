@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/coordinate_choice.h"
 #include "core/export/point_writer.h"
 #include "core/export/selection.h"
 #include "core/numbers.h"
@@ -115,10 +116,13 @@ int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run)
   selectionFromDistance(run.selection, run.kmEast, run.kmSouth, run.spacing);
   run.totalPoints = static_cast<int32_t>(run.selection.cols * run.selection.rows);
 
-  // 8. Start coordinates, thinning, unit and form.
+  // 8. Start coordinates, thinning, unit, form and coordinates; the choice of coordinates
+  // is kept for the next run.
+  run.coordinateSystem = rememberedCoordinateSystem(desktop);
   run.dialogAccepted = true;
   dialogs.open(kOutputDialogId, run);
   if (!run.dialogAccepted) return kStatusFailed;
+  rememberCoordinateSystem(desktop, run.coordinateSystem);
 
   // 9 - 11. How many points that makes, and the warnings for many.
   run.estimate = estimatePoints(Program::extractor, static_cast<uint32_t>(run.totalPoints),
@@ -144,6 +148,7 @@ int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run)
   request.startNorthing = run.startNorthing;
   request.toFeet = run.toFeet;
   request.header = run.header;
+  request.coordinateSystem = run.coordinateSystem;
   return statusOfWrite(writePoints(desktop, Program::extractor, request));
 }
 

@@ -25,6 +25,9 @@ struct ExtractorRun {
   double startNorthing = 200000.0;
   OutputKind outputKind = OutputKind::RectangularXyz;
   bool toFeet = false;
+  // The EPSG code of the map system X and Y are written in, 0 for the local grid from
+  // startEasting and startNorthing: the kept choice when dialog 102 opens, the user's after.
+  int32_t coordinateSystem = 0;
   int32_t estimate = 0;  // estimated number of written points
   bool dialogAccepted = true;
 };

@@ -18,7 +18,8 @@ static_assert(IDC_COLS == kIdcCols && IDC_ROWS == kIdcRows && IDC_TOTAL_POINTS =
               IDC_START_EASTING == kIdcStartEasting && IDC_START_NORTHING == kIdcStartNorthing &&
               IDC_REMOVE_COUNT == kIdcRemoveCount);
 static_assert(IDC_TO_FEET == kIdcToFeet && IDC_RECTANGULAR == kIdcRectangular &&
-              IDC_PROJECT_NORTH == kIdcProjectNorth && IDC_CSV_GRID == kIdcCsvGrid);
+              IDC_PROJECT_NORTH == kIdcProjectNorth && IDC_CSV_GRID == kIdcCsvGrid &&
+              IDC_COORDINATES == kIdcCoordinates);
 
 namespace {
 

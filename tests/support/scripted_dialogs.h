@@ -22,6 +22,7 @@ struct DialogScript {
   int dialogId = kSelectDialogId;
   std::vector<std::pair<int, std::string>> typed;  // field id, the whole new text
   std::vector<int> clicks;                         // radio buttons and the check box
+  std::string coordinates;                         // picked from the list; empty: as shown
   int pressed = 1;                                 // 1 OK, 2 Cancel
   std::function<void()> whileOpen;                 // something that happens meanwhile
 };
@@ -78,6 +79,10 @@ class ScriptedDialogs : public ExtractorDialogs {
         static const int kForms[] = {kIdcRectangular, kIdcProjectNorth, kIdcCsvGrid};
         fields.clickRadio(id, kForms);
       }
+    }
+    if (!script.coordinates.empty()) {
+      EXPECT_TRUE(fields.pickListEntry(kIdcCoordinates, script.coordinates)) << script.coordinates;
+      EXPECT_FALSE(handleDialogCommand(dialogId, kIdcCoordinates, fields, run));
     }
     EXPECT_FALSE(handleDialogCommand(dialogId, 9999, fields, run));
     EXPECT_TRUE(handleDialogCommand(dialogId, script.pressed, fields, run));

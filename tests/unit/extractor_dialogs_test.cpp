@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
+#include <string>
+#include <vector>
 
+#include "core/export/map_projection.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace ned {
@@ -181,6 +185,90 @@ TEST(DialogFrames, LieTwoUnitsOutsideTheirFields) {
   EXPECT_EQ(kFrameColour & 0xFFu, 0u);
   EXPECT_EQ((kFrameColour >> 8) & 0xFFu, 136u);
   EXPECT_EQ((kFrameColour >> 16) & 0xFFu, 136u);
+}
+
+constexpr const char* kLocalGrid = "Local grid (Northing and Easting)";
+constexpr const char* kTennesseeFeet = "NAD83 / Tennessee (ftUS)  EPSG:2274";
+constexpr const char* kUtm16 = "NAD83 / UTM zone 16N  EPSG:26916";
+
+// A run on the demo tile (36-37 N, 84-85 W) whose block of 450 x 450 cells from row and
+// column 5181 has its middle at 36.5 N, 84.5 W.
+ExtractorRun runAroundTheMiddle(int32_t coordinateSystem = 0) {
+  ExtractorRun run;
+  run.header.tileWestLon = 85.00055555556;
+  run.header.tileSouthLat = 35.99944444444;
+  run.selection.startRow = 5181;
+  run.selection.startCol = 5181;
+  run.selection.rows = 450;
+  run.selection.cols = 450;
+  run.coordinateSystem = coordinateSystem;
+  return run;
+}
+
+TEST(OutputDialog, ListsTheLocalGridThenTheSystemsHoldingTheBlocksMiddle) {
+  // 1350 x 1350 cells from row and column 3381: the middle, 36.625 N, 84.625 W, lies in
+  // Tennessee's area of use (up to 36.68 N), the first row, 36.6875 N, does not.
+  ExtractorRun run = runAroundTheMiddle();
+  run.selection.startRow = run.selection.startCol = 3381;
+  run.selection.rows = run.selection.cols = 1350;
+  ScriptedFields fields;
+  fillDialog(kOutputDialogId, run, fields);
+  const std::vector<std::string>& entries = fields.lists[kIdcCoordinates];
+  size_t holding = 0;
+  const std::vector<size_t> order = orderedMapSystems(36.625, -84.625, &holding);
+  ASSERT_EQ(entries.size(), mapSystemCount() + 1);
+  EXPECT_EQ(entries[0], kLocalGrid);
+  for (size_t i = 0; i < order.size(); ++i)
+    EXPECT_EQ(entries[i + 1], mapSystemLabel(mapSystem(order[i])));
+  const auto place = [&entries](const char* entry) {
+    return static_cast<size_t>(std::find(entries.begin(), entries.end(), entry) - entries.begin());
+  };
+  for (const char* entry : {kTennesseeFeet, "NAD83 / Kentucky South  EPSG:26980", kUtm16}) {
+    EXPECT_GE(place(entry), 1u) << entry;
+    EXPECT_LE(place(entry), holding) << entry;
+  }
+  EXPECT_GT(place("NAD83 / UTM zone 10N  EPSG:26910"), holding);
+  EXPECT_LT(place("NAD83 / UTM zone 10N  EPSG:26910"), entries.size());
+}
+
+// Dialog 102 shows the run's coordinates; a map system greys X and Y, the local grid gives
+// them back; OK reads the choice into the run.
+TEST(OutputDialog, ShowsTheRunsCoordinatesGreysXAndYForAMapSystemAndReadsThePick) {
+  struct Case {
+    int32_t preset;
+    const char* shown;
+    std::vector<const char*> picks;
+    int32_t read;
+  };
+  const Case cases[] = {
+      {0, kLocalGrid, {}, 0},
+      {0, kLocalGrid, {kUtm16}, 26916},
+      {2274, kTennesseeFeet, {}, 2274},
+      {2274, kTennesseeFeet, {kUtm16, kLocalGrid}, 0},
+      {26916, kUtm16, {kLocalGrid, kTennesseeFeet}, 2274},
+      {1234, kLocalGrid, {}, 0},  // no such system
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.preset);
+    ExtractorRun run = runAroundTheMiddle(c.preset);
+    ScriptedFields fields;
+    fillDialog(kOutputDialogId, run, fields);
+    std::vector<const char*> shown = {c.shown};
+    shown.insert(shown.end(), c.picks.begin(), c.picks.end());
+    for (size_t i = 0; i < shown.size(); ++i) {
+      if (i > 0) {
+        ASSERT_TRUE(fields.pickListEntry(kIdcCoordinates, shown[i]));
+        EXPECT_FALSE(handleDialogCommand(kOutputDialogId, kIdcCoordinates, fields, run));
+      }
+      EXPECT_EQ(fields.shownEntry(kIdcCoordinates), shown[i]);
+      const bool localGrid = std::string(shown[i]) == kLocalGrid;
+      EXPECT_EQ(fields.isEnabled(kIdcStartEasting), localGrid);
+      EXPECT_EQ(fields.isEnabled(kIdcStartNorthing), localGrid);
+      EXPECT_EQ(fields.enabled.size(), 2u);  // nothing else is greyed
+    }
+    EXPECT_TRUE(handleDialogCommand(kOutputDialogId, 1, fields, run));
+    EXPECT_EQ(run.coordinateSystem, c.read);
+  }
 }
 
 }  // namespace

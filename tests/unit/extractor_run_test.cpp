@@ -489,5 +489,65 @@ TEST_F(ExtractorRunTest, TheEndOfTheRasterEndsWith0AfterTheCount) {
   EXPECT_EQ(text.substr(text.find('\n') + 1, 6), "7.500,");
 }
 
+// Dialog 102 opens on the coordinates an earlier run kept (the local grid when the list
+// does not hold the code); its OK keeps the choice, and the file is written in it.
+TEST_F(ExtractorRunTest, OffersTheKeptCoordinatesAndWritesAndKeepsTheChoice) {
+  constexpr const char* kLocalGrid = "Local grid (Northing and Easting)";
+  constexpr const char* kGeorgiaWest = "NAD83 / Georgia West (ftUS)  EPSG:2240";
+  constexpr const char* kUtm17 = "NAD83 / UTM zone 17N  EPSG:26917";
+  struct Case {
+    const char* remembered;  // null: nothing kept
+    const char* picked;      // empty: as shown
+    int pressed;             // 1 OK, 2 Cancel
+    const char* shown;
+    const char* kept;  // null: nothing kept
+    int32_t written;
+  };
+  const Case cases[] = {
+      {nullptr, "", 1, kLocalGrid, "0", 0},
+      {"2240", "", 1, kGeorgiaWest, "2240", 2240},
+      {"2240", kUtm17, 1, kGeorgiaWest, "26917", 26917},
+      {"26917", kLocalGrid, 1, kUtm17, "0", 0},
+      {"77", "", 1, kLocalGrid, "0", 0},
+      {"2240", kUtm17, 2, kGeorgiaWest, "2240", 0},
+      {nullptr, kUtm17, 2, kLocalGrid, nullptr, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.remembered == nullptr ? "-" : c.remembered) + " " + c.picked);
+    desktop = ScriptedDesktop();
+    dialogs = ScriptedDialogs();
+    record = ExtractorRun();
+    makeTile();
+    testing::plantSamples(rasterPath(), 5406, 5406, {100.0f, 1, 2, 3});
+    if (c.remembered != nullptr) desktop.settings["Coordinates"] = c.remembered;
+    testing::DialogScript output = outputDialog();
+    output.coordinates = c.picked;
+    output.pressed = c.pressed;
+    dialogs.scripts = {selectDialog("34.3000", "83.3000", "0.09", "0.11"), output};
+    desktop.chooseFile(outputPath());
+    EXPECT_EQ(run(), c.pressed == 1 ? 0 : 1);
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[1].second.shownEntry(kIdcCoordinates), c.shown);
+    if (c.kept == nullptr) {
+      EXPECT_TRUE(desktop.settings.empty());
+    } else {
+      EXPECT_EQ(desktop.settings["Coordinates"], c.kept);
+    }
+    if (c.pressed != 1) continue;
+
+    // The same request given to the writer directly.
+    WriteRequest request;
+    request.header = record.header;
+    request.selection = record.selection;
+    request.coordinateSystem = c.written;
+    ScriptedDesktop direct;
+    direct.chooseFile(dir.file("direct.csv"));
+    ASSERT_EQ(writePoints(direct, Program::extractor, request), WriteOutcome::written);
+    const std::string written = testing::readFile(outputPath());
+    EXPECT_EQ(written, testing::readFile(dir.file("direct.csv")));
+    EXPECT_EQ(written.rfind("200000.000, 200000.000, 100.000\r\n", 0) == 0, c.written == 0);
+  }
+}
+
 }  // namespace
 }  // namespace ned

@@ -1,14 +1,15 @@
 // write_points: the core point writer run natively, as gridpick's driver (or, with
-// "viewer" at the end, gridview's export dialog) would run it, for a selection given on
-// the command line. The end-to-end tests compare what the programs write through their
-// dialogs under Wine with what this native build of the writer makes of the same
-// selection:
+// "viewer", gridview's export dialog) would run it, for a selection given on the command
+// line. The end-to-end tests compare what the programs write through their dialogs under
+// Wine with what this native build of the writer makes of the same selection:
 //
 //   write_points <header> <output> <startRow> <startCol> <rows> <cols> <removeCount>
-//                <rect|north|csv|binary> <startEasting> <startNorthing> <feet 0|1> [viewer]
+//                <rect|north|csv|binary> <startEasting> <startNorthing> <feet 0|1>
+//                [viewer] [epsg:<code>]
 //
 // The binary form (viewer only) takes its header's corner from the selection, as the
-// viewer does.
+// viewer does. epsg:<code> writes X and Y in that map system instead of the local grid
+// from startEasting and startNorthing.
 // Messages go to the standard output; the exit status is 0 when the points were written.
 #include <cstdio>
 #include <cstdlib>
@@ -16,10 +17,10 @@
 #include <string>
 #include <utility>
 
-#include "core/posix_file_system.h"
 #include "core/desktop.h"
 #include "core/export/point_writer.h"
 #include "core/numbers.h"
+#include "core/posix_file_system.h"
 #include "core/tile/tile_open.h"
 
 namespace {
@@ -76,12 +77,24 @@ uint32_t count(const char* text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool viewer = argc == 13 && std::strcmp(argv[12], "viewer") == 0;
-  if (argc != 12 && !viewer) {
+  bool viewer = false;
+  int32_t coordinateSystem = 0;
+  bool usable = argc >= 12 && argc <= 14;
+  for (int i = 12; usable && i < argc; ++i) {
+    if (std::strcmp(argv[i], "viewer") == 0 && !viewer) {
+      viewer = true;
+    } else if (std::strncmp(argv[i], "epsg:", 5) == 0 && coordinateSystem == 0) {
+      coordinateSystem = ned::parseLeadingInt(argv[i] + 5);
+      usable = ned::findMapSystem(coordinateSystem) != nullptr;
+    } else {
+      usable = false;
+    }
+  }
+  if (!usable) {
     std::fprintf(stderr,
                  "usage: write_points <header> <output> <startRow> <startCol> <rows> "
                  "<cols> <removeCount> <rect|north|csv|binary> <startEasting> <startNorthing> "
-                 "<feet 0|1> [viewer]\n");
+                 "<feet 0|1> [viewer] [epsg:<code of a listed map system>]\n");
     return 2;
   }
   ConsoleDesktop desktop(argv[1], argv[2]);
@@ -107,6 +120,7 @@ int main(int argc, char** argv) {
   request.startEasting = ned::parseLeadingDouble(argv[9]);
   request.startNorthing = ned::parseLeadingDouble(argv[10]);
   request.toFeet = std::strcmp(argv[11], "1") == 0;
+  request.coordinateSystem = coordinateSystem;
   const ned::WriteOutcome outcome = ned::writePoints(desktop, program, request);
   return outcome == ned::WriteOutcome::written ? 0 : 1;
 }

@@ -438,3 +438,75 @@ HWND fillFileDialog(const Process& process, const char* caption, const std::stri
 }
 
 }  // namespace robot
+
+namespace robot {
+
+bool pickFromList(HWND dialog, int id, const std::string& entry) {
+  HWND list = GetDlgItem(dialog, id);
+  DWORD_PTR index = 0;
+  if (!SendMessageTimeoutA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                           reinterpret_cast<LPARAM>(entry.c_str()), SMTO_ABORTIFHUNG, 5000,
+                           &index) ||
+      static_cast<LRESULT>(index) == CB_ERR) {
+    return false;
+  }
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(list, CB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  return controlText(dialog, id) == entry;
+}
+
+std::vector<std::string> listEntries(HWND dialog, int id) {
+  HWND list = GetDlgItem(dialog, id);
+  DWORD_PTR count = 0;
+  SendMessageTimeoutA(list, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
+  std::vector<std::string> entries;
+  for (DWORD_PTR i = 0; static_cast<LRESULT>(count) > 0 && i < count; ++i) {
+    // Across processes Wine passes an entry's text in wide characters: ask in that form.
+    wchar_t text[512] = {};
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(list, CB_GETLBTEXTLEN, i, 0, SMTO_ABORTIFHUNG, 5000, &length);
+    if (length > 0 && length < sizeof text / sizeof text[0]) {
+      SendMessageTimeoutW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                          5000, &length);
+    }
+    char narrow[512] = {};
+    WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
+    entries.push_back(narrow);
+  }
+  return entries;
+}
+
+bool waitForEnabled(HWND dialog, int id, bool enabled, DWORD timeoutMs) {
+  const DWORD begin = GetTickCount();
+  while ((IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE) != enabled) {
+    if (GetTickCount() - begin >= timeoutMs) return false;
+    pause(50);
+  }
+  return true;
+}
+
+namespace {
+
+constexpr const char kSettingsKey[] = "Software\\Terravane";
+
+}  // namespace
+
+std::string keptSetting(const std::string& name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return std::string();
+  char value[256] = {};
+  DWORD size = sizeof value - 1;
+  DWORD type = 0;
+  const LONG read =
+      RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+  RegCloseKey(key);
+  return read == ERROR_SUCCESS && type == REG_SZ ? std::string(value) : std::string();
+}
+
+void forgetSettings() {
+  RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
+}
+
+}  // namespace robot

@@ -173,3 +173,21 @@ namespace robot {
 HWND fillFileDialog(const Process& process, const char* caption, const std::string& path);
 
 }  // namespace robot
+
+namespace robot {
+
+// Picks an entry of a drop-down list by its whole text, as a user's pick does: the list
+// shows the entry and tells its dialog with CBN_SELCHANGE. False when it has no such entry.
+bool pickFromList(HWND dialog, int id, const std::string& entry);
+// The entries of a drop-down list, in order (the entry shown is its controlText).
+std::vector<std::string> listEntries(HWND dialog, int id);
+// Waits up to timeoutMs until a control takes input (enabled) or is greyed (not); false
+// when it does not come to that.
+bool waitForEnabled(HWND dialog, int id, bool enabled, DWORD timeoutMs = 5000);
+
+// The settings the programs keep between runs, under HKEY_CURRENT_USER\Software\Terravane:
+// a value's text (empty when none is kept), and forgetting them all.
+std::string keptSetting(const std::string& name);
+void forgetSettings();
+
+}  // namespace robot

@@ -85,10 +85,14 @@ int main(int argc, char** argv) {
     ctx.workDir = base.workDir + "\\" + scenario.name;
     robot::makeFolders(ctx.workDir);
     robot::emptyFolder(ctx.workDir);
+    // Every scenario starts in an empty folder and with no choice kept by the programs,
+    // and leaves none behind.
+    robot::forgetSettings();
     std::printf("[ RUN  ] %s\n", scenario.name);
     std::fflush(stdout);
     scenario.run(ctx);
     ctx.endAll();
+    robot::forgetSettings();
     std::printf("[ %s ] %s\n", ctx.failed ? "FAIL" : " OK ", scenario.name);
     std::fflush(stdout);
     (ctx.failed ? failed : passed) += 1;

@@ -3,6 +3,7 @@
 // four tiles' mosaic (gdalbuildvrt, then gdal_translate -srcwin of the block), and the
 // positions run on as in one tile.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -13,6 +14,8 @@
 
 #include "core/export/point_writer.h"
 #include "core/export/selection.h"
+#include "core/posix_file_system.h"
+#include "core/tile/neighbours.h"
 #include "tests/support/gdal_fixtures.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/tile_files.h"
@@ -182,6 +185,43 @@ TEST(MosaicWrite, EveryFormHoldsGdalsCellsOfTheTilesBesideAndRunsItsPositionsOn)
       EXPECT_EQ(k, size_t(keptCount(c.rows, c.step)) * keptCount(c.cols, c.step));
     }
   }
+}
+
+TEST(MosaicWrite, TilesFoundBesideWhateverTheirNamesAndAGeoTiffGiveTheSameBlock) {
+  ASSERT_FALSE(testing::demoGeoTiff().empty());
+  testing::TempDir dir;
+  // The demo tiles under other names, and the south-east one only as the USGS ships it.
+  const char* const links[][2] = {
+      {"here", "n37w085"}, {"east of here", "n37w084"}, {"s", "n36w085"}};
+  for (const auto& link : links) {
+    for (const char* extension : {".hdr", ".flt"}) {
+      ASSERT_EQ(symlink((demoFile(link[1]) + extension).c_str(),
+                        dir.file(std::string(link[0]) + extension).c_str()),
+                0);
+    }
+  }
+  ASSERT_EQ(
+      symlink(demoFile("USGS_13_n36w084.tif").c_str(), dir.file("USGS_13_n36w084.tif").c_str()), 0);
+  WriteRequest request = demoRequest();
+  request.header.headerPath = dir.file("here.hdr");
+  request.header.rasterPath = dir.file("here.flt");
+  request.selection = {10790, 10780, 40, 50, 0, 1};
+  request.kind = OutputKind::ElevationCsv;
+  testing::ScriptedDesktop desktop;
+  desktop.chooseFile(dir.file("demo tiles.csv"));
+  ASSERT_EQ(writePoints(desktop, Program::extractor, request), WriteOutcome::written);
+
+  NeighbourSearch search = findNeighbours(posixFileSystem(), Program::extractor, request.header,
+                                          dir.path(), 10790, 10780, 40, 50);
+  ASSERT_TRUE(search.complete()) << neighbourCutText(search);
+  EXPECT_EQ(neighbourQuestionText(search),
+            "The block runs past this tile into N37 W84, N36 W85 and N36 W84.\n"
+            "Read the rest from the tiles found beside it?");
+  ASSERT_TRUE(mosaicOfSearch(desktop, request.header, search, request.mosaic));
+  EXPECT_EQ(request.mosaic.rasterPaths[3], dir.file("USGS_13_n36w084.flt"));
+  desktop.chooseFile(dir.file("found.csv"));
+  ASSERT_EQ(writePoints(desktop, Program::extractor, request), WriteOutcome::written);
+  EXPECT_TRUE(testing::sameFileBytes(dir.file("found.csv"), dir.file("demo tiles.csv")));
 }
 
 TEST(MosaicWrite, ATileOfTheMosaicThatCannotBeOpenedWritesNothing) {

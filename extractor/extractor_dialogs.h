@@ -81,13 +81,15 @@ constexpr std::array<DialogFrame, 5> kSelectDialogFrames = {{
     {58, 73, 82, 88},  // south
 }};
 
+// Dialog 102 is wide enough for the Coordinates list's names; its other controls sit
+// 32 units in from the left, in the middle.
 constexpr std::array<DialogFrame, 6> kOutputDialogFrames = {{
-    {1, 1, 109, 177},   // the whole dialog
-    {5, 12, 31, 27},    // columns
-    {35, 12, 61, 27},   // rows
-    {65, 12, 105, 27},  // total points
-    {13, 46, 52, 61},   // X
-    {58, 46, 97, 61},   // Y
+    {1, 1, 173, 177},   // the whole dialog
+    {37, 12, 63, 27},   // columns
+    {67, 12, 93, 27},   // rows
+    {97, 12, 137, 27},  // total points
+    {45, 46, 84, 61},   // X
+    {90, 46, 129, 61},  // Y
 }};
 
 }  // namespace ned

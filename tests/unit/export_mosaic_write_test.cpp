@@ -17,6 +17,7 @@
 #include "core/posix_file_system.h"
 #include "core/tile/neighbours.h"
 #include "tests/support/gdal_fixtures.h"
+#include "tests/support/proj_oracle.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/tile_files.h"
 
@@ -185,6 +186,53 @@ TEST(MosaicWrite, EveryFormHoldsGdalsCellsOfTheTilesBesideAndRunsItsPositionsOn)
       EXPECT_EQ(k, size_t(keptCount(c.rows, c.step)) * keptCount(c.cols, c.step));
     }
   }
+}
+
+TEST(MosaicWrite, AMapSystemPlacesEachCellAcrossTheCornerWherePROJPutsGdalsCell) {
+  if (!testing::haveCs2cs()) GTEST_SKIP() << "PROJ's cs2cs is not installed";
+  ASSERT_FALSE(testing::demoGeoTiff().empty());
+  testing::TempDir dir;
+  const int32_t row = 10790, col = 10795, rows = 30, cols = 24;
+  // GDAL's cell centres and values of the block, from the four tiles' mosaic.
+  ASSERT_TRUE(gdalWindow(dir.path(), row, col, rows, cols).cells.size() == size_t(rows) * cols);
+  ASSERT_TRUE(testing::runGdal(
+      {"gdal_translate", "-q", "-of", "XYZ", "-srcwin", std::to_string(col), std::to_string(row),
+       std::to_string(cols), std::to_string(rows), dir.file("four.vrt"), dir.file("cells.xyz")}));
+  std::istringstream cells(testing::readFile(dir.file("cells.xyz")));
+  testing::ProjBatch batch;
+  batch.target = "EPSG:26916";
+  std::vector<float> z;
+  double lon = 0, lat = 0;
+  float value = 0;
+  while (cells >> lon >> lat >> value) {
+    batch.longitudes.push_back(lon);
+    batch.latitudes.push_back(lat);
+    z.push_back(value);
+  }
+  ASSERT_EQ(z.size(), size_t(rows) * cols);
+  std::vector<testing::ProjBatch> batches = {batch};
+  ASSERT_TRUE(testing::projectWithProj(batches));
+
+  WriteRequest request = demoRequest();
+  request.selection = {row, col, rows, cols, 0, 1};
+  request.kind = OutputKind::RectangularXyz;
+  request.coordinateSystem = 26916;
+  testing::ScriptedDesktop desktop;
+  desktop.chooseFile(dir.file("utm.csv"));
+  ASSERT_EQ(writePoints(desktop, Program::extractor, request), WriteOutcome::written);
+  std::istringstream lines(testing::readFile(dir.file("utm.csv")));
+  std::string line;
+  size_t k = 0;
+  for (; std::getline(lines, line); ++k) {
+    ASSERT_LT(k, z.size());
+    double x = 0, y = 0;
+    char text[64] = {};
+    ASSERT_EQ(std::sscanf(line.c_str(), "%lf, %lf, %63[^\r]", &x, &y, text), 3) << line;
+    EXPECT_NEAR(x, batches[0].eastings[k], 0.002) << k;
+    EXPECT_NEAR(y, batches[0].northings[k], 0.002) << k;
+    EXPECT_EQ(std::string(text), fixed3(z[k])) << k;
+  }
+  EXPECT_EQ(k, z.size());
 }
 
 TEST(MosaicWrite, TilesFoundBesideWhateverTheirNamesAndAGeoTiffGiveTheSameBlock) {

@@ -8,8 +8,9 @@ int32_t tilesSpanned(int32_t start, uint32_t count) {
   return last.tile + 1;
 }
 
-uint32_t cellsBeforeEdge(int32_t start, uint32_t count) {
-  const int64_t room = static_cast<int64_t>(TileGeometry::edgeIndex) - start;
+uint32_t cellsInTiles(int32_t start, uint32_t count, int32_t tiles) {
+  const int64_t room = static_cast<int64_t>(TileGeometry::edgeIndex) +
+                       static_cast<int64_t>(tiles - 1) * TileGeometry::cellsPerDegree - start;
   if (room <= 0) return 0;
   return static_cast<int64_t>(count) < room ? count : static_cast<uint32_t>(room);
 }

@@ -41,9 +41,12 @@ constexpr MosaicIndex mosaicIndex(int64_t rowOrCol) {
 // the edge index; at least one.
 int32_t tilesSpanned(int32_t start, uint32_t count);
 
-// Of count rows (or columns) from start, those before the edge index: the block of one
-// tile, cut at its whole-degree line.
-uint32_t cellsBeforeEdge(int32_t start, uint32_t count);
+// Of count rows (or columns) from start, those in the first tiles tiles: with one tile,
+// those before the edge index (the block of one tile, cut at its whole-degree line).
+uint32_t cellsInTiles(int32_t start, uint32_t count, int32_t tiles);
+inline uint32_t cellsBeforeEdge(int32_t start, uint32_t count) {
+  return cellsInTiles(start, count, 1);
+}
 
 // The tiles of a block: tilesDown rows of tilesAcross rasters, the opened tile's first,
 // then east along the row, then the next row south. Empty: the opened tile alone.

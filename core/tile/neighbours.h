@@ -51,8 +51,8 @@ struct NeighbourTile {
 };
 
 // The tiles a block needs: tilesAcross x tilesDown of them, at most kMosaicMaxTilesAcross x
-// kMosaicMaxTilesDown (the block is cut at the last of them). tiles lists every one but the
-// opened tile, row after row, west to east.
+// kMosaicMaxTilesDown (a block reaching further is to be cut at the last of them, with
+// cellsInTiles). tiles lists every one but the opened tile, row after row, west to east.
 struct NeighbourSearch {
   int32_t northLat = 0;  // the opened tile's
   int32_t westLon = 0;

@@ -28,14 +28,16 @@ TEST(MosaicIndex, CountsOnPastTheEdgeIndexIntoTheNextTilesFirstCell) {
   }
   struct Span {
     int32_t start;
-    uint32_t count, tiles, beforeEdge;
+    uint32_t count, tiles, beforeEdge, inTwoTiles;
   };
-  const Span spans[] = {{6, 10800, 1, 10800}, {6, 10801, 2, 10800}, {10805, 1, 1, 1},
-                        {10805, 2, 2, 1},     {100, 0, 1, 0},       {10805, 36157, 5, 1},
-                        {10806, 5, 2, 0},     {10810, 3, 2, 0}};
+  const Span spans[] = {
+      {6, 10800, 1, 10800, 10800}, {6, 10801, 2, 10800, 10801}, {10805, 1, 1, 1, 1},
+      {10805, 2, 2, 1, 2},         {100, 0, 1, 0, 0},           {10805, 36157, 5, 1, 10801},
+      {10806, 5, 2, 0, 5},         {21605, 3, 3, 0, 1},         {21606, 3, 3, 0, 0}};
   for (const Span& s : spans) {
     EXPECT_EQ(tilesSpanned(s.start, s.count), static_cast<int32_t>(s.tiles)) << s.start;
     EXPECT_EQ(cellsBeforeEdge(s.start, s.count), s.beforeEdge) << s.start;
+    EXPECT_EQ(cellsInTiles(s.start, s.count, 2), s.inTwoTiles) << s.start;
   }
 }
 

@@ -81,15 +81,15 @@ constexpr std::array<DialogFrame, 5> kSelectDialogFrames = {{
     {58, 73, 82, 88},  // south
 }};
 
-// Dialog 102 is wide enough for the Coordinates list's names; its other controls sit
-// 32 units in from the left, in the middle.
+// Dialog 102 is wide enough for the Coordinates list's longest names; the controls above
+// the list keep their places to each other in the middle of it.
 constexpr std::array<DialogFrame, 6> kOutputDialogFrames = {{
-    {1, 1, 173, 177},   // the whole dialog
-    {37, 12, 63, 27},   // columns
-    {67, 12, 93, 27},   // rows
-    {97, 12, 137, 27},  // total points
-    {45, 46, 84, 61},   // X
-    {90, 46, 129, 61},  // Y
+    {1, 1, 189, 177},    // the whole dialog
+    {45, 12, 71, 27},    // columns
+    {75, 12, 101, 27},   // rows
+    {105, 12, 145, 27},  // total points
+    {53, 46, 92, 61},    // X
+    {98, 46, 137, 61},   // Y
 }};
 
 }  // namespace ned

@@ -173,7 +173,7 @@ TEST(DialogFrames, LieTwoUnitsOutsideTheirFields) {
   const DialogFrame selectFields[] = {
       {15, 25, 35, 11}, {60, 25, 35, 11}, {30, 75, 20, 11}, {60, 75, 20, 11}};
   const DialogFrame outputFields[] = {
-      {39, 14, 22, 11}, {69, 14, 22, 11}, {99, 14, 36, 11}, {47, 48, 35, 11}, {92, 48, 35, 11}};
+      {47, 14, 22, 11}, {77, 14, 22, 11}, {107, 14, 36, 11}, {55, 48, 35, 11}, {100, 48, 35, 11}};
   auto check = [](const DialogFrame& frame, const DialogFrame& field) {
     EXPECT_EQ(frame.left, field.left - 2);
     EXPECT_EQ(frame.top, field.top - 2);

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "core/posix_file_system.h"
 #include "core/tile/geotiff_tile.h"
 #include "core/tile/tiff_decode.h"
 #include "tools/bench_common.h"
@@ -78,7 +79,7 @@ double timeDecompression(const std::string& path) {
   ned::TiffFileBytes bytes;
   ned::TiffImage image;
   std::string problem;
-  if (!bytes.open(path) || !ned::readTiffImage(bytes, image, problem)) return -1.0;
+  if (!bytes.open(ned::posixFileSystem(), path) || !ned::readTiffImage(bytes, image, problem)) return -1.0;
   ned::TiffBlockDecoder decoder(image, -9999.0f);
   for (size_t i = 0; i < image.blockOffsets.size(); ++i)
     if (!decoder.decompress(bytes, i, problem)) return -1.0;

@@ -231,24 +231,6 @@ std::string temporaryBase(const std::string& folder, const std::string& tifPath,
   return joinPath(folder, fileNameOf(besideBase) + tag);
 }
 
-// The GeoTIFF's bytes through the file seam.
-class SeamTiffBytes : public TiffBytes {
- public:
-  bool open(FileSystem& files, const std::string& path) {
-    file_ = files.open(path, OpenMode::read);
-    size_ = file_ != nullptr ? file_->size() : 0;
-    return file_ != nullptr;
-  }
-  uint64_t size() const override { return size_; }
-  bool read(uint64_t offset, void* out, size_t count) override {
-    return offset <= size_ && count <= size_ - offset && file_->read(offset, out, count) == count;
-  }
-
- private:
-  std::unique_ptr<OpenFile> file_;
-  uint64_t size_ = 0;
-};
-
 }  // namespace
 
 bool isGeoTiffChoice(FileSystem& files, const ChosenFile& chosen) {
@@ -346,7 +328,7 @@ GeoTiffOutcome prepareGeoTiffTile(Desktop& desktop, const ChosenFile& chosen, Ti
   header.headerPath = beside.headerPath;
   header.rasterPath = beside.rasterPath;
 
-  SeamTiffBytes bytes;
+  TiffFileBytes bytes;
   if (!bytes.open(files, chosen.path)) return GeoTiffOutcome::notOpened;
   const FileInfo tifInfo = files.stat(chosen.path);
   TiffImage image;

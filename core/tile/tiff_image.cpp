@@ -14,51 +14,15 @@ bool TiffMemoryBytes::read(uint64_t offset, void* out, size_t count) {
   return true;
 }
 
-namespace {
-
-// 64-bit positions on both builds; the C run time's plain fseek stops at 2 GiB there.
-bool seekFile(std::FILE* file, uint64_t offset, int origin) {
-#ifdef _WIN32
-  return _fseeki64(file, static_cast<__int64>(offset), origin) == 0;
-#else
-  return fseeko(file, static_cast<off_t>(offset), origin) == 0;
-#endif
-}
-
-int64_t tellFile(std::FILE* file) {
-#ifdef _WIN32
-  return _ftelli64(file);
-#else
-  return ftello(file);
-#endif
-}
-
-}  // namespace
-
-TiffFileBytes::~TiffFileBytes() {
-  if (file_ != nullptr) std::fclose(file_);
-}
-
-bool TiffFileBytes::open(const std::string& path) {
-  if (file_ != nullptr) std::fclose(file_);
-  file_ = std::fopen(path.c_str(), "rb");
-  if (file_ == nullptr) return false;
-  std::setvbuf(file_, nullptr, _IONBF, 0);
-  const int64_t end = seekFile(file_, 0, SEEK_END) ? tellFile(file_) : -1;
-  size_ = end > 0 ? static_cast<uint64_t>(end) : 0;
-  position_ = UINT64_MAX;  // unknown: the first read seeks
-  return true;
+bool TiffFileBytes::open(FileSystem& files, const std::string& path) {
+  file_ = files.open(path, OpenMode::read);
+  size_ = file_ != nullptr ? file_->size() : 0;
+  return file_ != nullptr;
 }
 
 bool TiffFileBytes::read(uint64_t offset, void* out, size_t count) {
-  if (file_ == nullptr || offset > size_ || count > size_ - offset) return false;
-  if (offset != position_ && !seekFile(file_, offset, SEEK_SET)) {
-    position_ = UINT64_MAX;
-    return false;
-  }
-  const size_t got = std::fread(out, 1, count, file_);
-  position_ = got == count ? offset + count : UINT64_MAX;
-  return got == count;
+  return file_ != nullptr && offset <= size_ && count <= size_ - offset &&
+         file_->read(offset, out, count) == count;
 }
 
 bool hasTiffSignature(const uint8_t* bytes, size_t count) {

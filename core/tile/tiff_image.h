@@ -6,9 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "core/file_system.h"
 
 namespace ned {
 
@@ -39,21 +41,17 @@ class TiffMemoryBytes : public TiffBytes {
   size_t size_;
 };
 
-// A TIFF on disk, read without the stream's own buffer: the reads are whole tiles.
+// A TIFF on disk, through the file seam.
 class TiffFileBytes : public TiffBytes {
  public:
-  TiffFileBytes() = default;
-  TiffFileBytes(const TiffFileBytes&) = delete;
-  TiffFileBytes& operator=(const TiffFileBytes&) = delete;
-  ~TiffFileBytes();
-  bool open(const std::string& path);
+  // False when the file cannot be opened.
+  bool open(FileSystem& files, const std::string& path);
   uint64_t size() const override { return size_; }
   bool read(uint64_t offset, void* out, size_t count) override;
 
  private:
-  std::FILE* file_ = nullptr;
+  std::unique_ptr<OpenFile> file_;
   uint64_t size_ = 0;
-  uint64_t position_ = 0;
 };
 
 // Whether the bytes begin like a TIFF: "II" or "MM", then 42 (classic) or 43 (BigTIFF).

@@ -58,7 +58,7 @@ Conversion convert(const std::string& tif, const std::string& out) {
   TiffFileBytes bytes;
   std::remove(out.c_str());
   std::unique_ptr<OpenFile> file;
-  if (bytes.open(tif) && readTiffImage(bytes, result.image, result.problem) &&
+  if (bytes.open(posixFileSystem(), tif) && readTiffImage(bytes, result.image, result.problem) &&
       (file = posixFileSystem().open(out, OpenMode::createNew)) != nullptr) {
     testing::ScriptedDesktop desktop;
     result.written = writeGridFloatRaster(bytes, result.image, *file, desktop, result.problem);

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -18,6 +19,8 @@ namespace {
 constexpr double kCellDegrees = 1.0 / TileGeometry::cellsPerDegree;
 // Pixel scales are written with 15 to 17 digits; anything further off is another grid.
 constexpr double kCellTolerance = 1e-9;
+// A row of blocks up to this size is put together in memory and written in one piece.
+constexpr uint64_t kBandBytes = uint64_t(32) << 20;
 static_assert(kConvertedRasterBytes == uint64_t(cellOffset(TileGeometry::cellsPerSide, 0)),
               "a converted raster is a whole tile");
 // The beginning and the end every converted header has, whatever its corner.
@@ -295,28 +298,64 @@ bool writeGridFloatRaster(TiffBytes& bytes, const TiffImage& image, OpenFile& ou
                           std::string& problem) {
   problem.clear();
   TiffBlockDecoder decoder(image, TileGeometry::noDataValue);
-  // One row of blocks at a time, written out as soon as it is complete.
-  std::vector<float> band(static_cast<size_t>(image.width) * image.blockHeight);
   const size_t blockCount = image.blockOffsets.size();
   const uint64_t rowBytes = uint64_t(image.width) * sizeof(float);
+  const uint64_t allCells = uint64_t(image.width) * image.height;
+  uint64_t cellsDone = 0;
   unsigned shown = 0;
-  desktop.stepProgress(0);
-  for (size_t blockRow = 0; blockRow < image.blocksDown; ++blockRow) {
-    for (size_t blockCol = 0; blockCol < image.blocksAcross; ++blockCol) {
-      const size_t index = blockRow * image.blocksAcross + blockCol;
-      float* dest = band.data() + blockCol * image.blockWidth;
-      if (!decoder.decode(bytes, index, dest, image.width, problem)) return false;
-      const unsigned percent = static_cast<unsigned>((index + 1) * 100 / blockCount);
-      if (percent != shown) {
-        shown = percent;
-        desktop.stepProgress(percent);
-      }
+  const auto done = [&](uint64_t cells) {
+    cellsDone += cells;
+    const unsigned percent = static_cast<unsigned>(cellsDone * 100 / allCells);
+    if (percent != shown) {
+      shown = percent;
+      desktop.stepProgress(percent);
     }
-    const size_t cells =
-        static_cast<size_t>(decoder.rowsOf(blockRow * image.blocksAcross)) * image.width;
-    swapLittleEndian(band.data(), cells);
-    if (!out.write(blockRow * image.blockHeight * rowBytes, band.data(), cells * sizeof(float)))
-      return false;
+  };
+  desktop.stepProgress(0);
+
+  const uint32_t bandRows = std::min(image.blockHeight, image.height);
+  if (rowBytes * bandRows <= kBandBytes) {
+    // One row of blocks at a time, written out in one piece as soon as it is complete.
+    std::vector<float> band(static_cast<size_t>(image.width) * bandRows);
+    for (size_t blockRow = 0; blockRow < image.blocksDown; ++blockRow) {
+      const size_t first = blockRow * image.blocksAcross;
+      for (size_t blockCol = 0; blockCol < image.blocksAcross; ++blockCol) {
+        float* dest = band.data() + blockCol * image.blockWidth;
+        if (!decoder.decode(bytes, first + blockCol, dest, image.width, problem)) return false;
+        done(uint64_t(decoder.rowsOf(first + blockCol)) * decoder.colsOf(first + blockCol));
+      }
+      const size_t cells = static_cast<size_t>(decoder.rowsOf(first)) * image.width;
+      swapLittleEndian(band.data(), cells);
+      if (!out.write(blockRow * image.blockHeight * rowBytes, band.data(), cells * sizeof(float)))
+        return false;
+    }
+    return true;
+  }
+
+  // Blocks too large for that go out a part of their rows at a time, each row of a part to
+  // its place in the raster: a part of a strip in one piece, a part of a tile row by row.
+  std::vector<float> part(static_cast<size_t>(decoder.partRows()) *
+                          std::min(image.blockWidth, image.width));
+  for (size_t index = 0; index < blockCount; ++index) {
+    if (!decoder.start(bytes, index, problem)) return false;
+    const uint32_t rows = decoder.rowsOf(index);
+    const uint32_t cols = decoder.colsOf(index);
+    const uint64_t firstRow = uint64_t(index / image.blocksAcross) * image.blockHeight;
+    const uint64_t firstCol = uint64_t(index % image.blocksAcross) * image.blockWidth;
+    for (uint32_t row = 0; row < rows; row += decoder.partRows()) {
+      const uint32_t count = std::min(decoder.partRows(), rows - row);
+      if (!decoder.next(count, part.data(), cols, problem)) return false;
+      swapLittleEndian(part.data(), size_t(count) * cols);
+      const uint64_t at = (firstRow + row) * rowBytes + firstCol * sizeof(float);
+      if (cols == image.width) {
+        if (!out.write(at, part.data(), size_t(count) * cols * sizeof(float))) return false;
+      } else {
+        for (uint32_t r = 0; r < count; ++r)
+          if (!out.write(at + r * rowBytes, part.data() + size_t(r) * cols, cols * sizeof(float)))
+            return false;
+      }
+      done(uint64_t(count) * cols);
+    }
   }
   return true;
 }

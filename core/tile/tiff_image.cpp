@@ -76,8 +76,8 @@ constexpr uint16_t kRasterPixelIsPoint = 2;
 
 // No image directory of a real file comes near this; a larger count means damage.
 constexpr uint64_t kMaxEntries = 4096;
-// The largest tile, strip, or row of tiles the conversion holds in memory.
-constexpr uint64_t kMaxBufferBytes = uint64_t(64) << 20;
+// The most bytes of a tag's values read.
+constexpr uint64_t kMaxValueBytes = uint64_t(64) << 20;
 
 size_t typeSize(uint16_t type) {
   switch (type) {
@@ -218,7 +218,7 @@ bool DirectoryReader::valueBytes(const Entry& entry, uint64_t maxCount, std::vec
   if (size == 0 || entry.count == 0 || entry.count > maxCount) return fail(kDamagedDirectory);
   // A count no file of this size can hold is damage, not a reason to allocate; no tag of
   // a tile comes near the limit, which keeps the size within a 32-bit build's reach.
-  if (entry.count > bytes_.size() / size + 8 || entry.count > kMaxBufferBytes / size)
+  if (entry.count > bytes_.size() / size + 8 || entry.count > kMaxValueBytes / size)
     return fail(kDamagedDirectory);
   const size_t total = static_cast<size_t>(entry.count) * size;
   raw.resize(total);
@@ -381,9 +381,8 @@ bool DirectoryReader::readLayout() {
   }
   const char* block = image_.tiled ? "tile" : "strip";
   const char* blocks = image_.tiled ? "tiles" : "strips";
-  const uint64_t blockBytes = uint64_t(image_.blockWidth) * image_.blockHeight * 4;
-  const uint64_t bandBytes = uint64_t(image_.blockHeight) * image_.width * 4;
-  if (blockBytes > kMaxBufferBytes || bandBytes > kMaxBufferBytes)
+  // Blocks are decoded a part of their rows at a time, at least one row.
+  if (uint64_t(image_.blockWidth) * 4 > kTiffPartBytes)
     return fail(std::string("The ") + blocks + " of " + std::to_string(image_.blockWidth) + " x " +
                 std::to_string(image_.blockHeight) + " cells are too large to convert.");
   image_.blocksAcross = static_cast<uint32_t>((width + image_.blockWidth - 1) / image_.blockWidth);

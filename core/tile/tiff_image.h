@@ -57,6 +57,10 @@ class TiffFileBytes : public TiffBytes {
 // Whether the bytes begin like a TIFF: "II" or "MM", then 42 (classic) or 43 (BigTIFF).
 bool hasTiffSignature(const uint8_t* bytes, size_t count);
 
+// The most bytes of a block decoded at a time: as many of its rows as fit, at least one.
+// A block whose row is longer is refused.
+constexpr size_t kTiffPartBytes = size_t(4) << 20;
+
 // The values of the compression tag this reader decodes.
 constexpr uint16_t kTiffNoCompression = 1;
 constexpr uint16_t kTiffLzw = 5;

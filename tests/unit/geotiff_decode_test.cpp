@@ -1,7 +1,8 @@
 // The block decoder on small images made in memory, where GDAL is not needed: the cells
 // are stored by plain loops that follow the TIFF rules (each predictor, the byte order, a
 // small LZW encoder of our own, zlib for Deflate) and must come back bit for bit, with
-// no-data and cells that are not a number as -9999.
+// no-data and cells that are not a number as -9999, whether a block is decoded whole or
+// a few of its rows at a time.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -22,8 +23,9 @@ constexpr float kNoDataOut = -9999.0f;
 
 // TIFF LZW as writers make it: a clear code first, codes of 9 to 12 bits most significant
 // bit first, the width growing as soon as the next free code needs more bits, a clear code
-// when the table is full (4094 codes), the end code last.
-std::vector<uint8_t> encodeLzw(const std::vector<uint8_t>& data) {
+// when the table is full (4094 codes), the end code last. Without clearWhenFull, a full
+// table (4096 codes) is kept to the end, as decoders also take it.
+std::vector<uint8_t> encodeLzw(const std::vector<uint8_t>& data, bool clearWhenFull = true) {
   std::vector<uint8_t> out;
   uint64_t pending = 0;
   uint32_t pendingBits = 0;
@@ -34,15 +36,18 @@ std::vector<uint8_t> encodeLzw(const std::vector<uint8_t>& data) {
     for (; pendingBits >= 8; pendingBits -= 8)
       out.push_back(static_cast<uint8_t>(pending >> (pendingBits - 8)));
   };
-  std::map<uint32_t, uint32_t> table;  // a string's code by its prefix's code and last byte
+  // A string's code by its prefix's code and last byte, 0 where there is none.
+  std::vector<uint16_t> table(4096 * 256, 0);
+  std::vector<uint32_t> used;
   uint32_t next = 258;
   auto advance = [&] {
-    if (++next == 4094) {
+    if (++next == 4094 && clearWhenFull) {
       put(256);
-      table.clear();
+      for (const uint32_t at : used) table[at] = 0;
+      used.clear();
       next = 258;
       width = 9;
-    } else if (next > (1u << width) - 1) {
+    } else if (next > (1u << width) - 1 && width < 12) {
       ++width;
     }
   };
@@ -55,19 +60,22 @@ std::vector<uint8_t> encodeLzw(const std::vector<uint8_t>& data) {
       prefix = byte;
       continue;
     }
-    const auto found = table.find(prefix << 8 | byte);
-    if (found != table.end()) {
-      prefix = found->second;
+    const uint32_t at = prefix << 8 | byte;
+    if (table[at] != 0) {
+      prefix = table[at];
       continue;
     }
     put(prefix);
-    table[prefix << 8 | byte] = next;
-    advance();
+    if (next < 4096) {
+      table[at] = static_cast<uint16_t>(next);
+      used.push_back(at);
+      advance();
+    }
     prefix = byte;
   }
   if (started) {
     put(prefix);
-    advance();
+    if (next < 4096) advance();
   }
   put(257);
   if (pendingBits > 0) out.push_back(static_cast<uint8_t>(pending << (8 - pendingBits)));
@@ -200,26 +208,103 @@ TEST(TiffBlockDecoder, GivesBackTheCellsAsStored) {
       }
     }
     TiffMemoryBytes bytes(file.data(), file.size());
-    TiffBlockDecoder decoder(image, kNoDataOut);
-    std::vector<float> cells(size_t(l.width) * l.height, 12345.0f);
-    for (size_t index = 0; index < image.blockOffsets.size(); ++index) {
-      const size_t first = (index / image.blocksAcross) * l.blockHeight * l.width +
-                           (index % image.blocksAcross) * l.blockWidth;
-      std::string problem;
-      ASSERT_TRUE(decoder.decode(bytes, index, cells.data() + first, l.width, problem)) << problem;
-    }
-    for (uint32_t r = 0; r < l.height; ++r) {
-      for (uint32_t c = 0; c < l.width; ++c) {
-        const size_t block = (r / l.blockHeight) * image.blocksAcross + c / l.blockWidth;
-        float expected = cellValue(r, c);
-        if (static_cast<int>(block) == l.emptyBlock)
-          expected = l.hasNoData ? kNoDataOut : 0.0f;
-        else if (std::isnan(expected) || (l.hasNoData && expected == l.noData))
-          expected = kNoDataOut;
-        ASSERT_EQ(bitsOf(cells[size_t(r) * l.width + c]), bitsOf(expected))
-            << "row " << r << ", column " << c << ": " << cells[size_t(r) * l.width + c];
+    // Whole blocks, then parts of one row and of three rows of a block.
+    for (const size_t partRows : {size_t(0), size_t(1), size_t(3)}) {
+      SCOPED_TRACE("rows of a part (0: the block) " + std::to_string(partRows));
+      TiffBlockDecoder decoder(image, kNoDataOut,
+                               partRows == 0 ? kTiffPartBytes : partRows * l.blockWidth * 4);
+      ASSERT_EQ(decoder.partRows(), partRows == 0 ? std::min(l.blockHeight, l.height) : partRows);
+      std::vector<float> cells(size_t(l.width) * l.height, 12345.0f);
+      for (size_t index = 0; index < image.blockOffsets.size(); ++index) {
+        const size_t first = (index / image.blocksAcross) * l.blockHeight * l.width +
+                             (index % image.blocksAcross) * l.blockWidth;
+        std::string problem;
+        ASSERT_TRUE(decoder.decode(bytes, index, cells.data() + first, l.width, problem))
+            << problem;
+      }
+      for (uint32_t r = 0; r < l.height; ++r) {
+        for (uint32_t c = 0; c < l.width; ++c) {
+          const size_t block = (r / l.blockHeight) * image.blocksAcross + c / l.blockWidth;
+          float expected = cellValue(r, c);
+          if (static_cast<int>(block) == l.emptyBlock)
+            expected = l.hasNoData ? kNoDataOut : 0.0f;
+          else if (std::isnan(expected) || (l.hasNoData && expected == l.noData))
+            expected = kNoDataOut;
+          ASSERT_EQ(bitsOf(cells[size_t(r) * l.width + c]), bitsOf(expected))
+              << "row " << r << ", column " << c << ": " << cells[size_t(r) * l.width + c];
+        }
       }
     }
+  }
+}
+
+// An LZW stream decoded a part at a time, from input in pieces, gives the bytes it was
+// made of: strings that run over several parts, a table cleared when full, and a table
+// left full, whose strings lie far behind the part that uses them; the window the decoder
+// keeps is moved many times over.
+TEST(LzwDecoder, GivesAStreamBackPartByPart) {
+  std::vector<uint8_t> terrain;
+  for (uint32_t i = 0; i < 60000; ++i) {
+    const uint32_t bits = bitsOf(cellValue(i / 300, i % 300));
+    for (int b = 0; b < 4; ++b) terrain.push_back(static_cast<uint8_t>(bits >> (8 * b)));
+  }
+  std::vector<uint8_t> repeated;
+  while (repeated.size() < 300000)
+    repeated.insert(repeated.end(), terrain.begin(), terrain.begin() + 200);
+  std::vector<uint8_t> terrainThenZeros = terrain;
+  terrainThenZeros.resize(terrain.size() + 3000000, 0);
+  const std::vector<uint8_t> zeros(10000000, 0);
+  struct Stream {
+    const char* name;
+    const std::vector<uint8_t>* data;
+    bool clearWhenFull;
+    size_t windowBytes;  // what one table's strings span, at most
+    size_t partBytes;
+    size_t pieceBytes;
+  };
+  const size_t all = LzwDecoder::kWindowBytes;
+  const size_t ofTerrain = 6144;  // a table of the terrain's codes spans a few KB of it
+  const Stream streams[] = {
+      {"terrain, cleared when full, parts of 1000 bytes", &terrain, true, ofTerrain, 1000, 7},
+      {"terrain, a full table kept, parts of 333 bytes", &terrain, false, ofTerrain, 333, 4096},
+      {"200 bytes of terrain repeated: strings longer than a part", &repeated, true, all, 100,
+       100000},
+      {"zeros, cleared when full, parts of 100 bytes (strings up to 3839)", &zeros, true, all, 100,
+       100000},
+      {"zeros, a full table kept, parts of 1 MiB", &zeros, false, all, 1 << 20, 1},
+      {"terrain then zeros, a full table kept, parts of 4097 bytes", &terrainThenZeros, false,
+       ofTerrain, 4097, 65536},
+  };
+  for (const Stream& stream : streams) {
+    SCOPED_TRACE(stream.name);
+    const std::vector<uint8_t>& data = *stream.data;
+    const std::vector<uint8_t> codes = encodeLzw(data, stream.clearWhenFull);
+    LzwDecoder whole(data.size(), 0);
+    whole.start();
+    whole.feed(codes.data(), codes.size());
+    ASSERT_EQ(whole.fill(data.size()), LzwDecoder::Status::ready);
+    ASSERT_EQ(std::memcmp(whole.part(), data.data(), data.size()), 0);
+
+    LzwDecoder parts(stream.partBytes, stream.windowBytes);
+    parts.start();
+    size_t fed = 0;
+    const auto fill = [&](size_t count) {
+      LzwDecoder::Status status;
+      while ((status = parts.fill(count)) == LzwDecoder::Status::hungry && fed < codes.size()) {
+        const size_t piece = std::min(stream.pieceBytes, codes.size() - fed);
+        parts.feed(codes.data() + fed, piece);
+        fed += piece;
+      }
+      return status;
+    };
+    for (size_t done = 0; done < data.size(); done += stream.partBytes) {
+      const size_t count = std::min(stream.partBytes, data.size() - done);
+      ASSERT_EQ(fill(count), LzwDecoder::Status::ready) << "at " << done;
+      ASSERT_EQ(std::memcmp(parts.part(), data.data() + done, count), 0) << "at " << done;
+      parts.release();
+    }
+    // What is left is the end code.
+    EXPECT_EQ(fill(1), LzwDecoder::Status::ended);
   }
 }
 

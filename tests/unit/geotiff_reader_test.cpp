@@ -1,7 +1,7 @@
 // The GeoTIFF reader against GDAL, on GeoTIFFs GDAL makes of real terrain
-// (data/jacksboro_3s, 403 x 344 cells): every way of storing the samples converts to the
-// raster GDAL reads from the same file, with GDAL's corner; what the reader cannot take is
-// refused with a sentence saying why.
+// (data/jacksboro_3s, 403 x 344 cells, and the demo tile, 10812 x 10812): every way of
+// storing the samples converts to the raster GDAL reads from the same file, with GDAL's
+// corner; what the reader cannot take is refused with a sentence saying why.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include <limits>
 
 #include "core/tile/geotiff_tile.h"
+#include "core/tile/tile_open.h"
 #include "tests/support/gdal_fixtures.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/tile_files.h"
@@ -223,6 +224,14 @@ void cutFirstBlockShort(std::string& bytes, const TiffImage& image) {
   bytes.replace(at, 4, reinterpret_cast<const char*>(&half), 4);
 }
 
+// The tile width's entry (322, SHORT, 256) made a LONG of 2^20 + 16: a row of one tile
+// holds more than the conversion decodes at once.
+void widenTiles(std::string& bytes, const TiffImage&) {
+  const size_t at = bytes.find(std::string("\x42\x01\x03\x00\x01\x00\x00\x00\x00\x01", 10));
+  ASSERT_NE(at, std::string::npos);
+  bytes.replace(at, 12, std::string("\x42\x01\x04\x00\x01\x00\x00\x00\x10\x00\x10\x00", 12));
+}
+
 TEST(GeoTiffReader, RefusesWhatItCannotReadAndSaysWhy) {
   TempDir dir;
   // Cloud-optimized layouts: the directory and its offsets come before every tile.
@@ -261,6 +270,7 @@ TEST(GeoTiffReader, RefusesWhatItCannotReadAndSaysWhy) {
        "The file is damaged: the Deflate data of a tile is corrupt."},
       {cog + "DEFLATE", cutFirstBlockShort,
        "The file is damaged: the Deflate data of a tile is corrupt."},
+      {"-co TILED=YES", widenTiles, "The tiles of 1048592 x 256 cells are too large to convert."},
   };
   for (const Refusal& refusal : refusals) {
     SCOPED_TRACE(refusal.problem);
@@ -273,6 +283,62 @@ TEST(GeoTiffReader, RefusesWhatItCannotReadAndSaysWhy) {
     const Conversion conversion = convert(tif, dir.file("ours.flt"));
     EXPECT_FALSE(conversion.written);
     EXPECT_EQ(conversion.problem, refusal.problem);
+  }
+}
+
+// Whole tiles of real terrain in blocks of every size: a row of any of them holds far
+// more than the conversion puts together in memory, so each block goes out a part of its
+// rows at a time, to its place in the raster. Opened as the programs open a GeoTIFF, each
+// gives the raster GDAL reads from the first of them (GDAL writes every one of the same
+// cells, and reads the same from each: reading it once saves seconds).
+TEST(GeoTiffReader, ConvertsWholeTilesInLargeBlocksAsGdalReadsThem) {
+  ASSERT_FALSE(testing::demoGeoTiff().empty());  // makes the demo tile's raster too
+  const std::string terrain = testing::projectFile("build/demo/n37w085.flt");
+  TempDir dir;
+  const std::string tif = dir.file("tile.tif");
+  const std::string gdal = dir.file("gdal.flt");
+  struct Layout {
+    const char* name;
+    const char* options;
+    bool tiled;
+    size_t blocks;
+  };
+  const Layout layouts[] = {
+      {"tiles of 2048 x 2048, LZW, floating-point predictor",
+       "-co TILED=YES -co BLOCKXSIZE=2048 -co BLOCKYSIZE=2048 -co COMPRESS=LZW -co PREDICTOR=3",
+       true, 36},
+      {"strips of 2000 rows, Deflate, horizontal predictor",
+       "-co BLOCKYSIZE=2000 -co COMPRESS=DEFLATE -co PREDICTOR=2", false, 6},
+      {"one strip of the whole tile, uncompressed", "-co BLOCKYSIZE=10812", false, 1},
+  };
+  for (const Layout& layout : layouts) {
+    SCOPED_TRACE(layout.name);
+    std::vector<std::string> command =
+        words(std::string("gdal_translate -q -a_srs EPSG:4269 ") + layout.options);
+    command.insert(command.end(), {terrain, tif});
+    ASSERT_TRUE(testing::runGdal(command));
+    TiffFileBytes bytes;
+    TiffImage image;
+    std::string problem;
+    ASSERT_TRUE(bytes.open(posixFileSystem(), tif) && readTiffImage(bytes, image, problem))
+        << problem;
+    EXPECT_EQ(image.tiled, layout.tiled);
+    EXPECT_EQ(image.blockOffsets.size(), layout.blocks);
+    if (&layout == layouts) {
+      ASSERT_TRUE(testing::gdalGridFloat(tif, gdal));
+    }
+
+    testing::ScriptedDesktop desktop;
+    desktop.chooseFile(tif);
+    TileHeader header;
+    ASSERT_EQ(openTile(desktop, Program::extractor, header), TileOpenResult::accepted);
+    EXPECT_TRUE(desktop.messages.empty());
+    ASSERT_FALSE(desktop.progressSteps.empty());
+    EXPECT_EQ(desktop.progressSteps.back(), 100u);
+    EXPECT_EQ(header.rasterPath, dir.file("tile.flt"));
+    EXPECT_TRUE(testing::sameFileBytes(header.rasterPath, gdal));
+    for (const char* name : {"tile.tif", "tile.flt", "tile.hdr", "tile.source"})
+      std::remove(dir.file(name).c_str());
   }
 }
 

@@ -7,6 +7,8 @@
 #include "core/export/selection.h"
 #include "core/numbers.h"
 #include "core/program.h"
+#include "core/tile/mosaic.h"
+#include "core/tile/neighbours.h"
 #include "core/tile/tile_open.h"
 #include "extractor/extractor_dialogs.h"
 
@@ -19,6 +21,9 @@ constexpr int kStatusFailed = 1;
 
 constexpr int32_t kQuestionThreshold = 100000;
 constexpr int32_t kPatienceThreshold = 10000000;
+
+// A question of the program's own, without an icon.
+constexpr MessageStyle kQuestion{MessageButtons::yesNo, MessageIcon::none, false};
 
 const char* const kLongitudeText = "Longitude out of limits.\n     Try again.";
 const char* const kLatitudeText = "Latitude out of limits.\n     Try again.";
@@ -69,6 +74,34 @@ bool readsAsMinutesAndSeconds(double typed, int32_t edgeDegree, bool latitude) {
 
 }  // namespace
 
+bool takeTilesBeside(Desktop& desktop, ExtractorRun& run, TileMosaic& mosaic) {
+  Selection whole = run.selection;
+  selectionAcrossTiles(whole, run.kmEast, run.kmSouth, run.spacing);
+  const auto pastEdge = [](int32_t start, uint32_t count) {
+    return int64_t(start) + count > TileGeometry::edgeIndex;
+  };
+  if (!pastEdge(whole.startRow, whole.rows) && !pastEdge(whole.startCol, whole.cols)) return false;
+  NeighbourSearch search = findNeighbours(desktop.fileSystem(), Program::extractor, run.header,
+                                          folderOf(run.header.chosenPath), whole.startRow,
+                                          whole.startCol, whole.rows, whole.cols);
+  if (!search.complete()) {
+    desktop.showMessage(neighbourCutText(search), kNeighbourCaption, kPlainMessage);
+    return false;
+  }
+  if (desktop.showMessage(neighbourQuestionText(search), kNeighbourCaption, kQuestion) !=
+      MessageAnswer::yes)
+    return false;
+  if (!mosaicOfSearch(desktop, run.header, search, mosaic)) {
+    desktop.showMessage(neighbourCutText(search), kNeighbourCaption, kPlainMessage);
+    mosaic = TileMosaic();
+    return false;
+  }
+  // A block reaching past the tiles a search covers ends with the last of them.
+  run.selection.cols = cellsInTiles(whole.startCol, whole.cols, search.tilesAcross);
+  run.selection.rows = cellsInTiles(whole.startRow, whole.rows, search.tilesDown);
+  return true;
+}
+
 std::string tileName(const TileHeader& header) {
   return "File - N" + std::to_string(northEdgeLat(header)) + "  W" +
          std::to_string(westEdgeLon(header));
@@ -112,8 +145,10 @@ int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run)
   // 6. The ground size of a cell.
   if (!lookupGroundSpacing(desktop, northEdgeLat(run.header), &run.spacing)) return kStatusOk;
 
-  // 7. The size of the block.
+  // 7. The size of the block, and the tiles beside this one where it runs past its edges.
   selectionFromDistance(run.selection, run.kmEast, run.kmSouth, run.spacing);
+  TileMosaic mosaic;
+  takeTilesBeside(desktop, run, mosaic);
   run.totalPoints = static_cast<int32_t>(run.selection.cols * run.selection.rows);
 
   // 8. Start coordinates, thinning, unit, form and coordinates; the choice of coordinates
@@ -149,6 +184,7 @@ int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run)
   request.toFeet = run.toFeet;
   request.header = run.header;
   request.coordinateSystem = run.coordinateSystem;
+  request.mosaic = mosaic;
   return statusOfWrite(writePoints(desktop, Program::extractor, request));
 }
 

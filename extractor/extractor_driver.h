@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/desktop.h"
+#include "core/tile/mosaic.h"
 #include "core/tile/tile_header.h"
 #include "extractor/extractor_run.h"
 
@@ -25,6 +26,13 @@ std::string tileName(const TileHeader& header);
 // minutes and seconds come to 0 to 60 minutes in all.
 bool longitudeInLimits(const TileHeader& header, double lonDms);
 bool latitudeInLimits(const TileHeader& header, double latDms);
+
+// A block that runs past the tile's east or south whole-degree line: the tiles it needs
+// are looked for beside the opened file. When all are there, the user is asked whether to
+// read them; Yes gives their mosaic and the whole block in run.selection (true). When
+// some are missing or cannot be used, the message says which and that the block is cut
+// at the line. Otherwise, and on No, the selection stays cut at the line (false).
+bool takeTilesBeside(Desktop& desktop, ExtractorRun& run, TileMosaic& mosaic);
 
 // The whole run over the given run record; gives the exit status of the process.
 int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run);

@@ -169,13 +169,15 @@ Selection selectionFromView(int32_t viewLevel, bool selectAll, const ViewRect& r
 
 namespace {
 
-// trunc(km x 1000 / spacing) + 1 cells, held to the room left before the edge index.
-uint32_t cellsForDistance(float km, double spacing, int32_t start) {
+// trunc(km x 1000 / spacing) + 1 cells, held to the room left before the edge index
+// unless the block may run on into the tiles beside.
+uint32_t cellsForDistance(float km, double spacing, int32_t start, bool beyondEdge) {
   const long double cells = static_cast<long double>(km) * 1000.0L / spacing;
   int64_t count = static_cast<int64_t>(truncateToUint32(cells)) + 1;
   const int64_t room = static_cast<int64_t>(TileGeometry::edgeIndex) - start;
-  if (start + count > TileGeometry::edgeIndex) count = room;
+  if (!beyondEdge && start + count > TileGeometry::edgeIndex) count = room;
   if (count < 0) count = 0;
+  if (count > int64_t(UINT32_MAX)) count = int64_t(UINT32_MAX);
   return static_cast<uint32_t>(count);
 }
 
@@ -183,8 +185,14 @@ uint32_t cellsForDistance(float km, double spacing, int32_t start) {
 
 void selectionFromDistance(Selection& selection, float kmEast, float kmSouth,
                            const GroundSpacing& spacing) {
-  selection.cols = cellsForDistance(kmEast, spacing.ewSpacingMean, selection.startCol);
-  selection.rows = cellsForDistance(kmSouth, spacing.nsSpacing, selection.startRow);
+  selection.cols = cellsForDistance(kmEast, spacing.ewSpacingMean, selection.startCol, false);
+  selection.rows = cellsForDistance(kmSouth, spacing.nsSpacing, selection.startRow, false);
+}
+
+void selectionAcrossTiles(Selection& selection, float kmEast, float kmSouth,
+                          const GroundSpacing& spacing) {
+  selection.cols = cellsForDistance(kmEast, spacing.ewSpacingMean, selection.startCol, true);
+  selection.rows = cellsForDistance(kmSouth, spacing.nsSpacing, selection.startRow, true);
 }
 
 bool lookupEstimateFactor(Program program, uint32_t removeCount, long double* factor) {

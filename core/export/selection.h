@@ -108,6 +108,10 @@ Selection selectionFromView(int32_t viewLevel, bool selectAll, const ViewRect& r
 // and east edges. A negative distance counts as 0. Sets selection.rows and .cols.
 void selectionFromDistance(Selection& selection, float kmEast, float kmSouth,
                            const GroundSpacing& spacing);
+// The same size without the cap: rows and columns past the edges count on into the tiles
+// beside (raster coordinates of the opened tile continued past index 10805).
+void selectionAcrossTiles(Selection& selection, float kmEast, float kmSouth,
+                          const GroundSpacing& spacing);
 
 // Whether the cell at offsets (i, j) inside the selection is written.
 inline bool isKept(uint32_t i, uint32_t j, uint32_t step) {

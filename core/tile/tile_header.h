@@ -30,6 +30,7 @@ struct TileHeader {
   double tileWestLon = 0.0;   // west edge of the raster, overlap included
   double tileSouthLat = 0.0;  // south edge of the raster, overlap included
   std::string nodataLine;     // set by the viewer's reader on acceptance
+  std::string chosenPath;     // the file the user opened: the header, or a GeoTIFF
 };
 
 // The whole-degree edges of the tile, held at the limits of int32_t for corner values far

@@ -82,6 +82,7 @@ TileOpenResult readTilePair(Desktop& desktop, Program program, TileHeader& heade
 TileOpenResult openTile(Desktop& desktop, Program program, TileHeader& header) {
   const ChosenFile chosen = chooseTileHeader(desktop);
   if (chosen.path.empty()) return TileOpenResult::cancelled;
+  header.chosenPath = chosen.path;
 
   if (!isGeoTiffChoice(desktop.fileSystem(), chosen)) {
     header.headerPath = chosen.path;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -49,7 +50,21 @@ class ExtractorRunTest : public ::testing::Test {
   std::string rasterPath() const { return dir.file("tile.flt"); }
   std::string outputPath() const { return dir.file("points.csv"); }
 
-  int run() { return runExtractor(desktop, dialogs, record); }
+  // The run. The tile lies alone in its folder, so a block past its edges is cut there
+  // with a message; the tests of other rules drop that message (checked to be the cut).
+  int run() {
+    const int status = runExtractor(desktop, dialogs, record);
+    const std::string cut = "The block runs past this tile into ";
+    for (size_t k = desktop.messages.size(); k-- > 0;) {
+      const std::string& text = desktop.messages[k].text;
+      if (text.rfind(cut, 0) != 0) continue;
+      EXPECT_NE(text.find("\nThe block is cut at the tile's "), std::string::npos) << text;
+      desktop.events.erase(
+          std::find(desktop.events.begin(), desktop.events.end(), "message:" + text));
+      desktop.messages.erase(desktop.messages.begin() + static_cast<long>(k));
+    }
+    return status;
+  }
 
   // The run up to dialog 102, which is cancelled; gives the fields dialog 102 showed.
   testing::ScriptedFields sizeShownFor(const std::string& lat, const std::string& lon,
@@ -327,7 +342,9 @@ TEST_F(ExtractorRunTest, WarnsOfLargeEstimatesAtTheirThresholds) {
     const std::string lat = std::to_string(c.north) + ".0000";
     dialogs.scripts = {selectDialog(lat, "84.0000", c.east, c.south),
                        outputDialog({{kIdcRemoveCount, c.remove}})};
-    desktop.buttons = {MessageAnswer::yes};
+    // A block past the tile's edges is first cut there, with a message of its own.
+    if (std::string(c.east) == "9999") desktop.buttons.push_back(MessageAnswer::ok);
+    desktop.buttons.push_back(MessageAnswer::yes);
     // The save dialog is cancelled: no file is written, and the run ends with 1.
     EXPECT_EQ(run(), 1);
     EXPECT_EQ(record.estimate, c.estimate);
@@ -350,7 +367,7 @@ TEST_F(ExtractorRunTest, WarnsOfLargeEstimatesAtTheirThresholds) {
 TEST_F(ExtractorRunTest, NoToTheQuestionEndsWith1BeforeTheSaveDialog) {
   makeTile();
   dialogs.scripts = {selectDialog("35", "84", "9999", "9999"), outputDialog()};
-  desktop.buttons = {MessageAnswer::no};
+  desktop.buttons = {MessageAnswer::ok, MessageAnswer::no};  // the cut, then the question
   EXPECT_EQ(run(), 1);
   EXPECT_EQ(desktop.messageTexts(), std::vector<std::string>{question(116640000)});
   EXPECT_EQ(desktop.events, (std::vector<std::string>{"open", "message:" + question(116640000)}));
@@ -546,6 +563,66 @@ TEST_F(ExtractorRunTest, OffersTheKeptCoordinatesAndWritesAndKeepsTheChoice) {
     const std::string written = testing::readFile(outputPath());
     EXPECT_EQ(written, testing::readFile(dir.file("direct.csv")));
     EXPECT_EQ(written.rfind("200000.000, 200000.000, 100.000\r\n", 0) == 0, c.written == 0);
+  }
+}
+
+// A block past the tile's east edge, with the tile beside it (under a name of its own), a
+// damaged one, or none: the question and its answers, or the cut with what is wrong.
+TEST_F(ExtractorRunTest, ReadsTheRestOfABlockFromTheTileBesideWhenTheUserSaysYes) {
+  enum class Beside { tile, shortRaster, none };
+  struct Case {
+    const char* name;
+    Beside beside;
+    MessageAnswer answer;
+    bool whole;
+  };
+  const Case cases[] = {{"yes", Beside::tile, MessageAnswer::yes, true},
+                        {"no", Beside::tile, MessageAnswer::no, false},
+                        {"damaged", Beside::shortRaster, MessageAnswer::yes, false},
+                        {"missing", Beside::none, MessageAnswer::yes, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const char* name : {"east side.hdr", "east side.flt"}) std::remove(dir.file(name).c_str());
+    desktop = ScriptedDesktop();
+    dialogs = ScriptedDialogs();
+    record = ExtractorRun();
+    makeTile();
+    // Row 5406 (34.3000): the tile's last three cells, then the neighbour's from column 6.
+    testing::plantSamples(rasterPath(), 5406, 10803, {1.0f, 2.0f, 3.0f});
+    if (c.beside != Beside::none) {
+      testing::writeFile(dir.file("east side.hdr"),
+                         testing::shortHeader(-83.00055555556, 33.99944444444));
+      testing::makeSparseRaster(dir.file("east side.flt"),
+                                c.beside == Beside::tile ? INT64_C(467597376) : 4096);
+      if (c.beside == Beside::tile)
+        testing::plantSamples(dir.file("east side.flt"), 5406, 0,
+                              {-1.0f, -1.0f, -1.0f, -1.0f, -1.0f, -1.0f, 4.0f, 5.0f, 6.0f});
+    }
+    dialogs.scripts = {selectDialog("34.3000", "83.0001", "0.04", "0"),
+                       outputDialog({}, {kIdcCsvGrid})};
+    desktop.buttons = {c.answer};
+    desktop.chooseFile(outputPath());
+    const int status = runExtractor(desktop, dialogs, record);
+    EXPECT_EQ(status, 0);
+    const std::string into = "The block runs past this tile into N35 W83.\n";
+    const std::vector<std::string> texts = desktop.messageTexts();
+    ASSERT_EQ(texts.size(), 2u);
+    if (c.beside == Beside::tile) {
+      EXPECT_EQ(texts[0], into + "Read the rest from the tiles found beside it?");
+      EXPECT_EQ(desktop.messages[0].style.buttons, MessageButtons::yesNo);
+    } else {
+      const std::string wrong = c.beside == Beside::none
+                                    ? "N35 W83 is not beside it: USGS_13_n35w083.tif.\n"
+                                    : "N35 W83: east side.hdr can't be used. ";
+      EXPECT_EQ(texts[0].rfind(into + wrong, 0), 0u) << texts[0];
+      const std::string cut = "\nThe block is cut at the tile's east edge.";
+      EXPECT_EQ(texts[0].substr(texts[0].size() - std::min(texts[0].size(), cut.size())), cut);
+    }
+    // 0.04 km is 5 cells here: three before the edge, two beside it.
+    EXPECT_EQ(record.selection.cols, c.whole ? 5u : 3u);
+    EXPECT_EQ(testing::readFile(outputPath()),
+              c.whole ? "1.000,2.000,3.000,4.000,5.000\r\n" : "1.000,2.000,3.000\r\n");
+    EXPECT_EQ(texts[1], c.whole ? "5 points written." : "3 points written.");
   }
 }
 

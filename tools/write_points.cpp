@@ -5,11 +5,15 @@
 //
 //   write_points <header> <output> <startRow> <startCol> <rows> <cols> <removeCount>
 //                <rect|north|csv|binary> <startEasting> <startNorthing> <feet 0|1>
-//                [viewer] [epsg:<code>]
+//                [viewer] [epsg:<code>] [beside]
 //
 // The binary form (viewer only) takes its header's corner from the selection, as the
 // viewer does. epsg:<code> writes X and Y in that map system instead of the local grid
-// from startEasting and startNorthing.
+// from startEasting and startNorthing. beside reads a block that runs past the tile's east
+// or south whole-degree line on from the tiles found in the header's folder, as gridpick
+// does when the user answers Yes (GeoTIFF tiles among them are converted beside); the
+// block is cut at the last tile the search covers, and the writer fails when a tile it
+// needs is missing or unusable.
 // Messages go to the standard output; the exit status is 0 when the points were written.
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +25,8 @@
 #include "core/export/point_writer.h"
 #include "core/numbers.h"
 #include "core/posix_file_system.h"
+#include "core/tile/mosaic.h"
+#include "core/tile/neighbours.h"
 #include "core/tile/tile_open.h"
 
 namespace {
@@ -74,15 +80,36 @@ uint32_t count(const char* text) {
   return value > 0 ? static_cast<uint32_t>(value) : 0u;
 }
 
+// The mosaic of the tiles beside the opened one that the request's block runs into, and
+// the block cut at the last of them; false when one it needs is missing or unusable.
+bool takeTilesBeside(ned::Desktop& desktop, ned::Program program, ned::WriteRequest& request) {
+  ned::Selection& block = request.selection;
+  const ned::TileHeader& header = request.header;
+  ned::NeighbourSearch search =
+      ned::findNeighbours(desktop.fileSystem(), program, header, ned::folderOf(header.chosenPath),
+                          block.startRow, block.startCol, block.rows, block.cols);
+  if (search.tiles.empty()) return true;
+  if (!search.complete() || !ned::mosaicOfSearch(desktop, header, search, request.mosaic)) {
+    std::printf("%s\n", ned::neighbourCutText(search).c_str());
+    return false;
+  }
+  block.cols = ned::cellsInTiles(block.startCol, block.cols, search.tilesAcross);
+  block.rows = ned::cellsInTiles(block.startRow, block.rows, search.tilesDown);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   bool viewer = false;
+  bool beside = false;
   int32_t coordinateSystem = 0;
-  bool usable = argc >= 12 && argc <= 14;
+  bool usable = argc >= 12 && argc <= 15;
   for (int i = 12; usable && i < argc; ++i) {
     if (std::strcmp(argv[i], "viewer") == 0 && !viewer) {
       viewer = true;
+    } else if (std::strcmp(argv[i], "beside") == 0 && !beside) {
+      beside = true;
     } else if (std::strncmp(argv[i], "epsg:", 5) == 0 && coordinateSystem == 0) {
       coordinateSystem = ned::parseLeadingInt(argv[i] + 5);
       usable = ned::findMapSystem(coordinateSystem) != nullptr;
@@ -94,7 +121,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: write_points <header> <output> <startRow> <startCol> <rows> "
                  "<cols> <removeCount> <rect|north|csv|binary> <startEasting> <startNorthing> "
-                 "<feet 0|1> [viewer] [epsg:<code of a listed map system>]\n");
+                 "<feet 0|1> [viewer] [epsg:<code of a listed map system>] [beside]\n");
     return 2;
   }
   ConsoleDesktop desktop(argv[1], argv[2]);
@@ -109,6 +136,7 @@ int main(int argc, char** argv) {
   request.selection.cols = count(argv[6]);
   request.selection.removeCount = count(argv[7]);
   request.selection.step = request.selection.removeCount + 1;
+  if (beside && !takeTilesBeside(desktop, program, request)) return 1;
   const std::string kind = argv[8];
   request.kind = kind == "north"    ? ned::OutputKind::ProjectNorthXyz
                  : kind == "csv"    ? ned::OutputKind::ElevationCsv

@@ -243,11 +243,23 @@ ROBOT_SCENARIO(gridpick_large_estimate_answered_no_ends_with_1) {
   robot::Process* gridpick = nullptr;
   HWND select = openSelectDialog(ctx, gridpick);
   REQUIRE(select != nullptr);
-  // 99 km each way from the middle of the tile: capped at 5400 x 5400 cells.
+  // 99 km each way from the middle of the tile runs past its east and south edges, into
+  // the demo tile's neighbours beside it; answered No, the block is cut at the edges:
+  // 5400 x 5400 cells.
   typeSelection(ctx, select, "36.3000", "84.3000", "99", "99");
   robot::pressButton(select, IDOK);
+  CHECK(robot::waitForClose(select));
+  const robot::MessageBoxSeen beside = robot::waitForMessageBox(*gridpick);
+  REQUIRE(beside.window != nullptr);
+  CHECK_EQ(beside.caption, "Message");
+  CHECK_EQ(beside.text,
+           "The block runs past this tile into N37 W84, N36 W85 and N36 W84.\n"
+           "Read the rest from the tiles found beside it?");
+  robot::pressButton(beside.window, IDNO);
   HWND output = robot::waitForWindow(*gridpick, "NED GridFloat Points Selected.", "#32770");
   REQUIRE(output != nullptr);
+  CHECK_EQ(robot::controlText(output, 1006), "5400");
+  CHECK_EQ(robot::controlText(output, 1007), "5400");
   CHECK_EQ(robot::controlText(output, 1008), "29160000");
   robot::pressButton(output, IDOK);
   CHECK(robot::waitForClose(output));

@@ -1,4 +1,4 @@
-// bench_writer [--tile <base>] [--out <directory>] [--quick]
+// bench_writer [--tile <base>] [--out <directory>] [--quick | --map]
 //
 // Measures the point writer on the demo tile against two baselines run in the same
 // process: (a) the literal loop, one 4-byte fread and one fprintf per value through
@@ -16,6 +16,7 @@
 //           missing)
 // --out     where the output files go for the timed file runs (default build/bench)
 // --quick   only the 2700 x 2700 window and the corner
+// --map     only map coordinates against the local grid, on the whole square
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -219,6 +220,7 @@ int main(int argc, char** argv) {
   std::string base = std::string(TERRAVANE_SOURCE_DIR) + "/build/demo/n37w085";
   std::string outDir = std::string(TERRAVANE_SOURCE_DIR) + "/build/bench";
   bool quick = false;
+  bool mapOnly = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--tile") == 0 && i + 1 < argc) {
       base = argv[++i];
@@ -226,8 +228,11 @@ int main(int argc, char** argv) {
       outDir = argv[++i];
     } else if (std::strcmp(argv[i], "--quick") == 0) {
       quick = true;
+    } else if (std::strcmp(argv[i], "--map") == 0) {
+      mapOnly = true;
     } else {
-      std::fprintf(stderr, "usage: bench_writer [--tile <base>] [--out <directory>] [--quick]\n");
+      std::fprintf(stderr,
+                   "usage: bench_writer [--tile <base>] [--out <directory>] [--quick | --map]\n");
       return 2;
     }
   }
@@ -251,7 +256,8 @@ int main(int argc, char** argv) {
       {"XYZ rectangular 2700 x 2700", ned::Program::extractor, ned::OutputKind::RectangularXyz,
        4056, 4056, 2700},
   };
-  if (!quick) {
+  if (mapOnly) cases.clear();
+  if (!quick && !mapOnly) {
     cases.push_back({"XYZ rectangular whole square", ned::Program::extractor,
                      ned::OutputKind::RectangularXyz, 6, 6, 10800});
     cases.push_back({"CSV grid whole square", ned::Program::extractor,
@@ -410,6 +416,7 @@ int main(int argc, char** argv) {
                                    {"CSV grid", ned::OutputKind::ElevationCsv, 4800}};
   const int kCornerRuns = 9;  // the best of them, the two blocks taking turns
   for (CornerFigures& f : cornerFigures) {
+    if (mapOnly) break;
     const uint32_t cornerSize = f.size;
     std::printf("%s, %u x %u, across the corner of four tiles ...\n", f.name, cornerSize,
                 cornerSize);
@@ -490,6 +497,7 @@ int main(int argc, char** argv) {
       "1.10) | one tile, file | corner, file | one tile / corner |\n"
       "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
   for (const CornerFigures& f : cornerFigures) {
+    if (mapOnly) break;
     allGood = allGood && f.allWritten;
     const double points = static_cast<double>(f.points);
     std::printf(

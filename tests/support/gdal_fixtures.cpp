@@ -14,13 +14,13 @@
 
 namespace ned::testing {
 
-namespace {
-
 std::string quoted(const std::string& argument) {
   std::string text = "'";
   for (char c : argument) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return text + "'";
 }
+
+namespace {
 
 // The number after "key": in a JSON text, from position from on. NaN and the infinities
 // come quoted ("NaN", "-Infinity").

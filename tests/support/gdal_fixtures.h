@@ -12,6 +12,9 @@ namespace ned::testing {
 // side files (.aux.xml) beside its inputs; gives its standard output in output when asked.
 bool runGdal(const std::vector<std::string>& arguments, std::string* output = nullptr);
 
+// An argument for the shell, in single quotes.
+std::string quoted(const std::string& argument);
+
 // The words of a command line, split at blanks.
 std::vector<std::string> words(const std::string& text);
 

@@ -5,17 +5,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/support/gdal_fixtures.h"
 #include "tests/support/tile_files.h"
 
 namespace ned::testing {
 
 namespace {
-
-std::string quoted(const std::string& argument) {
-  std::string text = "'";
-  for (char c : argument) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return text + "'";
-}
 
 // Reads cs2cs's lines "easting<TAB>northing height" into the batch.
 bool readProjected(std::FILE* pipe, ProjBatch& batch) {

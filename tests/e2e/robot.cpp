@@ -450,9 +450,15 @@ bool pickFromList(HWND dialog, int id, const std::string& entry) {
       static_cast<LRESULT>(index) == CB_ERR) {
     return false;
   }
-  DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(list, CB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
-  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  // As a person does with the keyboard on the closed list: Home, then the down arrow until
+  // the entry is chosen; the list tells the dialog of each change itself.
+  const auto press = [&](WPARAM key) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(list, WM_KEYDOWN, key, 1, SMTO_ABORTIFHUNG, 5000, &ignored);
+    SendMessageTimeoutA(list, WM_KEYUP, key, 0xC0000001u, SMTO_ABORTIFHUNG, 5000, &ignored);
+  };
+  press(VK_HOME);
+  for (DWORD_PTR k = 0; k < index; ++k) press(VK_DOWN);
   return controlText(dialog, id) == entry;
 }
 

@@ -176,8 +176,9 @@ HWND fillFileDialog(const Process& process, const char* caption, const std::stri
 
 namespace robot {
 
-// Picks an entry of a drop-down list by its whole text, as a user's pick does: the list
-// shows the entry and tells its dialog with CBN_SELCHANGE. False when it has no such entry.
+// Picks an entry of a drop-down list by its whole text with the keys a user presses on the
+// closed list (Home, then the down arrow): the list shows the entry and tells its dialog
+// of each change. False when it has no such entry.
 bool pickFromList(HWND dialog, int id, const std::string& entry);
 // The entries of a drop-down list, in order (the entry shown is its controlText).
 std::vector<std::string> listEntries(HWND dialog, int id);

@@ -61,11 +61,31 @@ struct MapPoint {
 // The exact forward projection of a NAD83 latitude and longitude (degrees).
 MapPoint projectPoint(const MapSystem& system, double latitude, double longitude);
 
+// A system's constants as the projections use them. Deriving them costs as much as
+// projecting a few hundred points of a row, so a write derives them once.
+struct ProjectionConstants {
+  bool transverse = true;
+  double centralMeridian = 0.0;  // degrees
+  double toUnit = 1.0;           // units per metre
+  double falseEasting = 0.0;     // in the unit
+  double falseNorthing = 0.0;
+  // Transverse Mercator: k0, k0 A and the northing of the origin's parallel, metres.
+  double scaleFactor = 1.0;
+  double scaledRadius = 0.0;
+  double originNorthing = 0.0;
+  // Lambert: r = coneRadius * exp(-n psi), and r at the (false) origin, metres.
+  double n = 0.0;
+  double coneRadius = 0.0;
+  double originRadius = 0.0;
+};
+
+ProjectionConstants prepareProjection(const MapSystem& system);
+
 // The projection of a row of points along one parallel: point j lies at firstLongitude +
 // j * stepLongitude. Within 0.01 mm of projectPoint (see map_projection.cpp for the
 // bound) and a few nanoseconds a point on long rows.
-void projectRow(const MapSystem& system, double latitude, double firstLongitude,
-                double stepLongitude, size_t count, double* eastings, double* northings);
+void projectRow(const ProjectionConstants& constants, double latitude, double firstLongitude,
+                double stepLongitude, size_t count, MapPoint* points);
 
 // Whether the system's area of use contains the point (its edges included).
 bool areaContains(const MapSystem& system, double latitude, double longitude);

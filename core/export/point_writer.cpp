@@ -140,6 +140,15 @@ inline char* formatBelow1e8Quads(uint32_t value, char* out) {
   return out;
 }
 
+// The bytes of a word at out, its lowest first, on any machine.
+inline void storeBytes(char* out, uint64_t word) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  std::memcpy(out, &word, 8);
+#else
+  for (int k = 0; k < 8; ++k) out[k] = static_cast<char>((word >> (8 * k)) & 0xFF);
+#endif
+}
+
 inline char* lineEnd(char* p) {
   p[0] = '\r';
   p[1] = '\n';
@@ -279,59 +288,72 @@ class MapRows : public RowWriter {
  public:
   explicit MapRows(const WritePlan& pass)
       : RowWriter(pass),
-        eastings_(keptCount(pass.cols, pass.step) + 1),
-        northings_(eastings_.size()) {}
+        projection_(prepareProjection(*pass.map)),
+        positions_(keptCount(pass.cols, pass.step) + 1) {}
 
   bool write(BlockOutput& out, const float* samples, uint32_t n) {
     const long double latitude = static_cast<long double>(pass_.firstLatitude) -
                                  static_cast<long double>(row_) * pass_.cellDegrees;
     const size_t kept = keptCount(n, pass_.step);
-    projectRow(*pass_.map, static_cast<double>(latitude), pass_.firstLongitude,
+    projectRow(projection_, static_cast<double>(latitude), pass_.firstLongitude,
                static_cast<double>(static_cast<long double>(pass_.step) * pass_.cellDegrees), kept,
-               eastings_.data(), northings_.data());
+               positions_.data());
+    // The leading digits stay in registers along the row: the output's bytes may alias
+    // anything the writer keeps in memory.
+    Leading easting = eastingLeading_;
+    Leading northing = northingLeading_;
+    const MapPoint* position = positions_.data();
     char* p = out.cursor();
-    size_t k = 0;
     const bool written = writeKept(out, p, n, [&](char* q, uint64_t j) {
-      q = formatCoordinate(eastings_[k], q, eastingLeading_);
+      q = formatCoordinate(position->easting, q, easting);
       q[0] = ',';
       q[1] = ' ';
-      q = formatCoordinate(northings_[k++], q + 2, northingLeading_);
+      q = formatCoordinate(position++->northing, q + 2, northing);
       q[0] = ',';
       q[1] = ' ';
       return lineEnd(formatFixed3(outputValue(pass_, samples[j]), q + 2));
     });
+    eastingLeading_ = easting;
+    northingLeading_ = northing;
     return written && out.endRow(p);
   }
 
   void nextRow(uint32_t i) { row_ = i + 1; }
 
  private:
-  // The text of a coordinate's digits above its last eight (those of its thousandths),
-  // which change only now and then along a row.
+  // A coordinate's digits above its last eight (those of its thousandths), which change
+  // only now and then along a row: the thousandths they stand for (none at first) and
+  // their text, at most six digits in the bytes of a word, the first in its lowest byte.
   struct Leading {
-    uint64_t value = UINT64_MAX;
-    char text[24] = {};
+    uint64_t base = 0;
+    uint64_t text = 0;
     size_t length = 0;
   };
 
   // A projected coordinate with three decimals. The projection is good to micrometres, so
   // the value is rounded to thousandths as it is (a tie goes either way, as right as the
   // other), which is quicker than the exact decimal of the binary value. From 100000 up,
-  // the last eight digits are written four at a time and the ones before them are kept.
+  // the last eight digits are written four at a time after the leading ones.
   static char* formatCoordinate(double value, char* out, Leading& leading) {
-    if (!(value >= 100000.0 && value < 1e14)) return formatSmallCoordinate(value, out);
-    const uint64_t thousandths = static_cast<uint64_t>(value * 1000.0 + 0.5);
-    const uint64_t high = thousandths / 100000000;
-    if (high != leading.value) {
-      leading.value = high;
-      leading.length = static_cast<size_t>(formatUnsigned(high, leading.text) - leading.text);
+    if (!(value >= 100000.0 && value < 1e11)) return formatSmallCoordinate(value, out);
+    const uint64_t thousandths = static_cast<uint64_t>(static_cast<int64_t>(value * 1000.0 + 0.5));
+    uint64_t low = thousandths - leading.base;
+    if (low >= 100000000) {
+      const uint64_t high = thousandths / 100000000;
+      char text[24];
+      leading.length = static_cast<size_t>(formatUnsigned(high, text) - text);
+      leading.text = 0;
+      for (size_t d = leading.length; d-- > 0;)
+        leading.text = leading.text << 8 | static_cast<unsigned char>(text[d]);
+      leading.base = high * 100000000;
+      low = thousandths - leading.base;
     }
-    std::memcpy(out, leading.text, 8);
+    storeBytes(out, leading.text);
     out += leading.length;
-    const uint32_t low = static_cast<uint32_t>(thousandths - high * 100000000);
-    const uint32_t upper = low / 10000;
+    const uint32_t upper = static_cast<uint32_t>(low) / 10000;
     std::memcpy(out, kQuadDigits.digits + upper * 4, 4);
-    std::memcpy(out + 4, kPointQuadDigits.digits + (low - upper * 10000) * 8, 8);
+    std::memcpy(out + 4, kPointQuadDigits.digits + (static_cast<uint32_t>(low) - upper * 10000) * 8,
+                8);
     return out + 9;
   }
 
@@ -351,8 +373,8 @@ class MapRows : public RowWriter {
   Leading eastingLeading_;
   Leading northingLeading_;
   uint32_t row_ = 0;
-  std::vector<double> eastings_;
-  std::vector<double> northings_;
+  ProjectionConstants projection_;
+  std::vector<MapPoint> positions_;
 };
 
 // The elevations of a kept row on one line. The viewer joins them with commas; the

@@ -55,7 +55,7 @@ TEST(MapProjection, EverySystemOfTheTableMatchesProjOverItsAreaOfUse) {
   constexpr size_t kSample = 1000;
   std::vector<ProjBatch> batches(mapSystemCount());
   std::vector<std::vector<double>> ours(mapSystemCount());  // easting, northing pairs
-  std::vector<double> eastings(kRow), northings(kRow);
+  std::vector<MapPoint> row(kRow);
   for (size_t s = 0; s < mapSystemCount(); ++s) {
     const MapSystem& system = mapSystem(s);
     ProjBatch& batch = batches[s];
@@ -77,11 +77,11 @@ TEST(MapProjection, EverySystemOfTheTableMatchesProjOverItsAreaOfUse) {
       }
       for (const double start : {system.west, system.west + width - kRow * kCell}) {
         const double first = cellCentre(start);
-        projectRow(system, latitude, first, kCell, kRow, eastings.data(), northings.data());
+        projectRow(prepareProjection(system), latitude, first, kCell, kRow, row.data());
         for (size_t c = 0; c < kRow; c += kSample)
-          add(latitude, first + static_cast<double>(c) * kCell, eastings[c], northings[c]);
-        add(latitude, first + static_cast<double>(kRow - 1) * kCell, eastings[kRow - 1],
-            northings[kRow - 1]);
+          add(latitude, first + static_cast<double>(c) * kCell, row[c].easting, row[c].northing);
+        add(latitude, first + static_cast<double>(kRow - 1) * kCell, row[kRow - 1].easting,
+            row[kRow - 1].northing);
       }
     }
   }
@@ -196,21 +196,20 @@ TEST(MapProjection, RowFollowsTheExactProjection) {
       {32136, 35.5, -85.0, 1, 200},     // short rows
       {32136, 35.5, -85.0, 1, 5},
   };
-  std::vector<double> eastings, northings;
+  std::vector<MapPoint> points;
   for (const Row& row : rows) {
     const MapSystem& system = *findMapSystem(row.epsg);
     const double step = row.columnStep * kCell;
     const double first = cellCentre(row.firstLongitude);
     const double latitude = cellCentre(row.latitude);
-    eastings.assign(row.count, 0.0);
-    northings.assign(row.count, 0.0);
-    projectRow(system, latitude, first, step, row.count, eastings.data(), northings.data());
+    points.assign(row.count, MapPoint{});
+    projectRow(prepareProjection(system), latitude, first, step, row.count, points.data());
     const double tolerance = 0.0000021 / metresPerUnit(system.unit);  // the proven bound
     double worst = 0.0;
     for (size_t j = 0; j < row.count; ++j) {
       const MapPoint exact = projectPoint(system, latitude, first + static_cast<double>(j) * step);
-      worst = std::max({worst, std::fabs(eastings[j] - exact.easting),
-                        std::fabs(northings[j] - exact.northing)});
+      worst = std::max({worst, std::fabs(points[j].easting - exact.easting),
+                        std::fabs(points[j].northing - exact.northing)});
     }
     EXPECT_LE(worst, tolerance) << mapSystemLabel(system) << " at " << row.latitude;
   }

@@ -125,30 +125,6 @@ struct PointQuadDigits {
 };
 constexpr PointQuadDigits kPointQuadDigits{};
 
-// The decimal digits of a value below 10^8, four at a time.
-inline char* formatBelow1e8Quads(uint32_t value, char* out) {
-  const uint32_t high = value / 10000;
-  const uint32_t low = value - high * 10000;
-  const uint32_t lead = high != 0 ? high : low;
-  const int length = lead >= 1000 ? 4 : lead >= 100 ? 3 : lead >= 10 ? 2 : 1;
-  std::memcpy(out, kQuadDigits.digits + lead * 4 + (4 - length), 4);
-  out += length;
-  if (high != 0) {
-    std::memcpy(out, kQuadDigits.digits + low * 4, 4);
-    out += 4;
-  }
-  return out;
-}
-
-// The bytes of a word at out, its lowest first, on any machine.
-inline void storeBytes(char* out, uint64_t word) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  std::memcpy(out, &word, 8);
-#else
-  for (int k = 0; k < 8; ++k) out[k] = static_cast<char>((word >> (8 * k)) & 0xFF);
-#endif
-}
-
 inline char* lineEnd(char* p) {
   p[0] = '\r';
   p[1] = '\n';
@@ -323,7 +299,7 @@ class MapRows : public RowWriter {
  private:
   // A coordinate's digits above its last eight (those of its thousandths), which change
   // only now and then along a row: the thousandths they stand for (none at first) and
-  // their text, at most six digits in the bytes of a word, the first in its lowest byte.
+  // their text, at most six digits, held in a word so that it stays in a register.
   struct Leading {
     uint64_t base = 0;
     uint64_t text = 0;
@@ -340,15 +316,13 @@ class MapRows : public RowWriter {
     uint64_t low = thousandths - leading.base;
     if (low >= 100000000) {
       const uint64_t high = thousandths / 100000000;
-      char text[24];
+      char text[24] = {};
       leading.length = static_cast<size_t>(formatUnsigned(high, text) - text);
-      leading.text = 0;
-      for (size_t d = leading.length; d-- > 0;)
-        leading.text = leading.text << 8 | static_cast<unsigned char>(text[d]);
+      std::memcpy(&leading.text, text, 8);
       leading.base = high * 100000000;
       low = thousandths - leading.base;
     }
-    storeBytes(out, leading.text);
+    std::memcpy(out, &leading.text, 8);
     out += leading.length;
     const uint32_t upper = static_cast<uint32_t>(low) / 10000;
     std::memcpy(out, kQuadDigits.digits + upper * 4, 4);
@@ -364,7 +338,7 @@ class MapRows : public RowWriter {
     *out = '-';
     out += negative;
     const uint64_t whole = thousandths / 1000;
-    out = whole < 100000000 ? formatBelow1e8Quads(static_cast<uint32_t>(whole), out)
+    out = whole < 100000000 ? detail::formatBelow1e8(static_cast<uint32_t>(whole), out)
                             : formatUnsigned(whole, out);
     std::memcpy(out, detail::kDigitTables.thousandths + (thousandths - whole * 1000) * 4, 4);
     return out + 4;
@@ -510,6 +484,17 @@ std::string outputVrtPath(const std::string& outputPath, unsigned extensionOffse
 }
 
 namespace {
+
+enum class FileWrite { written, notOpened, failed };
+
+// A small file's bytes, all at once.
+FileWrite writeWholeFile(const std::string& path, const std::string& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return FileWrite::notOpened;
+  const bool wrote = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  const bool closed = std::fclose(file) == 0;
+  return wrote && closed ? FileWrite::written : FileWrite::failed;
+}
 
 std::string xmlEscaped(const std::string& text) {
   std::string escaped;
@@ -721,22 +706,17 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
     const std::string text = reducedTileHeaderText(
         keptCount(pass.cols, pass.step), keptCount(pass.rows, pass.step), pass.step,
         request.xulcornerText, request.yulcornerText, header.nodataLine);
-    std::FILE* headerFile = std::fopen(headerPath.c_str(), "wb");
-    if (headerFile == nullptr) {
+    const FileWrite headerWrite = writeWholeFile(headerPath, text);
+    if (headerWrite == FileWrite::notOpened) {
       desktop.showMessage("Can't Open Header file.\n", "Message.", kPlainMessage);
       return WriteOutcome::headerFailed;
     }
-    const bool wrote = std::fwrite(text.data(), 1, text.size(), headerFile) == text.size();
-    const bool closed = std::fclose(headerFile) == 0;
-    if (!wrote || !closed) return writeFailed(kHeaderWriteFailedText);
+    if (headerWrite == FileWrite::failed) return writeFailed(kHeaderWriteFailedText);
     // Beside them, the tile placed where it lies, for GIS tools.
-    const std::string vrtPath = outputVrtPath(chosen.path, chosen.extensionOffset);
     const std::string vrt =
         reducedTileVrtText(request, pass.feetPerMetre != 0.0L, fileNameOf(chosen.path));
-    std::FILE* vrtFile = std::fopen(vrtPath.c_str(), "wb");
-    const bool vrtWritten =
-        vrtFile != nullptr && std::fwrite(vrt.data(), 1, vrt.size(), vrtFile) == vrt.size();
-    if ((vrtFile != nullptr && std::fclose(vrtFile) != 0) || !vrtWritten)
+    if (writeWholeFile(outputVrtPath(chosen.path, chosen.extensionOffset), vrt) !=
+        FileWrite::written)
       return writeFailed(kVrtWriteFailedText);
   }
 

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "core/export/map_projection.h"
+#include "tests/support/scripted_desktop.h"
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/tile_files.h"
 
 namespace ned {
 namespace {
@@ -268,6 +270,100 @@ TEST(OutputDialog, ShowsTheRunsCoordinatesGreysXAndYForAMapSystemAndReadsThePick
     }
     EXPECT_TRUE(handleDialogCommand(kOutputDialogId, 1, fields, run));
     EXPECT_EQ(run.coordinateSystem, c.read);
+  }
+}
+
+}  // namespace
+}  // namespace ned
+
+namespace ned {
+namespace {
+
+// Dialog 102's "Skip cells without data": usable for the XYZ forms, greyed once the CSV grid
+// is clicked (and usable again with an XYZ form); OK reads its check mark.
+TEST(OutputDialog, GreysTheSkipBoxForTheCsvGridAndReadsIt) {
+  struct Case {
+    bool preset;  // the run's choice when the dialog opens
+    std::vector<int> clicks;
+    bool usable;
+    bool read;
+  };
+  const Case cases[] = {
+      {false, {}, true, false},
+      {true, {}, true, true},
+      {true, {kIdcCsvGrid}, false, true},
+      {false, {kIdcCsvGrid, kIdcSkipNoData}, false, false},  // a greyed box takes no click
+      {false, {kIdcCsvGrid, kIdcProjectNorth, kIdcSkipNoData}, true, true},
+      {true, {kIdcRectangular, kIdcSkipNoData}, true, false},
+  };
+  static const int kForms[] = {kIdcRectangular, kIdcProjectNorth, kIdcCsvGrid};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.clicks.size());
+    ExtractorRun run = runAroundTheMiddle();
+    run.skipNoData = c.preset;
+    ScriptedFields fields;
+    fillDialog(kOutputDialogId, run, fields);
+    EXPECT_EQ(fields.checks[kIdcSkipNoData], c.preset);
+    EXPECT_TRUE(fields.isEnabled(kIdcSkipNoData));
+    for (int id : c.clicks) {
+      if (id != kIdcSkipNoData) {
+        fields.clickRadio(id, kForms);
+      } else if (fields.isEnabled(id)) {
+        fields.checks[id] = !fields.checks[id];
+      }
+      EXPECT_FALSE(handleDialogCommand(kOutputDialogId, id, fields, run));
+    }
+    EXPECT_EQ(fields.isEnabled(kIdcSkipNoData), c.usable);
+    EXPECT_TRUE(handleDialogCommand(kOutputDialogId, 1, fields, run));
+    EXPECT_EQ(run.skipNoData, c.read);
+  }
+}
+
+// A whole run over a tile of 34 - 35 N whose block of 9091 x 11 cells from row and column 6
+// has one cell without data: 100001 cells, 100000 of them with data. Skipping them, the
+// estimate counts what is written and stays below the question's threshold; the choice is
+// kept for the next run of either program.
+TEST(OutputDialog, SkippingCellsWithoutDataIsWhatTheEstimateCountsAndIsKept) {
+  struct Case {
+    const char* remembered;  // null: nothing kept
+    std::vector<int> clicks;
+    int32_t estimate;
+    const char* kept;
+  };
+  const Case cases[] = {
+      {nullptr, {}, 100001, "0"},
+      {nullptr, {kIdcSkipNoData}, 100000, "1"},
+      {"1", {}, 100000, "1"},
+      {"1", {kIdcProjectNorth}, 100000, "1"},
+      {"1", {kIdcCsvGrid}, 100001, "1"},  // the grid keeps every cell
+      {"1", {kIdcSkipNoData}, 100001, "0"},
+  };
+  testing::TempDir dir;
+  testing::writeFile(dir.file("tile.hdr"), testing::shortHeader(-84.00055555556, 33.99944444444));
+  testing::makeSparseRaster(dir.file("tile.flt"));
+  testing::plantSamples(dir.file("tile.flt"), 16, 9000, {-9999.0f});
+  testing::plantSamples(dir.file("tile.flt"), 17, 9000, {-9999.0f});  // the row after the block
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.remembered == nullptr ? "nothing" : c.remembered) + " " +
+                 std::to_string(c.clicks.size()));
+    testing::ScriptedDesktop desktop;
+    desktop.chooseFile(dir.file("tile.hdr"));
+    if (c.remembered != nullptr) desktop.settings["SkipCellsWithoutData"] = c.remembered;
+    desktop.buttons.push_back(MessageAnswer::yes);
+    testing::ScriptedDialogs dialogs;
+    dialogs.scripts = {testing::selectDialog("35.0000", "84.0000", "77.3", "0.11"),
+                       testing::outputDialog({}, c.clicks)};
+    ExtractorRun run;
+    EXPECT_EQ(runExtractor(desktop, dialogs, run), 1);  // the save dialog is cancelled
+    EXPECT_EQ(run.selection.cols * run.selection.rows, 100001u);
+    EXPECT_EQ(run.estimate, c.estimate);
+    const std::string question =
+        "You have chosen to write approximately\n100001 points.  "
+        "That's alot of points ! !\nAre you sure you want to continue?";
+    EXPECT_EQ(desktop.messageTexts(), c.estimate > 100000 ? std::vector<std::string>{question}
+                                                          : std::vector<std::string>{});
+    EXPECT_EQ(desktop.settings["SkipCellsWithoutData"], c.kept);
+    EXPECT_EQ(desktop.events.back(), "save");
   }
 }
 

@@ -15,6 +15,8 @@ constexpr const char* kWriteCaption = "Write Selected NED Points";
 constexpr const char* kOutputCaption = "NED GridFloat Points Selected.";
 constexpr int kViewerSkipBox = 2007;
 constexpr int kPickSkipBox = 60;
+constexpr int kWindowPress[] = {163, 501};
+constexpr int kQuadranglePress[] = {300, 400};
 
 // A reference without its lines whose Z is the no-data value, in metres or in feet.
 std::string withoutNoData(const std::string& text) {
@@ -64,21 +66,27 @@ void type(robot::Context& ctx, HWND dialog, int id, const char* text) {
 }
 
 // gridview on the special tile, at the quadrangle from row 8106 and column 2706, whose
-// west part lies in the no-data block; each drawing that shows the block tells so first.
+// west part lies in the no-data block; the whole degree tells of the block first.
 HWND viewerAtTheNoDataQuadrangle(robot::Context& ctx, robot::Process& gridview) {
   HWND window = robot::waitForWindow(gridview, nullptr, "myWindowClass");
   if (window == nullptr) return nullptr;
   robot::postCommand(window, 201);
   if (!robot::answerFileDialog(gridview, "Open", ctx.specialDir + "\\n37w085.hdr")) return nullptr;
-  if (dismissBox(gridview) != "Elev's below 0 --> Magenta.\n       NULL data --> Red.")
+  const std::string legend = dismissBox(gridview);
+  if (legend != "Elev's below 0 --> Magenta.\n       NULL data --> Red.") {
+    std::printf("the whole degree told: %s\n", legend.c_str());
     return nullptr;
-  // The 30' window of rows 5406 to 8105 (no block in it), then its quadrangle 2 across, 2
-  // down.
-  robot::sendMouse(window, WM_LBUTTONDOWN, 163, 501, MK_LBUTTON);
-  robot::postMouse(window, WM_LBUTTONUP, 163, 501, 0);
-  robot::postMouse(window, WM_LBUTTONDOWN, 300, 400, MK_LBUTTON);
-  robot::postMouse(window, WM_LBUTTONUP, 300, 400, 0);
-  if (dismissBox(gridview) != "NULL data --> Red.") return nullptr;
+  }
+  // The 30' window of rows 5406 to 8105, then its quadrangle 2 across, 2 down: the block's
+  // last 300 columns along its west edge, drawn red.
+  for (const int* press : {kWindowPress, kQuadranglePress}) {
+    robot::sendMouse(window, WM_LBUTTONDOWN, press[0], press[1], MK_LBUTTON);
+    robot::postMouse(window, WM_LBUTTONUP, press[0], press[1], 0);
+  }
+  for (int i = 0; i < 100 && robot::clientPixel(window, 60, 100) != RGB(255, 0, 0); ++i) Sleep(100);
+  if (robot::clientPixel(window, 60, 100) != RGB(255, 0, 0) ||
+      robot::clientPixel(window, 60, 400) == RGB(255, 0, 0))
+    return nullptr;
   return window;
 }
 

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "core/export/data_cells.h"
 #include "core/export/map_projection.h"
+#include "core/posix_file_system.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/tile_files.h"
@@ -365,6 +367,57 @@ TEST(OutputDialog, SkippingCellsWithoutDataIsWhatTheEstimateCountsAndIsKept) {
     EXPECT_EQ(desktop.settings["SkipCellsWithoutData"], c.kept);
     EXPECT_EQ(desktop.events.back(), "save");
   }
+}
+
+}  // namespace
+}  // namespace ned
+
+namespace ned {
+namespace {
+
+// gridpick's blocks run on into the tiles beside: the estimate's count reads the kept cells
+// of each tile the block crosses, never the overlap of the one east. Held to a literal loop
+// over the planted cells.
+TEST(OutputDialog, TheCountOfCellsWithDataReadsOnIntoTheTileBeside) {
+  testing::TempDir dir;
+  const std::string own = dir.file("own.flt");
+  const std::string east = dir.file("east.flt");
+  testing::makeSparseRaster(own);
+  testing::makeSparseRaster(east);
+  using Cell = std::pair<int32_t, int32_t>;
+  const std::vector<Cell> plantedOwn = {{100, 10801}, {101, 10805}, {100, 10806}, {104, 10800}};
+  const std::vector<Cell> plantedEast = {{100, 6}, {102, 7}, {100, 5}, {103, 17}};
+  for (const Cell& c : plantedOwn) testing::plantSamples(own, c.first, c.second, {-9999.0f});
+  for (const Cell& c : plantedEast) testing::plantSamples(east, c.first, c.second, {-9999.0f});
+  const auto has = [](const std::vector<Cell>& cells, Cell cell) {
+    return std::find(cells.begin(), cells.end(), cell) != cells.end();
+  };
+  WriteRequest request;
+  request.kind = OutputKind::RectangularXyz;
+  request.skipNoData = true;
+  request.mosaic.tilesAcross = 2;
+  request.mosaic.tilesDown = 1;
+  request.mosaic.rasterPaths = {own, east};
+  for (uint32_t step : {1u, 2u, 3u}) {
+    SCOPED_TRACE(step);
+    request.selection = {100, 10800, 4, 12, step - 1, step};  // columns 10800 to 10805, 6 to 11
+    int32_t expected = 0;
+    for (int32_t i = 0; i < 4; i += static_cast<int32_t>(step)) {
+      for (int32_t j = 0; j < 12; j += static_cast<int32_t>(step)) {
+        const int32_t col = 10800 + j;
+        expected += col < 10806 ? !has(plantedOwn, {100 + i, col})
+                                : !has(plantedEast, {100 + i, col - 10800});
+      }
+    }
+    uint64_t count = 0;
+    ASSERT_TRUE(countKeptDataCells(posixFileSystem(), request, &count));
+    EXPECT_EQ(count, static_cast<uint64_t>(expected));
+    EXPECT_EQ(estimateWrittenPoints(posixFileSystem(), Program::extractor, request), expected);
+    EXPECT_LT(expected, static_cast<int32_t>(keptCount(4, step) * keptCount(12, step)));
+  }
+  request.mosaic.rasterPaths = {own, dir.file("none.flt")};  // a tile gone meanwhile
+  uint64_t count = 0;
+  EXPECT_FALSE(countKeptDataCells(posixFileSystem(), request, &count));
 }
 
 }  // namespace

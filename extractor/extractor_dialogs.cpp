@@ -4,6 +4,8 @@
 #include <string>
 
 #include "core/coordinate_choice.h"
+#include "core/export/data_cells.h"
+#include "core/export/selection.h"
 #include "core/numbers.h"
 
 namespace ned {
@@ -25,6 +27,19 @@ float readKilometres(DialogFields& fields, int id) {
   if (value > std::numeric_limits<float>::max()) return std::numeric_limits<float>::infinity();
   if (value < -std::numeric_limits<float>::max()) return -std::numeric_limits<float>::infinity();
   return static_cast<float>(value);
+}
+
+OutputKind chosenForm(DialogFields& fields, OutputKind otherwise) {
+  if (fields.isChecked(kIdcRectangular)) return OutputKind::RectangularXyz;
+  if (fields.isChecked(kIdcProjectNorth)) return OutputKind::ProjectNorthXyz;
+  if (fields.isChecked(kIdcCsvGrid)) return OutputKind::ElevationCsv;
+  return otherwise;
+}
+
+// Cells without data can be left out of the XYZ forms only.
+void greySkipBox(DialogFields& fields) {
+  fields.setEnabled(kIdcSkipNoData,
+                    formSkipsNoData(chosenForm(fields, OutputKind::RectangularXyz)));
 }
 
 }  // namespace
@@ -52,6 +67,8 @@ void fillOutputDialog(const ExtractorRun& run, DialogFields& fields) {
   fields.setText(kIdcStartNorthing, "200000");
   fields.setText(kIdcRemoveCount, "0");
   fields.setChecked(kIdcRectangular, true);
+  // Rectangular points are an XYZ form: the box stays as the resource has it, usable.
+  fields.setChecked(kIdcSkipNoData, run.skipNoData);
   showCoordinateChoices(fields, kIdcCoordinates, coordinateChoices(run.header, run.selection),
                         run.coordinateSystem, kIdcStartNorthing, kIdcStartEasting);
 }
@@ -60,22 +77,11 @@ void readOutputDialog(DialogFields& fields, ExtractorRun& run) {
   run.startEasting = readDouble(fields, kIdcStartEasting, kCoordinateReadLimit);
   run.startNorthing = readDouble(fields, kIdcStartNorthing, kCoordinateReadLimit);
 
-  std::string remove = fields.text(kIdcRemoveCount, kRemoveCountReadLimit);
-  if (remove.empty()) remove = "0";
-  // The field takes digits only, but a pasted "-1" would make the step 0 and every
-  // cell a division by zero: a count below zero removes nothing.
-  const int32_t count = parseLeadingInt(remove.c_str());
-  run.selection.removeCount = count > 0 ? static_cast<uint32_t>(count) : 0u;
-  run.selection.step = run.selection.removeCount + 1;
-
-  if (fields.isChecked(kIdcRectangular)) {
-    run.outputKind = OutputKind::RectangularXyz;
-  } else if (fields.isChecked(kIdcProjectNorth)) {
-    run.outputKind = OutputKind::ProjectNorthXyz;
-  } else if (fields.isChecked(kIdcCsvGrid)) {
-    run.outputKind = OutputKind::ElevationCsv;
-  }
+  setRemoveCount(run.selection,
+                 parseRemoveCount(fields.text(kIdcRemoveCount, kRemoveCountReadLimit)));
+  run.outputKind = chosenForm(fields, run.outputKind);
   run.toFeet = fields.isChecked(kIdcToFeet);
+  run.skipNoData = fields.isChecked(kIdcSkipNoData);
   run.coordinateSystem =
       chosenCoordinateSystem(fields, kIdcCoordinates, coordinateChoices(run.header, run.selection));
 }
@@ -102,8 +108,11 @@ bool handleDialogCommand(int dialogId, int commandId, DialogFields& fields, Extr
     run.dialogAccepted = false;
     return true;
   }
-  if (dialogId == kOutputDialogId && commandId == kIdcCoordinates)
+  if (dialogId != kOutputDialogId) return false;
+  if (commandId == kIdcCoordinates)
     greyUnusedStart(fields, kIdcCoordinates, kIdcStartNorthing, kIdcStartEasting);
+  if (commandId == kIdcRectangular || commandId == kIdcProjectNorth || commandId == kIdcCsvGrid)
+    greySkipBox(fields);
   return false;
 }
 

@@ -33,6 +33,7 @@ constexpr int kIdcRectangular = 40;
 constexpr int kIdcProjectNorth = 20;
 constexpr int kIdcCsvGrid = 30;
 constexpr int kIdcCoordinates = 1012;  // the local grid or a map system
+constexpr int kIdcSkipNoData = 60;     // "Skip cells without data", for the XYZ forms
 
 // Read limits, as the window system counts them: the buffer size, terminator included,
 // so at most one character fewer is taken.
@@ -46,11 +47,12 @@ void fillSelectDialog(const ExtractorRun& run, DialogFields& fields);
 // Dialog 101 on OK: the corner and the distances into the run.
 void readSelectDialog(DialogFields& fields, ExtractorRun& run);
 
-// Dialog 102: the grid size, "200000" twice, "0" to remove, rectangular points, and the
-// Coordinates list showing the run's coordinate system (the local grid greys nothing).
+// Dialog 102: the grid size, "200000" twice, "0" to remove, rectangular points, the box
+// "Skip cells without data" as the run has it, and the Coordinates list showing the run's
+// coordinate system (the local grid greys nothing).
 void fillOutputDialog(const ExtractorRun& run, DialogFields& fields);
-// Dialog 102 on OK: start coordinates, thinning, output form, unit and coordinate system
-// into the run.
+// Dialog 102 on OK: start coordinates, thinning, output form, unit, the skipping of cells
+// without data and coordinate system into the run.
 void readOutputDialog(DialogFields& fields, ExtractorRun& run);
 
 // What dialog dialogId shows when it opens.
@@ -58,7 +60,8 @@ void fillDialog(int dialogId, const ExtractorRun& run, DialogFields& fields);
 
 // A command sent to dialog dialogId: OK reads the fields and marks the run accepted,
 // Cancel marks it cancelled without reading a field, a change of dialog 102's Coordinates
-// list greys or ungreys X and Y. True when the dialog is to end (OK or Cancel).
+// list greys or ungreys X and Y, a click on one of its forms greys the box "Skip cells
+// without data" for the CSV grid. True when the dialog is to end (OK or Cancel).
 bool handleDialogCommand(int dialogId, int commandId, DialogFields& fields, ExtractorRun& run);
 
 // A frame in dialog units: left, top, right, bottom.
@@ -84,7 +87,7 @@ constexpr std::array<DialogFrame, 5> kSelectDialogFrames = {{
 // Dialog 102 is wide enough for the Coordinates list's longest names; the controls above
 // the list keep their places to each other in the middle of it.
 constexpr std::array<DialogFrame, 6> kOutputDialogFrames = {{
-    {1, 1, 189, 177},    // the whole dialog
+    {1, 1, 189, 189},    // the whole dialog
     {45, 12, 71, 27},    // columns
     {75, 12, 101, 27},   // rows
     {105, 12, 145, 27},  // total points

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/coordinate_choice.h"
+#include "core/export/data_cells.h"
 #include "core/export/point_writer.h"
 #include "core/export/selection.h"
 #include "core/numbers.h"
@@ -151,17 +152,30 @@ int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run)
   takeTilesBeside(desktop, run, mosaic);
   run.totalPoints = static_cast<int32_t>(run.selection.cols * run.selection.rows);
 
-  // 8. Start coordinates, thinning, unit, form and coordinates; the choice of coordinates
-  // is kept for the next run.
+  // 8. Start coordinates, thinning, unit, form, coordinates and the skipping of cells
+  // without data; the choices of coordinates and of skipping are kept for the next run.
   run.coordinateSystem = rememberedCoordinateSystem(desktop);
+  run.skipNoData = rememberedSkipNoData(desktop);
   run.dialogAccepted = true;
   dialogs.open(kOutputDialogId, run);
   if (!run.dialogAccepted) return kStatusFailed;
   rememberCoordinateSystem(desktop, run.coordinateSystem);
+  rememberSkipNoData(desktop, run.skipNoData);
 
-  // 9 - 11. How many points that makes, and the warnings for many.
-  run.estimate = estimatePoints(Program::extractor, static_cast<uint32_t>(run.totalPoints),
-                                run.selection.removeCount);
+  WriteRequest request;
+  request.selection = run.selection;
+  request.kind = run.outputKind;
+  request.startEasting = run.startEasting;
+  request.startNorthing = run.startNorthing;
+  request.toFeet = run.toFeet;
+  request.header = run.header;
+  request.coordinateSystem = run.coordinateSystem;
+  request.mosaic = mosaic;
+  request.skipNoData = run.skipNoData && formSkipsNoData(run.outputKind);
+
+  // 9 - 11. How many points that makes (the kept cells with data where those without are
+  // left out), and the warnings for many.
+  run.estimate = estimateWrittenPoints(desktop.fileSystem(), Program::extractor, request);
   if (run.estimate > kQuestionThreshold) {
     const std::string question = "You have chosen to write approximately\n" +
                                  std::to_string(run.estimate) +
@@ -176,15 +190,6 @@ int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run)
   }
 
   // 12. The write.
-  WriteRequest request;
-  request.selection = run.selection;
-  request.kind = run.outputKind;
-  request.startEasting = run.startEasting;
-  request.startNorthing = run.startNorthing;
-  request.toFeet = run.toFeet;
-  request.header = run.header;
-  request.coordinateSystem = run.coordinateSystem;
-  request.mosaic = mosaic;
   return statusOfWrite(writePoints(desktop, Program::extractor, request));
 }
 

@@ -28,6 +28,9 @@ struct ExtractorRun {
   // The EPSG code of the map system X and Y are written in, 0 for the local grid from
   // startEasting and startNorthing: the kept choice when dialog 102 opens, the user's after.
   int32_t coordinateSystem = 0;
+  // Whether the XYZ forms leave cells without data out: the kept choice when dialog 102
+  // opens, the user's after.
+  bool skipNoData = false;
   int32_t estimate = 0;  // estimated number of written points
   bool dialogAccepted = true;
 };

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "core/coordinate_choice.h"
+#include "core/export/data_cells.h"
 #include "core/export/number_format.h"
 #include "core/export/point_writer.h"
 #include "core/numbers.h"
@@ -20,6 +21,11 @@ OutputKind chosenForm(DialogFields& fields) {
 
 bool isXyz(OutputKind kind) {
   return kind == OutputKind::RectangularXyz || kind == OutputKind::ProjectNorthXyz;
+}
+
+// Cells without data can be left out of the XYZ forms only.
+void greySkipBox(DialogFields& fields) {
+  fields.setEnabled(kIdcSkipNoData, formSkipsNoData(chosenForm(fields)));
 }
 
 // The Northing, then the Easting: each a plain number, or its message in a box of the
@@ -102,13 +108,12 @@ bool writePressed(WriteDialog& dialog, DialogFields& fields) {
       !readGridSize(dialog, fields, kIdcSelCols, dialog.maxCols, "Not enough Cols.", &cols)) {
     return false;
   }
-  std::string remove = fields.text(kIdcSelRemoveCount, kRemoveChars + 1);
-  if (remove.empty()) remove = "0";
-  // The field takes digits only; a pasted negative count removes nothing.
-  const int32_t count = parseLeadingInt(remove.c_str());
+  const uint32_t removeCount = parseRemoveCount(fields.text(kIdcSelRemoveCount, kRemoveChars + 1));
+  const bool skip = fields.isChecked(kIdcSkipNoData);
 
   request.kind = kind;
   request.toFeet = toFeet;
+  request.skipNoData = skip && formSkipsNoData(kind);
   request.coordinateSystem = system;
   if (startsFromTypedCoordinates(kind, system)) {
     request.startNorthing = parseLeadingDouble(northing.c_str());
@@ -116,12 +121,12 @@ bool writePressed(WriteDialog& dialog, DialogFields& fields) {
   }
   state.selection.rows = rows;
   state.selection.cols = cols;
-  state.selection.removeCount = count > 0 ? static_cast<uint32_t>(count) : 0u;
-  state.selection.step = state.selection.removeCount + 1;
+  setRemoveCount(state.selection, removeCount);
   state.actionOk = 1;
   state.writeDialogOpen = 0;
   dialog.end = WriteDialogEnd::write;
   rememberCoordinateSystem(*dialog.desktop, system);
+  rememberSkipNoData(*dialog.desktop, skip);
   return true;
 }
 
@@ -142,9 +147,22 @@ void estimatesPressed(WriteDialog& dialog, DialogFields& fields) {
     removeCount = 0;
     fields.setText(kIdcSelRemoveCount, "0");
   }
+  // The block as Write Pnts would write it; without its cells without data, they are
+  // counted.
+  WriteRequest block;
+  block.kind = kind;
+  block.skipNoData = fields.isChecked(kIdcSkipNoData);
+  block.header = state.header;
+  block.selection = state.selection;
+  block.selection.cols = cols;
+  block.selection.rows = rows;
+  setRemoveCount(block.selection, removeCount);
   const int32_t points =
-      estimatePoints(Program::viewer, static_cast<uint32_t>(state.selectedPoints), removeCount);
-  fields.setText(kIdcEstimatedPoints, removeCount == 0 ? std::string() : std::to_string(points));
+      estimateWrittenPoints(dialog.desktop->fileSystem(), Program::viewer, block);
+  // Empty when every selected point is written.
+  fields.setText(kIdcEstimatedPoints, removeCount == 0 && points == state.selectedPoints
+                                          ? std::string()
+                                          : std::to_string(points));
 
   std::string northing;
   std::string easting;
@@ -225,6 +243,8 @@ void initWriteDialog(WriteDialog& dialog, DialogFields& fields) {
   fields.setText(kIdcNorthing, "200000");
   fields.setText(kIdcSelRemoveCount, "0");
   fields.setChecked(kIdcRectangularForm, true);
+  // The rectangular grid is an XYZ form: the box stays as the resource has it, usable.
+  fields.setChecked(kIdcSkipNoData, rememberedSkipNoData(*dialog.desktop));
   // What can be typed is what is read back, so nothing typed is cut off unseen.
   fields.limitText(kIdcNorthing, kCoordinateChars);
   fields.limitText(kIdcEasting, kCoordinateChars);
@@ -242,6 +262,12 @@ bool writeDialogCommand(WriteDialog& dialog, int commandId, DialogFields& fields
       return writePressed(dialog, fields);
     case kIdcEstimates:
       estimatesPressed(dialog, fields);
+      return false;
+    case kIdcRectangularForm:
+    case kIdcProjectNorthForm:
+    case kIdcBinaryForm:
+    case kIdcCsvGridForm:
+      greySkipBox(fields);
       return false;
     case kIdcCoordinates:
       greyUnusedStart(fields, kIdcCoordinates, kIdcNorthing, kIdcEasting);

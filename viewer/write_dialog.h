@@ -31,8 +31,9 @@ constexpr int kIdcBinaryForm = 2003;
 constexpr int kIdcRectangularForm = 2004;
 constexpr int kIdcFeet = 2005;
 constexpr int kIdcEstimates = 2006;
-constexpr int kIdcWritePoints = 1;  // the OK command
-constexpr int kIdcCancelWrite = 2;  // Cancel, the close box and Escape
+constexpr int kIdcSkipNoData = 2007;  // "Skip cells without data", for the XYZ forms
+constexpr int kIdcWritePoints = 1;    // the OK command
+constexpr int kIdcCancelWrite = 2;    // Cancel, the close box and Escape
 
 // How many characters each edit control takes, and reads back.
 constexpr int kCoordinateChars = 11;
@@ -63,13 +64,14 @@ std::string fileLabel(const TileHeader& header);
 // digits, at most one point. An empty text passes and reads as 0.
 bool isPlainNumberText(const std::string& text);
 
-// What the dialog shows when it opens, the kept choice of coordinates among them; marks it
-// open.
+// What the dialog shows when it opens, the kept choices of coordinates and of skipping
+// cells without data among them; marks it open.
 void initWriteDialog(WriteDialog& dialog, DialogFields& fields);
 
-// A command from the dialog: Write Pnts, Estimates or Cancel, or a change of the
+// A command from the dialog: Write Pnts, Estimates or Cancel, a click on an output form
+// (the box "Skip cells without data" is greyed for the grids), or a change of the
 // Coordinates list. Gives true when the dialog is to end; dialog.end then says how. Write
-// Pnts keeps the choice of coordinates for the next run.
+// Pnts keeps the choices of coordinates and of skipping for the next run.
 bool writeDialogCommand(WriteDialog& dialog, int commandId, DialogFields& fields);
 
 // What the window does once the dialog has closed and its write has run.

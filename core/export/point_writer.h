@@ -31,6 +31,7 @@ struct WriteRequest {
   // tile's own raster first; empty for a block inside the tile, read from header.rasterPath.
   // The selection's rows and columns count on past the edge index into the neighbours.
   TileMosaic mosaic;
+  bool skipNoData = false;  // XYZ forms: no line for a cell without data (-9999)
 };
 
 // What differs between the programs in a write.

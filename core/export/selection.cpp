@@ -210,6 +210,11 @@ int32_t estimatePointsWithFactor(uint32_t selectedPoints, long double factor) {
   return truncateToInt32(static_cast<long double>(selectedPoints) * factor);
 }
 
+uint32_t parseRemoveCount(const std::string& text) {
+  const int32_t count = parseLeadingInt(text.empty() ? "0" : text.c_str());
+  return count > 0 ? static_cast<uint32_t>(count) : 0u;
+}
+
 int32_t estimatePoints(Program program, uint32_t selectedPoints, uint32_t removeCount) {
   long double factor = 0.0L;
   if (!lookupEstimateFactor(program, removeCount, &factor)) {

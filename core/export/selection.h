@@ -118,6 +118,17 @@ inline bool isKept(uint32_t i, uint32_t j, uint32_t step) {
   return step == 0 || (i % step == 0 && j % step == 0);
 }
 
+// The remove count as both export dialogs read their remove field on writing: the text's
+// leading number as atoi reads it, an empty text as 0. A count below zero (a pasted "-1")
+// would make the step 0: it removes nothing.
+uint32_t parseRemoveCount(const std::string& text);
+
+// Sets the selection's remove count and its step, removeCount + 1.
+inline void setRemoveCount(Selection& selection, uint32_t removeCount) {
+  selection.removeCount = removeCount;
+  selection.step = removeCount + 1;
+}
+
 // How many of count rows (or columns) thinning keeps.
 inline uint32_t keptCount(uint32_t count, uint32_t step) {
   return step == 0 ? count : count / step + (count % step != 0 ? 1 : 0);

@@ -19,7 +19,7 @@ static_assert(IDC_COLS == kIdcCols && IDC_ROWS == kIdcRows && IDC_TOTAL_POINTS =
               IDC_REMOVE_COUNT == kIdcRemoveCount);
 static_assert(IDC_TO_FEET == kIdcToFeet && IDC_RECTANGULAR == kIdcRectangular &&
               IDC_PROJECT_NORTH == kIdcProjectNorth && IDC_CSV_GRID == kIdcCsvGrid &&
-              IDC_COORDINATES == kIdcCoordinates);
+              IDC_COORDINATES == kIdcCoordinates && IDC_SKIP_NODATA == kIdcSkipNoData);
 
 namespace {
 

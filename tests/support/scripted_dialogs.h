@@ -21,7 +21,7 @@ namespace ned::testing {
 struct DialogScript {
   int dialogId = kSelectDialogId;
   std::vector<std::pair<int, std::string>> typed;  // field id, the whole new text
-  std::vector<int> clicks;                         // radio buttons and the check box
+  std::vector<int> clicks;                         // radio buttons and the check boxes
   std::string coordinates;                         // picked from the list; empty: as shown
   int pressed = 1;                                 // 1 OK, 2 Cancel
   std::function<void()> whileOpen;                 // something that happens meanwhile
@@ -72,13 +72,16 @@ class ScriptedDialogs : public ExtractorDialogs {
     scripts.pop_front();
     if (script.whileOpen) script.whileOpen();
     for (const auto& entry : script.typed) fields.texts[entry.first] = entry.second;
+    // Each click is told to the dialog, as the window system does.
     for (int id : script.clicks) {
-      if (id == kIdcToFeet) {
+      if (!fields.isEnabled(id)) continue;  // a greyed control takes no click
+      if (id == kIdcToFeet || id == kIdcSkipNoData) {
         fields.checks[id] = !fields.checks[id];
       } else {
         static const int kForms[] = {kIdcRectangular, kIdcProjectNorth, kIdcCsvGrid};
         fields.clickRadio(id, kForms);
       }
+      EXPECT_FALSE(handleDialogCommand(dialogId, id, fields, run));
     }
     if (!script.coordinates.empty()) {
       EXPECT_TRUE(fields.pickListEntry(kIdcCoordinates, script.coordinates)) << script.coordinates;

@@ -7,8 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "core/export/data_cells.h"
 #include "core/export/map_projection.h"
+#include "core/posix_file_system.h"
+#include "tests/support/scripted_desktop.h"
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/tile_files.h"
 
 namespace ned {
 namespace {
@@ -269,6 +273,151 @@ TEST(OutputDialog, ShowsTheRunsCoordinatesGreysXAndYForAMapSystemAndReadsThePick
     EXPECT_TRUE(handleDialogCommand(kOutputDialogId, 1, fields, run));
     EXPECT_EQ(run.coordinateSystem, c.read);
   }
+}
+
+}  // namespace
+}  // namespace ned
+
+namespace ned {
+namespace {
+
+// Dialog 102's "Skip cells without data": usable for the XYZ forms, greyed once the CSV grid
+// is clicked (and usable again with an XYZ form); OK reads its check mark.
+TEST(OutputDialog, GreysTheSkipBoxForTheCsvGridAndReadsIt) {
+  struct Case {
+    bool preset;  // the run's choice when the dialog opens
+    std::vector<int> clicks;
+    bool usable;
+    bool read;
+  };
+  const Case cases[] = {
+      {false, {}, true, false},
+      {true, {}, true, true},
+      {true, {kIdcCsvGrid}, false, true},
+      {false, {kIdcCsvGrid, kIdcSkipNoData}, false, false},  // a greyed box takes no click
+      {false, {kIdcCsvGrid, kIdcProjectNorth, kIdcSkipNoData}, true, true},
+      {true, {kIdcRectangular, kIdcSkipNoData}, true, false},
+  };
+  static const int kForms[] = {kIdcRectangular, kIdcProjectNorth, kIdcCsvGrid};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.clicks.size());
+    ExtractorRun run = runAroundTheMiddle();
+    run.skipNoData = c.preset;
+    ScriptedFields fields;
+    fillDialog(kOutputDialogId, run, fields);
+    EXPECT_EQ(fields.checks[kIdcSkipNoData], c.preset);
+    EXPECT_TRUE(fields.isEnabled(kIdcSkipNoData));
+    for (int id : c.clicks) {
+      if (id != kIdcSkipNoData) {
+        fields.clickRadio(id, kForms);
+      } else if (fields.isEnabled(id)) {
+        fields.checks[id] = !fields.checks[id];
+      }
+      EXPECT_FALSE(handleDialogCommand(kOutputDialogId, id, fields, run));
+    }
+    EXPECT_EQ(fields.isEnabled(kIdcSkipNoData), c.usable);
+    EXPECT_TRUE(handleDialogCommand(kOutputDialogId, 1, fields, run));
+    EXPECT_EQ(run.skipNoData, c.read);
+  }
+}
+
+// A whole run over a tile of 34 - 35 N whose block of 9091 x 11 cells from row and column 6
+// has one cell without data: 100001 cells, 100000 of them with data. Skipping them, the
+// estimate counts what is written and stays below the question's threshold; the choice is
+// kept for the next run of either program.
+TEST(OutputDialog, SkippingCellsWithoutDataIsWhatTheEstimateCountsAndIsKept) {
+  struct Case {
+    const char* remembered;  // null: nothing kept
+    std::vector<int> clicks;
+    int32_t estimate;
+    const char* kept;
+  };
+  const Case cases[] = {
+      {nullptr, {}, 100001, "0"},
+      {nullptr, {kIdcSkipNoData}, 100000, "1"},
+      {"1", {}, 100000, "1"},
+      {"1", {kIdcProjectNorth}, 100000, "1"},
+      {"1", {kIdcCsvGrid}, 100001, "1"},  // the grid keeps every cell
+      {"1", {kIdcSkipNoData}, 100001, "0"},
+  };
+  testing::TempDir dir;
+  testing::writeFile(dir.file("tile.hdr"), testing::shortHeader(-84.00055555556, 33.99944444444));
+  testing::makeSparseRaster(dir.file("tile.flt"));
+  testing::plantSamples(dir.file("tile.flt"), 16, 9000, {-9999.0f});
+  testing::plantSamples(dir.file("tile.flt"), 17, 9000, {-9999.0f});  // the row after the block
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.remembered == nullptr ? "nothing" : c.remembered) + " " +
+                 std::to_string(c.clicks.size()));
+    testing::ScriptedDesktop desktop;
+    desktop.chooseFile(dir.file("tile.hdr"));
+    if (c.remembered != nullptr) desktop.settings["SkipCellsWithoutData"] = c.remembered;
+    desktop.buttons.push_back(MessageAnswer::yes);
+    testing::ScriptedDialogs dialogs;
+    dialogs.scripts = {testing::selectDialog("35.0000", "84.0000", "77.3", "0.11"),
+                       testing::outputDialog({}, c.clicks)};
+    ExtractorRun run;
+    EXPECT_EQ(runExtractor(desktop, dialogs, run), 1);  // the save dialog is cancelled
+    EXPECT_EQ(run.selection.cols * run.selection.rows, 100001u);
+    EXPECT_EQ(run.estimate, c.estimate);
+    const std::string question =
+        "You have chosen to write approximately\n100001 points.  "
+        "That's alot of points ! !\nAre you sure you want to continue?";
+    EXPECT_EQ(desktop.messageTexts(), c.estimate > 100000 ? std::vector<std::string>{question}
+                                                          : std::vector<std::string>{});
+    EXPECT_EQ(desktop.settings["SkipCellsWithoutData"], c.kept);
+    EXPECT_EQ(desktop.events.back(), "save");
+  }
+}
+
+}  // namespace
+}  // namespace ned
+
+namespace ned {
+namespace {
+
+// gridpick's blocks run on into the tiles beside: the estimate's count reads the kept cells
+// of each tile the block crosses, never the overlap of the one east. Held to a literal loop
+// over the planted cells.
+TEST(OutputDialog, TheCountOfCellsWithDataReadsOnIntoTheTileBeside) {
+  testing::TempDir dir;
+  const std::string own = dir.file("own.flt");
+  const std::string east = dir.file("east.flt");
+  testing::makeSparseRaster(own);
+  testing::makeSparseRaster(east);
+  using Cell = std::pair<int32_t, int32_t>;
+  const std::vector<Cell> plantedOwn = {{100, 10801}, {101, 10805}, {100, 10806}, {104, 10800}};
+  const std::vector<Cell> plantedEast = {{100, 6}, {102, 7}, {100, 5}, {103, 17}};
+  for (const Cell& c : plantedOwn) testing::plantSamples(own, c.first, c.second, {-9999.0f});
+  for (const Cell& c : plantedEast) testing::plantSamples(east, c.first, c.second, {-9999.0f});
+  const auto has = [](const std::vector<Cell>& cells, Cell cell) {
+    return std::find(cells.begin(), cells.end(), cell) != cells.end();
+  };
+  WriteRequest request;
+  request.kind = OutputKind::RectangularXyz;
+  request.skipNoData = true;
+  request.mosaic.tilesAcross = 2;
+  request.mosaic.tilesDown = 1;
+  request.mosaic.rasterPaths = {own, east};
+  for (uint32_t step : {1u, 2u, 3u}) {
+    SCOPED_TRACE(step);
+    request.selection = {100, 10800, 4, 12, step - 1, step};  // columns 10800 to 10805, 6 to 11
+    int32_t expected = 0;
+    for (int32_t i = 0; i < 4; i += static_cast<int32_t>(step)) {
+      for (int32_t j = 0; j < 12; j += static_cast<int32_t>(step)) {
+        const int32_t col = 10800 + j;
+        expected += col < 10806 ? !has(plantedOwn, {100 + i, col})
+                                : !has(plantedEast, {100 + i, col - 10800});
+      }
+    }
+    uint64_t count = 0;
+    ASSERT_TRUE(countKeptDataCells(posixFileSystem(), request, &count));
+    EXPECT_EQ(count, static_cast<uint64_t>(expected));
+    EXPECT_EQ(estimateWrittenPoints(posixFileSystem(), Program::extractor, request), expected);
+    EXPECT_LT(expected, static_cast<int32_t>(keptCount(4, step) * keptCount(12, step)));
+  }
+  request.mosaic.rasterPaths = {own, dir.file("none.flt")};  // a tile gone meanwhile
+  uint64_t count = 0;
+  EXPECT_FALSE(countKeptDataCells(posixFileSystem(), request, &count));
 }
 
 }  // namespace

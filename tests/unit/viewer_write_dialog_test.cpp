@@ -616,3 +616,127 @@ TEST(WriteDialogCoordinates, EstimatesCountTheFirstPointsProjectedCoordinates) {
 
 }  // namespace
 }  // namespace ned
+
+namespace ned {
+namespace {
+
+// "Skip cells without data": usable for the XYZ forms only, greyed for the grids as soon as
+// one is clicked; what Write Pnts asks of the writer, and what Estimates counts. Cells of
+// -9999 planted in and just outside a 10 x 10 block of the quadrangle; the count is held
+// to a literal loop over the planted cells.
+TEST(WriteDialogSkipNoData, GreyedForTheGridsAndCountedByTheEstimate) {
+  testing::TempDir dir;
+  const std::string raster = dir.file("t.flt");
+  testing::makeSparseRaster(raster);
+  const std::vector<std::pair<int32_t, int32_t>> planted = {
+      {2706, 2706}, {2706, 2707}, {2706, 2708}, {2706, 2709}, {2706, 2710},
+      {2706, 2711}, {2707, 2715}, {2707, 2716}, {2716, 2706}, {2714, 2714}};
+  for (const auto& cell : planted)
+    testing::plantSamples(raster, cell.first, cell.second, {-9999.0f});
+  const auto keptWithData = [&planted](uint32_t step) {
+    int32_t count = 0;
+    for (int32_t i = 0; i < 10; i += static_cast<int32_t>(step)) {
+      for (int32_t j = 0; j < 10; j += static_cast<int32_t>(step)) {
+        const std::pair<int32_t, int32_t> cell(2706 + i, 2706 + j);
+        count += std::find(planted.begin(), planted.end(), cell) == planted.end();
+      }
+    }
+    return count;
+  };
+  struct Case {
+    int form;
+    bool checked;
+    uint32_t removeCount;
+    bool rasterThere;
+    bool usable;  // the box, after the form's click
+    bool skips;   // the request Write Pnts makes
+    uint64_t bytesPerPoint;
+  };
+  const Case cases[] = {
+      {kIdcRectangularForm, true, 0, true, true, true, 34},
+      {kIdcProjectNorthForm, true, 1, true, true, true, 34},
+      {kIdcProjectNorthForm, true, 3, true, true, true, 34},
+      {kIdcRectangularForm, false, 1, true, true, false, 34},
+      {kIdcCsvGridForm, true, 0, true, false, false, 8},
+      {kIdcBinaryForm, true, 1, true, false, false, 4},
+      // No raster to count: the estimate of the selection, and the write says what is wrong.
+      {kIdcRectangularForm, true, 1, false, true, true, 34},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.form) + (c.checked ? " checked, remove " : ", remove ") +
+                 std::to_string(c.removeCount));
+    OpenDialog open;
+    open.state.header.rasterPath = c.rasterThere ? raster : dir.file("none.flt");
+    EXPECT_TRUE(open.fields.isEnabled(kIdcSkipNoData));
+    open.fields.clickRadio(c.form, kForms);
+    EXPECT_FALSE(open.command(c.form));
+    EXPECT_EQ(open.fields.isEnabled(kIdcSkipNoData), c.usable);
+    open.fields.checks[kIdcSkipNoData] = c.checked;
+    open.fields.texts[kIdcSelCols] = "10";
+    open.fields.texts[kIdcSelRows] = "10";
+    open.fields.texts[kIdcSelRemoveCount] = std::to_string(c.removeCount);
+    EXPECT_FALSE(open.command(kIdcEstimates));
+    const bool counted = c.skips && c.rasterThere;
+    const int32_t points = counted ? keptWithData(c.removeCount + 1)
+                                   : estimatePoints(Program::viewer, 100, c.removeCount);
+    EXPECT_EQ(open.fields.texts[kIdcEstimatedPoints],
+              !counted && c.removeCount == 0 ? std::string() : std::to_string(points));
+    EXPECT_EQ(open.fields.texts[kIdcEstimatedSize],
+              formatSize(static_cast<uint64_t>(points) * c.bytesPerPoint));
+    ASSERT_TRUE(open.command(kIdcWritePoints));
+    EXPECT_EQ(open.state.writeRequest.skipNoData, c.skips);
+  }
+  // The planted cells matter to every count: 92 of the 100 hold data, 21 of the 25 kept
+  // every second row and column, 6 of the 9 kept every fourth.
+  EXPECT_EQ(keptWithData(1), 92);
+  EXPECT_EQ(keptWithData(2), 21);
+  EXPECT_EQ(keptWithData(4), 6);
+}
+
+// The box opens as an earlier run of either program left it (unchecked when nothing is
+// kept); Write Pnts keeps its state, greyed or not; Cancel and a refused write keep nothing.
+TEST(WriteDialogSkipNoData, OpensAsKeptAndWritePntsKeepsIt) {
+  struct Case {
+    const char* remembered;  // null: nothing kept
+    bool shown;
+    bool click;  // the user clicks the box
+    int form;
+    int command;
+    const char* kept;  // null: nothing kept
+  };
+  const Case cases[] = {
+      {nullptr, false, false, kIdcRectangularForm, kIdcWritePoints, "0"},
+      {nullptr, false, true, kIdcProjectNorthForm, kIdcWritePoints, "1"},
+      {"1", true, false, kIdcRectangularForm, kIdcWritePoints, "1"},
+      {"1", true, true, kIdcRectangularForm, kIdcWritePoints, "0"},
+      {"1", true, false, kIdcCsvGridForm, kIdcWritePoints, "1"},  // greyed, still the choice
+      {"0", false, false, kIdcRectangularForm, kIdcWritePoints, "0"},
+      {"yes", false, false, kIdcRectangularForm, kIdcWritePoints, "0"},
+      {"1", true, true, kIdcRectangularForm, kIdcCancelWrite, "1"},
+      {nullptr, false, true, kIdcRectangularForm, kIdcCancelWrite, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.remembered == nullptr ? "nothing" : c.remembered) +
+                 (c.click ? ", clicked" : ""));
+    OpenDialog open;
+    if (c.remembered != nullptr) {
+      open.desktop.settings["SkipCellsWithoutData"] = c.remembered;
+      initWriteDialog(open.dialog, open.fields);
+    }
+    EXPECT_EQ(open.fields.checks[kIdcSkipNoData], c.shown);
+    if (c.click) open.fields.checks[kIdcSkipNoData] = !c.shown;
+    open.fields.clickRadio(c.form, kForms);
+    open.command(c.form);
+    EXPECT_TRUE(open.command(c.command));
+    const auto kept = open.desktop.settings.find("SkipCellsWithoutData");
+    if (c.kept == nullptr) {
+      EXPECT_TRUE(kept == open.desktop.settings.end());
+    } else {
+      ASSERT_TRUE(kept != open.desktop.settings.end());
+      EXPECT_EQ(kept->second, c.kept);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ned

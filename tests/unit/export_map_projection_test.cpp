@@ -1,6 +1,7 @@
-// The map coordinate systems: every system of the table against PROJ over its area of use,
+// The map coordinate systems: every system of the table against PROJ's frozen answers over
+// its area of use and at the edges of its domain, and against PROJ itself in a live sweep;
 // the methods no zone of the table uses against PROJ too, the row projection against the
-// exact one, and the order of the list.
+// exact one, the domains, and the order of the list.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 namespace ned {
 namespace {
 
+using testing::FrozenAnswer;
 using testing::ProjBatch;
 
 constexpr double kCell = 1.0 / 10800.0;
@@ -44,12 +46,55 @@ struct Agreement {
   }
 };
 
+// PROJ's frozen answers (tests/data/proj_answers.txt, from tools/make_proj_answers.py): for
+// every system a 6 x 6 lattice of cell centres over its area of use, and the corners and
+// the middles of the edges of that area and of its domain. Each point projected alone and
+// as column 700 of a row of 1000 cells, as a writer projects it.
+TEST(MapProjection, EverySystemOfTheTableMatchesProjsFrozenAnswers) {
+  const std::vector<FrozenAnswer> answers = testing::frozenProjAnswers();
+  ASSERT_FALSE(answers.empty()) << "tests/data/proj_answers.txt is missing or broken";
+  constexpr size_t kRow = 1000, kColumn = 700;
+  std::vector<Agreement> systems(mapSystemCount());
+  std::vector<size_t> count(mapSystemCount());
+  std::vector<MapPoint> row(kRow);
+  for (const FrozenAnswer& a : answers) {
+    const MapSystem* system = findMapSystem(a.code);
+    if (system == nullptr) continue;  // the methods' own systems, checked below
+    const size_t s = static_cast<size_t>(system - &mapSystem(0));
+    ++count[s];
+    const MapPoint point = projectPoint(*system, a.latitude, a.longitude);
+    projectRow(prepareProjection(*system), a.latitude, a.longitude - kColumn * kCell, kCell, kRow,
+               row.data());
+    for (const MapPoint& ours : {point, row[kColumn]}) {
+      systems[s].add(ours.easting, a.easting);
+      systems[s].add(ours.northing, a.northing);
+    }
+  }
+  Agreement all;
+  for (size_t s = 0; s < mapSystemCount(); ++s) {
+    EXPECT_EQ(count[s], 52u) << mapSystemLabel(mapSystem(s));
+    EXPECT_LE(systems[s].worst, 0.001) << mapSystemLabel(mapSystem(s));
+    all.worst = std::max(all.worst, systems[s].worst);
+    all.equal += systems[s].equal;
+    all.coordinates += systems[s].coordinates;
+  }
+  EXPECT_GE(all.equal, all.coordinates * 999 / 1000);
+  // PROJ's answers are printed to nanometres: a term of the series gone wrong shows here
+  // long before it reaches the third decimal.
+  EXPECT_LE(all.worst, 1e-6);
+  std::printf("%zu coordinates of %zu systems: worst %.2g, %zu differ at three decimals\n",
+              all.coordinates, mapSystemCount(), all.worst, all.coordinates - all.equal);
+}
+
 // For every system: a 6 x 6 lattice of cell centres over its area of use, projected one by
 // one, and at each of the lattice's latitudes two rows of 30000 cells (the widest block a
 // writer projects), one from the west edge and one to the east edge, projected as a writer
-// does and sampled every 1000 cells.
+// does and sampled every 1000 cells, against the PROJ installed: the live sweep. The test
+// command installs PROJ (scripts/install-deps.sh); where cs2cs is missing it fails.
 TEST(MapProjection, EverySystemOfTheTableMatchesProjOverItsAreaOfUse) {
-  if (!testing::haveCs2cs()) GTEST_SKIP() << "PROJ's cs2cs is not installed (proj-bin)";
+  ASSERT_TRUE(testing::haveCs2cs())
+      << "PROJ's cs2cs is not installed (proj-bin, scripts/install-deps.sh): the live sweep "
+         "needs it; the frozen answers are checked without it";
   constexpr int kLattice = 6;
   constexpr size_t kRow = 30000;
   constexpr size_t kSample = 1000;
@@ -108,64 +153,26 @@ TEST(MapProjection, EverySystemOfTheTableMatchesProjOverItsAreaOfUse) {
 }
 
 // The Lambert variants no zone of the table uses, given to PROJ in WKT as EPSG methods 1051
-// and 9801, on a lattice around their origins.
+// and 9801 (by tools/make_proj_answers.py), on a 5 x 5 lattice around their origins.
 TEST(MapProjection, LambertMichiganAndOneParallelMatchProj) {
-  if (!testing::haveCs2cs()) GTEST_SKIP() << "PROJ's cs2cs is not installed (proj-bin)";
   const MapSystem systems[] = {
-      {1, "Michigan", ProjectionMethod::LambertConic2SPMichigan, MapUnit::UsSurveyFoot, 43.3, -84.3,
-       44.2, 45.7, 1.0, 1.0000382, 2000000.0, 0.0, -87.0, 43.8, -82.3, 45.9},
-      {2, "One parallel", ProjectionMethod::LambertConic1SP, MapUnit::UsSurveyFoot, 18.0, -77.0,
+      {1051, "Michigan", ProjectionMethod::LambertConic2SPMichigan, MapUnit::UsSurveyFoot, 43.3,
+       -84.3, 44.2, 45.7, 1.0, 1.0000382, 2000000.0, 0.0, -87.0, 43.8, -82.3, 45.9},
+      {9801, "One parallel", ProjectionMethod::LambertConic1SP, MapUnit::UsSurveyFoot, 18.0, -77.0,
        0.0, 0.0, 0.99999, 1.0, 820000.0, 2000000.0, -80.0, 16.0, -74.0, 20.0},
   };
-  auto parameter = [](const char* name, double value, const char* unit) {
-    char text[160];
-    std::snprintf(text, sizeof text, ",PARAMETER[\"%s\",%.17g,%s]", name, value, unit);
-    return std::string(text);
-  };
-  const char* degree = "ANGLEUNIT[\"degree\",0.0174532925199433]";
-  const char* foot = "LENGTHUNIT[\"US survey foot\",0.304800609601219]";
-  const char* unity = "SCALEUNIT[\"unity\",1]";
-  const MapSystem& m = systems[0];
-  const MapSystem& o = systems[1];
-  const std::string conversions[] = {
-      "Lambert Conic Conformal (2SP Michigan)\",ID[\"EPSG\",1051]]" +
-          parameter("Latitude of false origin", m.originLatitude, degree) +
-          parameter("Longitude of false origin", m.originLongitude, degree) +
-          parameter("Latitude of 1st standard parallel", m.standardParallel1, degree) +
-          parameter("Latitude of 2nd standard parallel", m.standardParallel2, degree) +
-          parameter("Easting at false origin", m.falseEasting, foot) +
-          parameter("Northing at false origin", m.falseNorthing, foot) +
-          parameter("Ellipsoid scaling factor", m.ellipsoidScale, unity),
-      "Lambert Conic Conformal (1SP)\",ID[\"EPSG\",9801]]" +
-          parameter("Latitude of natural origin", o.originLatitude, degree) +
-          parameter("Longitude of natural origin", o.originLongitude, degree) +
-          parameter("Scale factor at natural origin", o.scaleFactor, unity) +
-          parameter("False easting", o.falseEasting, foot) +
-          parameter("False northing", o.falseNorthing, foot),
-  };
-  std::vector<ProjBatch> batches(2);
-  for (size_t s = 0; s < 2; ++s) {
-    batches[s].target =
-        "PROJCRS[\"test\",BASEGEOGCRS[\"NAD83\",DATUM[\"North American Datum 1983\","
-        "ELLIPSOID[\"GRS 1980\",6378137,298.257222101]],ID[\"EPSG\",4269]],CONVERSION[\"test\","
-        "METHOD[\"" +
-        conversions[s] + "],CS[Cartesian,2],AXIS[\"easting\",east," + foot +
-        "],AXIS[\"northing\",north," + foot + "]]";
-    const MapSystem& system = systems[s];
-    for (int i = 0; i <= 4; ++i)
-      for (int j = 0; j <= 4; ++j) {
-        batches[s].latitudes.push_back(system.south + (system.north - system.south) * i / 4.0);
-        batches[s].longitudes.push_back(system.west + (system.east - system.west) * j / 4.0);
-      }
-  }
-  ASSERT_TRUE(testing::projectWithProj(batches));
-  for (size_t s = 0; s < 2; ++s)
-    for (size_t i = 0; i < batches[s].latitudes.size(); ++i) {
-      const MapPoint point =
-          projectPoint(systems[s], batches[s].latitudes[i], batches[s].longitudes[i]);
-      EXPECT_NEAR(point.easting, batches[s].eastings[i], 1e-6) << systems[s].name << " " << i;
-      EXPECT_NEAR(point.northing, batches[s].northings[i], 1e-6) << systems[s].name << " " << i;
+  const std::vector<FrozenAnswer> answers = testing::frozenProjAnswers();
+  for (const MapSystem& system : systems) {
+    size_t count = 0;
+    for (const FrozenAnswer& a : answers) {
+      if (a.code != system.epsg) continue;
+      ++count;
+      const MapPoint point = projectPoint(system, a.latitude, a.longitude);
+      EXPECT_NEAR(point.easting, a.easting, 1e-6) << system.name << " " << count;
+      EXPECT_NEAR(point.northing, a.northing, 1e-6) << system.name << " " << count;
     }
+    EXPECT_EQ(count, 25u) << system.name;
+  }
 }
 
 // Rows of the widest block, near and far from the central meridian (up to 12 degrees for

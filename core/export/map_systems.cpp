@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace ned {
 
@@ -55,6 +56,47 @@ bool areaContains(const MapSystem& system, double latitude, double longitude) {
     return (lon >= system.west && lon <= system.east) || (lon == -180.0 && system.east == 180.0) ||
            (lon == 180.0 && system.west == -180.0);
   return lon >= system.west || lon <= system.east;
+}
+
+namespace {
+
+bool isUtmZone(const MapSystem& system) {
+  return std::strstr(system.name, "UTM zone") != nullptr;
+}
+
+// Whether the outer box holds the inner one, the longitudes taken round the circle.
+bool boxHolds(const GeoBox& outer, const GeoBox& inner) {
+  if (!(inner.south >= outer.south && inner.north <= outer.north && inner.south <= inner.north))
+    return false;
+  const double outerWidth = outer.east - outer.west + (outer.west > outer.east ? 360.0 : 0.0);
+  const double innerWidth = inner.east - inner.west + (inner.west > inner.east ? 360.0 : 0.0);
+  if (outerWidth >= 360.0) return innerWidth <= 360.0;
+  double offset = std::fmod(inner.west - outer.west, 360.0);
+  if (offset < 0.0) offset += 360.0;
+  return offset + innerWidth <= outerWidth;
+}
+
+}  // namespace
+
+GeoBox systemDomain(const MapSystem& system) {
+  const double margin = isUtmZone(system) ? kUtmDomainMargin : kStatePlaneDomainMargin;
+  const double width =
+      system.east - system.west + (system.west > system.east ? 360.0 : 0.0) + 2.0 * margin;
+  GeoBox domain{wrap180(system.west - margin), system.south - kDomainLatitudeMargin,
+                wrap180(system.east + margin), system.north + kDomainLatitudeMargin};
+  if (width >= 360.0) {
+    domain.west = -180.0;
+    domain.east = 180.0;
+  }
+  return domain;
+}
+
+bool domainContains(const MapSystem& system, const GeoBox& box) {
+  return boxHolds(systemDomain(system), box);
+}
+
+bool areaContainsBox(const MapSystem& system, const GeoBox& box) {
+  return boxHolds(GeoBox{system.west, system.south, system.east, system.north}, box);
 }
 
 namespace {

@@ -56,6 +56,34 @@ double wrap180(double degrees);
 // Whether the system's area of use contains the point (its edges included).
 bool areaContains(const MapSystem& system, double latitude, double longitude);
 
+// A box of latitudes and longitudes in degrees, east positive; west > east when it
+// crosses the 180th meridian.
+struct GeoBox {
+  double west;
+  double south;
+  double east;
+  double north;
+};
+
+// Where a system is offered: its area of use widened by kDomainLatitudeMargin north and
+// south, and east and west by kUtmDomainMargin for a UTM zone (the zones next to it, as
+// surveyors use near a zone's edge) or kStatePlaneDomainMargin for a State Plane zone.
+// Everywhere in it the writer's coordinates are within 0.1 mm of the exact projection:
+// Transverse Mercator points lie within 9.1 degrees of longitude of their central
+// meridian (UTM; State Plane zones far less), where Krueger's series of sixth order is
+// within nanometres, and Lambert's formulas are closed (see docs/coordinate_systems.md
+// for the measurements). A block that leaves it is a mistake, not a wish.
+constexpr double kUtmDomainMargin = 6.0;
+constexpr double kStatePlaneDomainMargin = 1.0;
+constexpr double kDomainLatitudeMargin = 1.0;
+GeoBox systemDomain(const MapSystem& system);
+
+// Whether the box lies wholly inside the system's domain (edges included).
+bool domainContains(const MapSystem& system, const GeoBox& box);
+
+// Whether the box lies wholly inside the system's area of use (edges included).
+bool areaContainsBox(const MapSystem& system, const GeoBox& box);
+
 // The indexes of every system in the order a list shows them: those whose area of use
 // contains the point first, then all others; each group sorted by name, where runs of
 // digits compare by their value ("UTM zone 2N" before "UTM zone 10N") and a name that is

@@ -29,8 +29,9 @@ struct Ellipsoid {
   // Transverse Mercator after Krueger, to sixth order in the third flattening n, as in
   // C. F. F. Karney, "Transverse Mercator with an accuracy of a few nanometers" (2011):
   // the rectifying radius A and the coefficients alpha of the series from the conformal
-  // sphere to the plane. Truncated there, the projection is within a few nanometres of the
-  // exact one wherever the table's zones are used.
+  // sphere to the plane. Truncated there, the projection is within 2 nm of the series to
+  // ninth order within 9.1 degrees of the central meridian, where every domain lies, and
+  // within 0.1 mm out to 64 degrees on the equator (see projectPoint).
   double rectifyingRadius;
   double alpha[6];
 };
@@ -214,7 +215,8 @@ double fromCentralMeridian(const ProjectionConstants& p, double longitude) {
 // is near 1, n^4 r <= n r is about a, and the remainder below 3e-10 m.)
 // Summing the cubic adds a few units in the last place of the coordinates, below 1e-8 m.
 // So projectRow is within 0.0021 mm of projectPoint, which itself is within nanometres of
-// the exact projections; the unit tests check both against PROJ and each other.
+// the exact projections in every system's domain; the unit tests check both against PROJ
+// and each other, and Transverse Mercator against the series to ninth order.
 constexpr double kKnotSpacing = 128.0 / 10800.0;
 typedef double TwoLanes __attribute__((vector_size(2 * sizeof(double))));
 constexpr size_t kMaxKnotColumns = 128;

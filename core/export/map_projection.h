@@ -16,7 +16,12 @@ struct MapPoint {
   double northing;
 };
 
-// The exact forward projection of a NAD83 latitude and longitude (degrees).
+// The forward projection of a NAD83 latitude and longitude (degrees), one point at a time.
+// Lambert by its closed formulas; Transverse Mercator by Krueger's series to sixth order
+// in the third flattening, which is within 2 nm of the series taken to ninth order within
+// 9.1 degrees of longitude of the central meridian (every system's domain, see
+// systemDomain) and within 0.1 mm out to 64 degrees on the equator and 70.6 at 18 N, but
+// 3.5 mm off at 80 degrees, 18 N. Rounding adds nanometres.
 MapPoint projectPoint(const MapSystem& system, double latitude, double longitude);
 
 // A system's constants as the projections use them. Deriving them costs as much as
@@ -40,8 +45,8 @@ struct ProjectionConstants {
 ProjectionConstants prepareProjection(const MapSystem& system);
 
 // The projection of a row of points along one parallel: point j lies at firstLongitude +
-// j * stepLongitude. Within 0.01 mm of projectPoint (see map_projection.cpp for the
-// bound) and a few nanoseconds a point on long rows.
+// j * stepLongitude. Within 0.0021 mm of projectPoint (the bound is proven in
+// map_projection.cpp) and a few nanoseconds a point on long rows.
 void projectRow(const ProjectionConstants& constants, double latitude, double firstLongitude,
                 double stepLongitude, size_t count, MapPoint* points);
 

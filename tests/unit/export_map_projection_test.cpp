@@ -224,8 +224,8 @@ TEST(MapProjection, RowFollowsTheExactProjection) {
 
 // Krueger's series of sixth order against the same series to ninth order in long double,
 // whose coefficients alpha_j are the Fourier coefficients of the rectifying latitude as a
-// function of the conformal one on GRS80, computed to 40 digits (mpmath: quadrature over
-// the latitude, the meridian arc from the incomplete elliptic integral E). The series is
+// function of the conformal one on GRS80, computed to 40 digits by
+// tools/tm_series_coefficients.py. The series is
 // within nanometres in every domain (at most 9.1 degrees from a central meridian) and
 // stays within 0.1 mm out to 64 degrees on the equator and 70.6 at 18 N; the reference sees
 // the truncation beyond (3.5 mm at 80 degrees, 18 N).

@@ -1,7 +1,9 @@
 // The "Coordinates" list of both programs' export dialogs: the local grid, whose X and Y
-// start at the typed Northing and Easting, then every map system, those whose area of use
-// holds the middle of the selection first. A map system leaves the typed start unused, so
-// its fields are greyed. The choice is kept between runs, one value for both programs.
+// start at the typed Northing and Easting, then every map system whose domain (see
+// systemDomain) holds the whole block, those whose area of use holds the middle of the
+// block first. A map system leaves the typed start unused, so its fields are greyed. The
+// choice is kept between runs, one value for both programs; a kept system whose domain the
+// block leaves is not in the list, and the list shows the local grid instead.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +23,24 @@ constexpr const char* kLocalGridEntry = "Local grid (Northing and Easting)";
 // The kept value: the chosen system's EPSG code, "0" for the local grid.
 constexpr const char* kCoordinatesSetting = "Coordinates";
 
-// The middle of a selected block in degrees, east positive: the tile's corner and cells
-// of 1/10800 degree place its edges as they place the writer's cells.
+// The block's outer edges in degrees, east positive: the tile's corner and cells of
+// 1/10800 degree place them as they place the writer's cells.
+inline GeoBox blockBox(const TileHeader& header, const Selection& selection) {
+  const long double cell = 1.0L / TileGeometry::cellsPerDegree;
+  const long double north =
+      static_cast<long double>(header.tileSouthLat) +
+      (static_cast<long double>(TileGeometry::cellsPerSide) - selection.startRow) * cell;
+  const long double west =
+      -static_cast<long double>(header.tileWestLon) + selection.startCol * cell;
+  GeoBox box;
+  box.north = static_cast<double>(north);
+  box.south = static_cast<double>(north - static_cast<long double>(selection.rows) * cell);
+  box.west = static_cast<double>(west);
+  box.east = static_cast<double>(west + static_cast<long double>(selection.cols) * cell);
+  return box;
+}
+
+// The middle of a selected block in degrees, east positive.
 struct BlockCentre {
   double latitude = 0.0;
   double longitude = 0.0;
@@ -43,16 +61,38 @@ inline BlockCentre selectionCentre(const TileHeader& header, const Selection& se
 }
 
 // The EPSG codes of the list's entries, in their order: 0 for the local grid, then every
-// map system as orderedMapSystems gives them for the middle of the block.
+// map system whose domain holds the whole block, as orderedMapSystems gives them for the
+// middle of the block.
 inline std::vector<int32_t> coordinateChoices(const TileHeader& header,
                                               const Selection& selection) {
   const BlockCentre centre = selectionCentre(header, selection);
+  const GeoBox box = blockBox(header, selection);
   const std::vector<size_t> order = orderedMapSystems(centre.latitude, centre.longitude);
   std::vector<int32_t> codes;
   codes.reserve(order.size() + 1);
   codes.push_back(0);
-  for (size_t index : order) codes.push_back(mapSystem(index).epsg);
+  for (size_t index : order)
+    if (domainContains(mapSystem(index), box)) codes.push_back(mapSystem(index).epsg);
   return codes;
+}
+
+// The note before a write in a map system whose area of use does not hold the middle of
+// the block (a zone next to the block's own): "The block lies outside the area of use of
+// NAD83 / UTM zone 17N."; empty for the local grid and for a system around the block.
+inline std::string outsideAreaOfUseText(const TileHeader& header, const Selection& selection,
+                                        int32_t code) {
+  const MapSystem* system = findMapSystem(code);
+  if (system == nullptr) return std::string();
+  const BlockCentre centre = selectionCentre(header, selection);
+  if (areaContains(*system, centre.latitude, centre.longitude)) return std::string();
+  return std::string("The block lies outside the area of use of ") + system->name + ".";
+}
+
+// Shows that note, when there is one, in a plain message box.
+inline void noteOutsideAreaOfUse(Desktop& desktop, const TileHeader& header,
+                                 const Selection& selection, int32_t code) {
+  const std::string text = outsideAreaOfUseText(header, selection, code);
+  if (!text.empty()) desktop.showMessage(text, "Message", kPlainMessage);
 }
 
 // Greys the typed start (the Northing and Easting fields) while a map system is chosen,

@@ -189,7 +189,9 @@ int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run)
     desktop.showMessage(kPatienceText, "Have Patience !", kInformationMessage);
   }
 
-  // 12. The write.
+  // 12. The write, after a note when the block lies outside the chosen system's area of use.
+  if (run.outputKind == OutputKind::RectangularXyz || run.outputKind == OutputKind::ProjectNorthXyz)
+    noteOutsideAreaOfUse(desktop, run.header, run.selection, run.coordinateSystem);
   return statusOfWrite(writePoints(desktop, Program::extractor, request));
 }
 

@@ -295,6 +295,9 @@ WriteDialogResponse finishWriteDialog(const WriteDialog& dialog) {
   request.header = state.header;
   request.xulcornerText = state.xulcornerText;
   request.yulcornerText = state.yulcornerText;
+  if (isXyz(request.kind))
+    noteOutsideAreaOfUse(*dialog.desktop, request.header, request.selection,
+                         request.coordinateSystem);
   if (writePoints(*dialog.desktop, Program::viewer, request) == WriteOutcome::endOfRaster) {
     response.endProgram = true;
     response.exitStatus = 0;

@@ -2,211 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+
+#include "core/export/portable_math.h"
 
 namespace ned {
 
 namespace {
 
-const MapSystem kSystems[] = {
-#include "core/export/crs_table.inc"
-};
-constexpr size_t kSystemCount = sizeof kSystems / sizeof kSystems[0];
-
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kRadian = kPi / 180.0;  // radians per degree
-
-// The elementary functions the projections need, from IEEE arithmetic, sqrt and exact
-// scaling alone: the C libraries of the native and the Windows builds differ in the last
-// bit of sin, atan2 or exp now and then, and a point file must have the same bytes from
-// both. Each reduces its argument to a small interval (with constants split so that the
-// reduction is exact) and sums a Taylor series there far past the precision of a double;
-// all are within a few units in the last place.
-namespace portable {
-
-constexpr double kHalfPi = 1.5707963267948966;        // pi/2 rounded
-constexpr double kHalfPiLow = 6.123233995736766e-17;  // pi/2 - kHalfPi
-constexpr double kHalfPi1 = 1.5707963267341256;       // pi/2 in three parts of 33 bits
-constexpr double kHalfPi2 = 6.077100506303966e-11;
-constexpr double kHalfPi3 = 2.0222662487959506e-21;
-constexpr double kSixthPi = 0.5235987755982989;
-constexpr double kSixthPiLow = -5.360408832255455e-17;
-constexpr double kSqrt3 = 1.7320508075688772;
-constexpr double kLn2High = 0.6931471806019545;  // ln 2 in a part of 32 bits and the rest
-constexpr double kLn2Low = -4.2009150726810846e-11;
-
-// Sums c[0] + c[1] z + ... + c[count - 1] z^(count - 1).
-template <size_t count>
-double horner(const double (&c)[count], double z) {
-  double sum = c[count - 1];
-  for (size_t i = count - 1; i-- > 0;) sum = sum * z + c[i];
-  return sum;
-}
-
-// Taylor coefficients of sin(r)/r, cos(r), exp(r), atanh(s)/s and atan(s)/s in powers of r^2
-// (exp: of r); |r| <= pi/4 for sin and cos, 0.35 for exp, |s| <= 0.18 for atanh and 0.27
-// for atan, where the first term left out is below 1e-19 of the sum.
-constexpr double kSin[] = {1.0,
-                           -1.0 / 6.0,
-                           1.0 / 120.0,
-                           -1.0 / 5040.0,
-                           1.0 / 362880.0,
-                           -1.0 / 39916800.0,
-                           1.0 / 6227020800.0,
-                           -1.0 / 1307674368000.0,
-                           1.0 / 355687428096000.0,
-                           -1.0 / 121645100408832000.0,
-                           1.0 / 51090942171709440000.0,
-                           -1.0 / 25852016738884976640000.0};
-constexpr double kCos[] = {1.0,
-                           -1.0 / 2.0,
-                           1.0 / 24.0,
-                           -1.0 / 720.0,
-                           1.0 / 40320.0,
-                           -1.0 / 3628800.0,
-                           1.0 / 479001600.0,
-                           -1.0 / 87178291200.0,
-                           1.0 / 20922789888000.0,
-                           -1.0 / 6402373705728000.0,
-                           1.0 / 2432902008176640000.0,
-                           -1.0 / 1124000727777607680000.0,
-                           1.0 / 620448401733239439360000.0};
-constexpr double kExp[] = {1.0,
-                           1.0,
-                           1.0 / 2.0,
-                           1.0 / 6.0,
-                           1.0 / 24.0,
-                           1.0 / 120.0,
-                           1.0 / 720.0,
-                           1.0 / 5040.0,
-                           1.0 / 40320.0,
-                           1.0 / 362880.0,
-                           1.0 / 3628800.0,
-                           1.0 / 39916800.0,
-                           1.0 / 479001600.0,
-                           1.0 / 6227020800.0,
-                           1.0 / 87178291200.0,
-                           1.0 / 1307674368000.0};
-constexpr double kAtanh[] = {1.0,        1.0 / 3.0,  1.0 / 5.0,  1.0 / 7.0,  1.0 / 9.0,
-                             1.0 / 11.0, 1.0 / 13.0, 1.0 / 15.0, 1.0 / 17.0, 1.0 / 19.0,
-                             1.0 / 21.0, 1.0 / 23.0, 1.0 / 25.0, 1.0 / 27.0};
-constexpr double kAtan[] = {1.0,         -1.0 / 3.0,  1.0 / 5.0,   -1.0 / 7.0,  1.0 / 9.0,
-                            -1.0 / 11.0, 1.0 / 13.0,  -1.0 / 15.0, 1.0 / 17.0,  -1.0 / 19.0,
-                            1.0 / 21.0,  -1.0 / 23.0, 1.0 / 25.0,  -1.0 / 27.0, 1.0 / 29.0,
-                            -1.0 / 31.0, 1.0 / 33.0,  -1.0 / 35.0};
-
-// sin and cos of x, |x| well below 2^20 pi.
-void sinCos(double x, double* sine, double* cosine) {
-  if (!(std::fabs(x) < 1e9)) {  // no angle of the projections; infinite, not a number
-    *sine = *cosine = std::nan("");
-    return;
-  }
-  const double k = std::floor(x / kHalfPi + 0.5);
-  const double r = ((x - k * kHalfPi1) - k * kHalfPi2) - k * kHalfPi3;
-  const double z = r * r;
-  const double s = r * horner(kSin, z), c = horner(kCos, z);
-  switch (static_cast<int>(k - 4.0 * std::floor(k / 4.0))) {
-    case 0:
-      *sine = s;
-      *cosine = c;
-      break;
-    case 1:
-      *sine = c;
-      *cosine = -s;
-      break;
-    case 2:
-      *sine = -s;
-      *cosine = -c;
-      break;
-    default:
-      *sine = -c;
-      *cosine = s;
-      break;
-  }
-}
-
-double exp(double x) {
-  if (std::isnan(x)) return x;
-  if (x > 709.8) return HUGE_VAL;
-  if (x < -745.2) return 0.0;
-  const double k = std::floor(x * 1.4426950408889634 + 0.5);  // x / ln 2
-  const double r = (x - k * kLn2High) - k * kLn2Low;
-  return std::ldexp(horner(kExp, r), static_cast<int>(k));
-}
-
-// 2 atanh(s) = log((1 + s) / (1 - s)), |s| <= 0.18.
-double twiceAtanhSmall(double s) {
-  return 2.0 * s * horner(kAtanh, s * s);
-}
-
-// log(x), x > 0 and finite.
-double log(double x) {
-  if (!(x > 0.0) || std::isinf(x)) return x == 0.0 ? -HUGE_VAL : x > 0.0 ? x : std::nan("");
-  int exponent = 0;
-  double m = std::frexp(x, &exponent);  // [0.5, 1)
-  if (m < 0.70710678118654752) {
-    m *= 2.0;
-    --exponent;
-  }
-  const double k = exponent;
-  return k * kLn2High + (k * kLn2Low + twiceAtanhSmall((m - 1.0) / (m + 1.0)));
-}
-
-// log(1 + u), u > -1.
-double log1p(double u) {
-  return std::fabs(u) < 0.41 ? twiceAtanhSmall(u / (2.0 + u)) : log(1.0 + u);
-}
-
-double asinh(double x) {
-  const double a = std::fabs(x);
-  const double y =
-      a > 1e150 ? log(a) + kLn2High + kLn2Low : log1p(a + a * a / (1.0 + std::sqrt(1.0 + a * a)));
-  return x < 0.0 ? -y : y;
-}
-
-// |x| < 1.
-double atanh(double x) {
-  const double a = std::fabs(x);
-  const double y = a <= 0.18 ? a * horner(kAtanh, a * a) : 0.5 * log1p(2.0 * a / (1.0 - a));
-  return x < 0.0 ? -y : y;
-}
-
-double sinh(double x) {
-  const double a = std::fabs(x);
-  double y;
-  if (a < 0.35) {
-    y = a * horner(kSin, -a * a);  // the sine's series with the signs all +
-  } else {
-    const double e = exp(a);
-    y = 0.5 * (e - 1.0 / e);
-  }
-  return x < 0.0 ? -y : y;
-}
-
-double tan(double x) {
-  double s = 0.0, c = 0.0;
-  sinCos(x, &s, &c);
-  return s / c;
-}
-
-// atan(x), x >= 0.
-double atanPositive(double x) {
-  if (x > 1.0) return kHalfPi - atanPositive(1.0 / x) + kHalfPiLow;
-  if (x > 0.2679491924311227)  // tan(pi/12): atan x = pi/6 + atan((x sqrt3 - 1)/(x + sqrt3))
-    return kSixthPi + (atanPositive((x * kSqrt3 - 1.0) / (x + kSqrt3)) + kSixthPiLow);
-  if (x < 0.0) return -atanPositive(-x);  // only from the line above
-  return x * horner(kAtan, x * x);
-}
-
-double atan2(double y, double x) {
-  const double ax = std::fabs(x), ay = std::fabs(y);
-  if (ax == 0.0 && ay == 0.0) return 0.0;
-  double a = ay <= ax ? atanPositive(ay / ax) : kHalfPi - atanPositive(ax / ay) + kHalfPiLow;
-  if (x < 0.0) a = (kHalfPi - a + kHalfPiLow) + kHalfPi;
-  return y < 0.0 ? -a : a;
-}
-
-}  // namespace portable
 
 double sine(double x) {
   double s = 0.0, c = 0.0;
@@ -225,8 +29,9 @@ struct Ellipsoid {
   // Transverse Mercator after Krueger, to sixth order in the third flattening n, as in
   // C. F. F. Karney, "Transverse Mercator with an accuracy of a few nanometers" (2011):
   // the rectifying radius A and the coefficients alpha of the series from the conformal
-  // sphere to the plane. Truncated there, the projection is within a few nanometres of the
-  // exact one wherever the table's zones are used.
+  // sphere to the plane. Truncated there, the projection is within 2 nm of the series to
+  // ninth order within 9.1 degrees of the central meridian, where every domain lies, and
+  // within 0.1 mm out to 64 degrees on the equator (see projectPoint).
   double rectifyingRadius;
   double alpha[6];
 };
@@ -355,37 +160,32 @@ namespace {
 // from the central meridian.
 struct Parallel {
   const ProjectionConstants* p;
-  double value;  // tau' (Transverse Mercator) or r (Lambert)
+  double tauPrime = 0.0;  // Transverse Mercator: tau', the tangent of its conformal latitude
+  double radius = 0.0;    // Lambert: r, its radius about the cone's apex, metres
 
   Parallel(const ProjectionConstants& projection, double latitude) : p(&projection) {
     const double phi = latitude * kRadian;
-    value = p->transverse ? conformalTangent(grs80(), phi)
-                          : p->coneRadius * portable::exp(-p->n * isometricLatitude(grs80(), phi));
+    if (p->transverse)
+      tauPrime = conformalTangent(grs80(), phi);
+    else
+      radius = p->coneRadius * portable::exp(-p->n * isometricLatitude(grs80(), phi));
   }
 
   void at(double lambdaDegrees, double* easting, double* northing) const {
     const double lambda = lambdaDegrees * kRadian;
     if (p->transverse) {
       double xi = 0.0, eta = 0.0;
-      transverseMercator(grs80(), value, lambda, &xi, &eta);
+      transverseMercator(grs80(), tauPrime, lambda, &xi, &eta);
       *easting = p->falseEasting + p->scaledRadius * eta * p->toUnit;
       *northing = p->falseNorthing + (p->scaledRadius * xi - p->originNorthing) * p->toUnit;
     } else {
       double s = 0.0, c = 0.0;
       portable::sinCos(p->n * lambda, &s, &c);
-      *easting = p->falseEasting + value * s * p->toUnit;
-      *northing = p->falseNorthing + (p->originRadius - value * c) * p->toUnit;
+      *easting = p->falseEasting + radius * s * p->toUnit;
+      *northing = p->falseNorthing + (p->originRadius - radius * c) * p->toUnit;
     }
   }
 };
-
-// Degrees in [-180, 180], exactly.
-double wrap180(double degrees) {
-  double r = std::fmod(degrees, 360.0);
-  if (r > 180.0) r -= 360.0;
-  if (r < -180.0) r += 360.0;
-  return r;
-}
 
 // Degrees from the central meridian, in [-180, 180].
 double fromCentralMeridian(const ProjectionConstants& p, double longitude) {
@@ -415,40 +215,15 @@ double fromCentralMeridian(const ProjectionConstants& p, double longitude) {
 // is near 1, n^4 r <= n r is about a, and the remainder below 3e-10 m.)
 // Summing the cubic adds a few units in the last place of the coordinates, below 1e-8 m.
 // So projectRow is within 0.0021 mm of projectPoint, which itself is within nanometres of
-// the exact projections; the unit tests check both against PROJ and each other.
+// the exact projections in every system's domain; the unit tests check both against PROJ
+// and each other, and Transverse Mercator against the series to ninth order.
 constexpr double kKnotSpacing = 128.0 / 10800.0;
-typedef double Pair __attribute__((vector_size(2 * sizeof(double))));
+typedef double TwoLanes __attribute__((vector_size(2 * sizeof(double))));
 constexpr size_t kMaxKnotColumns = 128;
 constexpr double kTransverseLimit = 30.0;
 constexpr double kLambertBound = 2e-6;
 
 }  // namespace
-
-double metresPerUnit(MapUnit unit) {
-  switch (unit) {
-    case MapUnit::UsSurveyFoot:
-      return 1200.0 / 3937.0;
-    case MapUnit::InternationalFoot:
-      return 0.3048;
-    case MapUnit::Metre:
-      break;
-  }
-  return 1.0;
-}
-
-size_t mapSystemCount() {
-  return kSystemCount;
-}
-
-const MapSystem& mapSystem(size_t index) {
-  return kSystems[index];
-}
-
-const MapSystem* findMapSystem(int32_t epsg) {
-  for (const MapSystem& system : kSystems)
-    if (system.epsg == epsg) return &system;
-  return nullptr;
-}
 
 MapPoint projectPoint(const MapSystem& system, double latitude, double longitude) {
   const ProjectionConstants p = prepareProjection(system);
@@ -474,7 +249,7 @@ void projectRow(const ProjectionConstants& p, double latitude, double firstLongi
     const double h = static_cast<double>(k) * step * kRadian;
     const double n4 = p.n * p.n * p.n * p.n;
     const double lambertRemainder =
-        (9.0 / 16.0) / 24.0 * h * h * h * h * n4 * std::fabs(parallel.value);
+        (9.0 / 16.0) / 24.0 * h * h * h * h * n4 * std::fabs(parallel.radius);
     interpolate = p.transverse ? farthest <= kTransverseLimit && p.scaleFactor <= 1.0
                                : farthest < 180.0 && lambertRemainder <= kLambertBound;
   }
@@ -508,10 +283,10 @@ void projectRow(const ProjectionConstants& p, double latitude, double firstLongi
     const size_t begin = s * k;
     const size_t end = std::min(count, begin + k);
     // Both coordinates at once, in the two lanes of a vector where the machine has them.
-    const Pair c0 = {e[1], n[1]}, c1 = {e1, n1}, c2 = {e2, n2}, c3 = {e3, n3};
+    const TwoLanes c0 = {e[1], n[1]}, c1 = {e1, n1}, c2 = {e2, n2}, c3 = {e3, n3};
     double t = 0.0;
     for (size_t j = begin; j < end; ++j, t += 1.0) {
-      const Pair point = c0 + t * (c1 + t * (c2 + t * c3));
+      const TwoLanes point = c0 + t * (c1 + t * (c2 + t * c3));
       points[j].easting = point[0];
       points[j].northing = point[1];
     }
@@ -520,65 +295,6 @@ void projectRow(const ProjectionConstants& p, double latitude, double firstLongi
       n[i] = n[i + 1];
     }
   }
-}
-
-bool areaContains(const MapSystem& system, double latitude, double longitude) {
-  if (!(latitude >= system.south && latitude <= system.north)) return false;
-  const double lon = wrap180(longitude);
-  if (system.west <= system.east)
-    return (lon >= system.west && lon <= system.east) || (lon == -180.0 && system.east == 180.0) ||
-           (lon == 180.0 && system.west == -180.0);
-  return lon >= system.west || lon <= system.east;
-}
-
-namespace {
-
-// Names in list order: bytes, except that runs of digits compare by their value.
-int compareNames(const char* a, const char* b) {
-  auto digit = [](char c) { return c >= '0' && c <= '9'; };
-  while (*a != '\0' && *b != '\0') {
-    if (digit(*a) && digit(*b)) {
-      while (*a == '0') ++a;
-      while (*b == '0') ++b;
-      const char* endA = a;
-      const char* endB = b;
-      while (digit(*endA)) ++endA;
-      while (digit(*endB)) ++endB;
-      if (endA - a != endB - b) return endA - a < endB - b ? -1 : 1;
-      for (; a != endA; ++a, ++b)
-        if (*a != *b) return *a < *b ? -1 : 1;
-      continue;
-    }
-    if (*a != *b) return static_cast<unsigned char>(*a) < static_cast<unsigned char>(*b) ? -1 : 1;
-    ++a;
-    ++b;
-  }
-  return *a == *b ? 0 : *a == '\0' ? -1 : 1;
-}
-
-}  // namespace
-
-std::vector<size_t> orderedMapSystems(double latitude, double longitude, size_t* containing) {
-  std::vector<size_t> order(kSystemCount);
-  std::vector<bool> inside(kSystemCount);
-  for (size_t i = 0; i < kSystemCount; ++i) {
-    order[i] = i;
-    inside[i] = areaContains(kSystems[i], latitude, longitude);
-  }
-  std::sort(order.begin(), order.end(), [&](size_t x, size_t y) {
-    if (inside[x] != inside[y]) return static_cast<bool>(inside[x]);
-    const int byName = compareNames(kSystems[x].name, kSystems[y].name);
-    return byName != 0 ? byName < 0 : kSystems[x].epsg < kSystems[y].epsg;
-  });
-  if (containing != nullptr)
-    *containing = static_cast<size_t>(std::count(inside.begin(), inside.end(), true));
-  return order;
-}
-
-std::string mapSystemLabel(const MapSystem& system) {
-  char code[16];
-  std::snprintf(code, sizeof code, "%d", static_cast<int>(system.epsg));
-  return std::string(system.name) + "  EPSG:" + code;
 }
 
 }  // namespace ned

@@ -68,4 +68,29 @@ bool projectWithProj(std::vector<ProjBatch>& batches) {
   return ok;
 }
 
+std::vector<FrozenAnswer> frozenProjAnswers() {
+  std::vector<FrozenAnswer> answers;
+  std::FILE* file = std::fopen(TERRAVANE_SOURCE_DIR "/tests/data/proj_answers.txt", "r");
+  if (file == nullptr) return answers;
+  char line[256];
+  bool ok = true;
+  while (ok && std::fgets(line, sizeof line, file) != nullptr) {
+    if (line[0] == '#') continue;
+    FrozenAnswer a{};
+    char* end = line;
+    const char* start = line;
+    a.code = static_cast<int32_t>(std::strtol(start, &end, 10));
+    ok = end != start;
+    for (double* value : {&a.latitude, &a.longitude, &a.easting, &a.northing}) {
+      start = end;
+      *value = std::strtod(start, &end);
+      ok = ok && end != start;
+    }
+    if (ok) answers.push_back(a);
+  }
+  std::fclose(file);
+  if (!ok) answers.clear();
+  return answers;
+}
+
 }  // namespace ned::testing

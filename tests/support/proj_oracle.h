@@ -1,7 +1,9 @@
-// Map coordinates as PROJ computes them, with its cs2cs at test time: the independent
-// oracle of the map projections and of the files written in them.
+// Map coordinates as PROJ computes them: with its cs2cs at test time, or as it answered
+// once for the points of tests/data/proj_answers.txt (tools/make_proj_answers.py). The
+// independent oracle of the map projections and of the files written in them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,5 +26,19 @@ struct ProjBatch {
 // Projects every batch with one cs2cs run each, several running at a time. False when a
 // run fails or does not give a number pair for each point.
 bool projectWithProj(std::vector<ProjBatch>& batches);
+
+// One of PROJ's frozen answers: a NAD83 point (degrees) projected into the system of an
+// EPSG code, or under the method's code (1051, 9801) into the test systems of those methods.
+struct FrozenAnswer {
+  int32_t code;
+  double latitude;
+  double longitude;
+  double easting;
+  double northing;
+};
+
+// Every answer of tests/data/proj_answers.txt in its order; empty when the file cannot be
+// read or a line is not five numbers.
+std::vector<FrozenAnswer> frozenProjAnswers();
 
 }  // namespace ned::testing

@@ -1,6 +1,7 @@
-// The map coordinate systems: every system of the table against PROJ over its area of use,
+// The map coordinate systems: every system of the table against PROJ's frozen answers over
+// its area of use and at the edges of its domain, and against PROJ itself in a live sweep;
 // the methods no zone of the table uses against PROJ too, the row projection against the
-// exact one, and the order of the list.
+// exact one, the domains, and the order of the list.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 namespace ned {
 namespace {
 
+using testing::FrozenAnswer;
 using testing::ProjBatch;
 
 constexpr double kCell = 1.0 / 10800.0;
@@ -44,12 +46,55 @@ struct Agreement {
   }
 };
 
+// PROJ's frozen answers (tests/data/proj_answers.txt, from tools/make_proj_answers.py): for
+// every system a 6 x 6 lattice of cell centres over its area of use, and the corners and
+// the middles of the edges of that area and of its domain. Each point projected alone and
+// as column 700 of a row of 1000 cells, as a writer projects it.
+TEST(MapProjection, EverySystemOfTheTableMatchesProjsFrozenAnswers) {
+  const std::vector<FrozenAnswer> answers = testing::frozenProjAnswers();
+  ASSERT_FALSE(answers.empty()) << "tests/data/proj_answers.txt is missing or broken";
+  constexpr size_t kRow = 1000, kColumn = 700;
+  std::vector<Agreement> systems(mapSystemCount());
+  std::vector<size_t> count(mapSystemCount());
+  std::vector<MapPoint> row(kRow);
+  for (const FrozenAnswer& a : answers) {
+    const MapSystem* system = findMapSystem(a.code);
+    if (system == nullptr) continue;  // the methods' own systems, checked below
+    const size_t s = static_cast<size_t>(system - &mapSystem(0));
+    ++count[s];
+    const MapPoint point = projectPoint(*system, a.latitude, a.longitude);
+    projectRow(prepareProjection(*system), a.latitude, a.longitude - kColumn * kCell, kCell, kRow,
+               row.data());
+    for (const MapPoint& ours : {point, row[kColumn]}) {
+      systems[s].add(ours.easting, a.easting);
+      systems[s].add(ours.northing, a.northing);
+    }
+  }
+  Agreement all;
+  for (size_t s = 0; s < mapSystemCount(); ++s) {
+    EXPECT_EQ(count[s], 52u) << mapSystemLabel(mapSystem(s));
+    EXPECT_LE(systems[s].worst, 0.001) << mapSystemLabel(mapSystem(s));
+    all.worst = std::max(all.worst, systems[s].worst);
+    all.equal += systems[s].equal;
+    all.coordinates += systems[s].coordinates;
+  }
+  EXPECT_GE(all.equal, all.coordinates * 999 / 1000);
+  // PROJ's answers are printed to nanometres: a term of the series gone wrong shows here
+  // long before it reaches the third decimal.
+  EXPECT_LE(all.worst, 1e-6);
+  std::printf("%zu coordinates of %zu systems: worst %.2g, %zu differ at three decimals\n",
+              all.coordinates, mapSystemCount(), all.worst, all.coordinates - all.equal);
+}
+
 // For every system: a 6 x 6 lattice of cell centres over its area of use, projected one by
 // one, and at each of the lattice's latitudes two rows of 30000 cells (the widest block a
 // writer projects), one from the west edge and one to the east edge, projected as a writer
-// does and sampled every 1000 cells.
+// does and sampled every 1000 cells, against the PROJ installed: the live sweep. The test
+// command installs PROJ (scripts/install-deps.sh); where cs2cs is missing it fails.
 TEST(MapProjection, EverySystemOfTheTableMatchesProjOverItsAreaOfUse) {
-  if (!testing::haveCs2cs()) GTEST_SKIP() << "PROJ's cs2cs is not installed (proj-bin)";
+  ASSERT_TRUE(testing::haveCs2cs())
+      << "PROJ's cs2cs is not installed (proj-bin, scripts/install-deps.sh): the live sweep "
+         "needs it; the frozen answers are checked without it";
   constexpr int kLattice = 6;
   constexpr size_t kRow = 30000;
   constexpr size_t kSample = 1000;
@@ -108,64 +153,26 @@ TEST(MapProjection, EverySystemOfTheTableMatchesProjOverItsAreaOfUse) {
 }
 
 // The Lambert variants no zone of the table uses, given to PROJ in WKT as EPSG methods 1051
-// and 9801, on a lattice around their origins.
+// and 9801 (by tools/make_proj_answers.py), on a 5 x 5 lattice around their origins.
 TEST(MapProjection, LambertMichiganAndOneParallelMatchProj) {
-  if (!testing::haveCs2cs()) GTEST_SKIP() << "PROJ's cs2cs is not installed (proj-bin)";
   const MapSystem systems[] = {
-      {1, "Michigan", ProjectionMethod::LambertConic2SPMichigan, MapUnit::UsSurveyFoot, 43.3, -84.3,
-       44.2, 45.7, 1.0, 1.0000382, 2000000.0, 0.0, -87.0, 43.8, -82.3, 45.9},
-      {2, "One parallel", ProjectionMethod::LambertConic1SP, MapUnit::UsSurveyFoot, 18.0, -77.0,
+      {1051, "Michigan", ProjectionMethod::LambertConic2SPMichigan, MapUnit::UsSurveyFoot, 43.3,
+       -84.3, 44.2, 45.7, 1.0, 1.0000382, 2000000.0, 0.0, -87.0, 43.8, -82.3, 45.9},
+      {9801, "One parallel", ProjectionMethod::LambertConic1SP, MapUnit::UsSurveyFoot, 18.0, -77.0,
        0.0, 0.0, 0.99999, 1.0, 820000.0, 2000000.0, -80.0, 16.0, -74.0, 20.0},
   };
-  auto parameter = [](const char* name, double value, const char* unit) {
-    char text[160];
-    std::snprintf(text, sizeof text, ",PARAMETER[\"%s\",%.17g,%s]", name, value, unit);
-    return std::string(text);
-  };
-  const char* degree = "ANGLEUNIT[\"degree\",0.0174532925199433]";
-  const char* foot = "LENGTHUNIT[\"US survey foot\",0.304800609601219]";
-  const char* unity = "SCALEUNIT[\"unity\",1]";
-  const MapSystem& m = systems[0];
-  const MapSystem& o = systems[1];
-  const std::string conversions[] = {
-      "Lambert Conic Conformal (2SP Michigan)\",ID[\"EPSG\",1051]]" +
-          parameter("Latitude of false origin", m.originLatitude, degree) +
-          parameter("Longitude of false origin", m.originLongitude, degree) +
-          parameter("Latitude of 1st standard parallel", m.standardParallel1, degree) +
-          parameter("Latitude of 2nd standard parallel", m.standardParallel2, degree) +
-          parameter("Easting at false origin", m.falseEasting, foot) +
-          parameter("Northing at false origin", m.falseNorthing, foot) +
-          parameter("Ellipsoid scaling factor", m.ellipsoidScale, unity),
-      "Lambert Conic Conformal (1SP)\",ID[\"EPSG\",9801]]" +
-          parameter("Latitude of natural origin", o.originLatitude, degree) +
-          parameter("Longitude of natural origin", o.originLongitude, degree) +
-          parameter("Scale factor at natural origin", o.scaleFactor, unity) +
-          parameter("False easting", o.falseEasting, foot) +
-          parameter("False northing", o.falseNorthing, foot),
-  };
-  std::vector<ProjBatch> batches(2);
-  for (size_t s = 0; s < 2; ++s) {
-    batches[s].target =
-        "PROJCRS[\"test\",BASEGEOGCRS[\"NAD83\",DATUM[\"North American Datum 1983\","
-        "ELLIPSOID[\"GRS 1980\",6378137,298.257222101]],ID[\"EPSG\",4269]],CONVERSION[\"test\","
-        "METHOD[\"" +
-        conversions[s] + "],CS[Cartesian,2],AXIS[\"easting\",east," + foot +
-        "],AXIS[\"northing\",north," + foot + "]]";
-    const MapSystem& system = systems[s];
-    for (int i = 0; i <= 4; ++i)
-      for (int j = 0; j <= 4; ++j) {
-        batches[s].latitudes.push_back(system.south + (system.north - system.south) * i / 4.0);
-        batches[s].longitudes.push_back(system.west + (system.east - system.west) * j / 4.0);
-      }
-  }
-  ASSERT_TRUE(testing::projectWithProj(batches));
-  for (size_t s = 0; s < 2; ++s)
-    for (size_t i = 0; i < batches[s].latitudes.size(); ++i) {
-      const MapPoint point =
-          projectPoint(systems[s], batches[s].latitudes[i], batches[s].longitudes[i]);
-      EXPECT_NEAR(point.easting, batches[s].eastings[i], 1e-6) << systems[s].name << " " << i;
-      EXPECT_NEAR(point.northing, batches[s].northings[i], 1e-6) << systems[s].name << " " << i;
+  const std::vector<FrozenAnswer> answers = testing::frozenProjAnswers();
+  for (const MapSystem& system : systems) {
+    size_t count = 0;
+    for (const FrozenAnswer& a : answers) {
+      if (a.code != system.epsg) continue;
+      ++count;
+      const MapPoint point = projectPoint(system, a.latitude, a.longitude);
+      EXPECT_NEAR(point.easting, a.easting, 1e-6) << system.name << " " << count;
+      EXPECT_NEAR(point.northing, a.northing, 1e-6) << system.name << " " << count;
     }
+    EXPECT_EQ(count, 25u) << system.name;
+  }
 }
 
 // Rows of the widest block, near and far from the central meridian (up to 12 degrees for
@@ -212,6 +219,138 @@ TEST(MapProjection, RowFollowsTheExactProjection) {
                         std::fabs(points[j].northing - exact.northing)});
     }
     EXPECT_LE(worst, tolerance) << mapSystemLabel(system) << " at " << row.latitude;
+  }
+}
+
+// Krueger's series of sixth order against the same series to ninth order in long double,
+// whose coefficients alpha_j are the Fourier coefficients of the rectifying latitude as a
+// function of the conformal one on GRS80, computed to 40 digits by
+// tools/tm_series_coefficients.py. The series is
+// within nanometres in every domain (at most 9.1 degrees from a central meridian) and
+// stays within 0.1 mm out to 64 degrees on the equator and 70.6 at 18 N; the reference sees
+// the truncation beyond (3.5 mm at 80 degrees, 18 N).
+TEST(MapProjection, TransverseMercatorIsExactWithinTheDomains) {
+  static const long double kAlpha[] = {
+      8.377318247285513401211093e-4L,  7.608527848149655006464909e-7L,
+      1.197645520855306807946453e-9L,  2.429170728036969751200474e-12L,
+      5.711818509192421860130459e-15L, 1.479998070599218621805858e-17L,
+      4.107687661539943367177487e-20L, 1.199991114825585050674209e-22L,
+      3.647332642598204245516812e-25L};
+  const long double rectifyingRadius = 6367449.14577104752689468729024L;
+  const auto reference = [&](long double phi, long double lambda) {
+    const long double f = 1.0L / 298.257222101L, e = sqrtl(f * (2.0L - f));
+    const long double tau = tanl(phi), root = sqrtl(1.0L + tau * tau);
+    const long double sigma = sinhl(e * atanhl(e * tau / root));
+    const long double tauP = tau * sqrtl(1.0L + sigma * sigma) - sigma * root;
+    const long double xiP = atan2l(tauP, cosl(lambda));
+    const long double etaP =
+        asinhl(sinl(lambda) / sqrtl(tauP * tauP + cosl(lambda) * cosl(lambda)));
+    long double xi = xiP, eta = etaP;
+    for (int j = 1; j <= 9; ++j) {
+      xi += kAlpha[j - 1] * sinl(2 * j * xiP) * coshl(2 * j * etaP);
+      eta += kAlpha[j - 1] * cosl(2 * j * xiP) * sinhl(2 * j * etaP);
+    }
+    return MapPoint{static_cast<double>(rectifyingRadius * eta),
+                    static_cast<double>(rectifyingRadius * xi)};
+  };
+  const MapSystem plain = {1,
+                           "plain",
+                           ProjectionMethod::TransverseMercator,
+                           MapUnit::Metre,
+                           0.0,
+                           0.0,
+                           0.0,
+                           0.0,
+                           1.0,
+                           1.0,
+                           0.0,
+                           0.0,
+                           -180.0,
+                           -90.0,
+                           180.0,
+                           90.0};
+  struct Case {
+    double latitude;
+    double fromMeridian;  // degrees of longitude
+    double low;           // metres: the distance from the reference lies in [low, high]
+    double high;
+  };
+  const Case cases[] = {
+      {0.0, 9.1, 0.0, 1e-8},   {17.0, 9.1, 0.0, 1e-8}, {45.0, 9.1, 0.0, 1e-8},
+      {72.0, 9.1, 0.0, 1e-8},  {85.0, 9.1, 0.0, 1e-8}, {0.0, 63.9, 0.0, 1e-4},
+      {18.0, 70.5, 0.0, 1e-4}, {0.0, 65.0, 1e-4, 1.0}, {18.0, 80.0, 3e-3, 4e-3},
+  };
+  const long double radian = 3.14159265358979323846264338327950288L / 180.0L;
+  for (const Case& c : cases) {
+    const MapPoint ours = projectPoint(plain, c.latitude, c.fromMeridian);
+    const MapPoint exact = reference(c.latitude * radian, c.fromMeridian * radian);
+    const double distance =
+        std::hypot(ours.easting - exact.easting, ours.northing - exact.northing);
+    EXPECT_GE(distance, c.low) << c.latitude << " " << c.fromMeridian;
+    EXPECT_LE(distance, c.high) << c.latitude << " " << c.fromMeridian;
+  }
+  // Every Transverse Mercator domain of the table lies within 9.1 degrees of its meridian.
+  for (size_t s = 0; s < mapSystemCount(); ++s) {
+    const MapSystem& system = mapSystem(s);
+    if (system.method != ProjectionMethod::TransverseMercator) continue;
+    const GeoBox domain = systemDomain(system);
+    EXPECT_LE(std::fabs(wrap180(domain.west - system.originLongitude)), 9.1) << system.name;
+    EXPECT_LE(std::fabs(wrap180(domain.east - system.originLongitude)), 9.1) << system.name;
+  }
+}
+
+// A system's domain: its area of use widened by 6 degrees east and west for a UTM zone, by
+// 1 for a State Plane zone, and by 1 north and south; a block is in it or its area of use
+// only when the whole block is, edges included.
+TEST(MapProjection, ABlockIsInADomainOrAreaOfUseOnlyWhollyEdgesIncluded) {
+  struct Case {
+    int32_t epsg;
+    GeoBox block;  // west, south, east, north
+    bool inDomain;
+    bool inArea;
+  };
+  const Case cases[] = {
+      // UTM zone 16N: area 90 to 84 W, 23.97 to 84 N; domain 96 to 78 W, 22.97 to 85 N.
+      {26916, {-89.0, 36.0, -88.0, 37.0}, true, true},
+      {26916, {-90.0, 23.97, -84.0, 84.0}, true, true},      // the area itself
+      {26916, {-90.0001, 36.0, -89.9, 36.1}, true, false},   // just west of the area
+      {26916, {-83.0, 36.0, -82.5, 36.5}, true, false},      // in zone 17N
+      {26916, {-96.0, 36.0, -95.9, 36.1}, true, false},      // the domain's west edge
+      {26916, {-96.0001, 36.0, -95.9, 36.1}, false, false},  // just beyond it
+      {26916, {-78.1, 36.0, -78.0, 36.1}, true, false},      // the east edge
+      {26916, {-78.1, 36.0, -77.9999, 36.1}, false, false},
+      {26916, {-89.0, 22.9700001, -88.9, 23.0}, true, false},  // the south edge
+      {26916, {-89.0, 22.9699, -88.9, 23.0}, false, false},
+      {26916, {-89.0, 84.9, -88.9, 85.0}, true, false},  // the north edge
+      {26916, {-89.0, 84.9, -88.9, 85.0001}, false, false},
+      {26916, {-97.0, 36.0, -77.0, 36.1}, false, false},  // wider than the domain
+      // Tennessee: area 90.31 to 81.65 W, 34.98 to 36.68 N; domain one degree wider.
+      {32136, {-85.0, 36.0, -84.0, 36.68}, true, true},
+      {32136, {-85.0, 36.0, -84.0, 36.6801}, true, false},
+      {32136, {-85.0, 37.0, -84.0, 37.68}, true, false},
+      {32136, {-85.0, 37.0, -84.0, 37.6801}, false, false},
+      {32136, {-91.31, 35.0, -91.0, 36.0}, true, false},
+      {32136, {-91.3101, 35.0, -91.0, 36.0}, false, false},
+      // Alaska zone 10: area 172.42 E to 164.84 W across 180 degrees.
+      {26940, {179.9, 52.0, -179.9, 52.1}, true, true},
+      {26940, {172.42, 52.0, 173.0, 52.1}, true, true},
+      {26940, {172.0, 52.0, 173.0, 52.1}, true, false},
+      {26940, {171.42, 52.0, 173.0, 52.1}, true, false},
+      {26940, {171.4, 52.0, 173.0, 52.1}, false, false},
+      {26940, {-165.0, 52.0, -163.8400001, 52.1}, true, false},
+      {26940, {-165.0, 52.0, -163.83, 52.1}, false, false},
+      // UTM zone 1N: area 180 to 174 W; its domain crosses 180 degrees to 174 E.
+      {26901, {174.0, 50.0, 176.0, 51.0}, true, false},
+      {26901, {173.99, 50.0, 176.0, 51.0}, false, false},
+      {26901, {-179.0, 50.0, -175.0, 51.0}, true, true},
+  };
+  for (const Case& c : cases) {
+    const MapSystem& system = *findMapSystem(c.epsg);
+    SCOPED_TRACE(std::string(system.name) + " " + std::to_string(c.block.west) + " " +
+                 std::to_string(c.block.south) + " " + std::to_string(c.block.east) + " " +
+                 std::to_string(c.block.north));
+    EXPECT_EQ(domainContains(system, c.block), c.inDomain);
+    EXPECT_EQ(areaContainsBox(system, c.block), c.inArea);
   }
 }
 

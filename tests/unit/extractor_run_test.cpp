@@ -397,6 +397,34 @@ TEST_F(ExtractorRunTest, WritesTheChosenFormFromTheTypedCorner) {
   EXPECT_NE(text.find(", -32805.121\r\n"), std::string::npos);
 }
 
+// The kept coordinates: a zone next to the block's own is noted before the write; one whose
+// domain the block leaves is not offered, and the local grid is written.
+TEST_F(ExtractorRunTest, NotesAZoneNextToTheBlocksOwnAndNeverWritesInOneBeyondItsDomain) {
+  struct Case {
+    const char* kept;
+    int32_t written;  // the system the run wrote in
+    std::vector<std::string> messages;
+  };
+  const Case cases[] = {
+      {"26917", 26917, {"121 points written."}},
+      {"26916",
+       26916,
+       {"The block lies outside the area of use of NAD83 / UTM zone 16N.", "121 points written."}},
+      {"26910", 0, {"121 points written."}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kept);
+    desktop = ScriptedDesktop();
+    makeTile();
+    desktop.settings["Coordinates"] = c.kept;
+    dialogs.scripts = {selectDialog("34.3000", "83.3000", "0.09", "0.11"), outputDialog({}, {})};
+    desktop.chooseFile(outputPath());
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(record.coordinateSystem, c.written);
+    EXPECT_EQ(desktop.messageTexts(), c.messages);
+  }
+}
+
 TEST_F(ExtractorRunTest, ProjectsPointsNorthWhenAskedTo) {
   makeTile();
   dialogs.scripts = {selectDialog("35.0000", "84.0000", "8.5", "0.02"),

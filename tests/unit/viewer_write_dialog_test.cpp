@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/coordinate_choice.h"
 #include "core/export/map_projection.h"
 #include "core/export/point_writer.h"
 #include "tests/support/proj_oracle.h"
@@ -427,8 +428,8 @@ TEST(WriteDialog, OnlyARasterEndingEarlyEndsTheProgramWith0) {
   }
 }
 
-// The Coordinates list: the local grid, then every map system, those whose area of use
-// holds the middle of the selection first.
+// The Coordinates list: the local grid, then every map system whose domain holds the whole
+// selection, those whose area of use holds its middle first.
 TEST(WriteDialogCoordinates, ListsTheLocalGridThenTheSystemsHoldingTheSelectionsMiddle) {
   struct Case {
     int16_t level;
@@ -437,6 +438,7 @@ TEST(WriteDialogCoordinates, ListsTheLocalGridThenTheSystemsHoldingTheSelections
     double longitude;
     std::vector<std::string> holding;  // entries of the first group
     std::vector<std::string> others;   // entries after it
+    std::vector<std::string> absent;   // systems whose domain the selection leaves
   };
   const Case cases[] = {
       {5,
@@ -444,7 +446,9 @@ TEST(WriteDialogCoordinates, ListsTheLocalGridThenTheSystemsHoldingTheSelections
        36.5,
        -84.5,
        {kTennesseeFeet, "NAD83 / Kentucky South  EPSG:26980", kUtm16},
-       {"NAD83 / UTM zone 10N  EPSG:26910", "NAD83 / UTM zone 17N  EPSG:26917"}},
+       {"NAD83 / UTM zone 17N  EPSG:26917", "NAD83 / UTM zone 15N  EPSG:26915"},
+       {"NAD83 / UTM zone 10N  EPSG:26910", "NAD83 / UTM zone 14N  EPSG:26914",
+        "NAD83 / Alabama East  EPSG:26929"}},
       // The quadrangle's middle, 36.6875 N, lies north of Tennessee's area of use (up to
       // 36.68 N); the next quadrangle's first row does, but its middle does not.
       {3,
@@ -452,8 +456,9 @@ TEST(WriteDialogCoordinates, ListsTheLocalGridThenTheSystemsHoldingTheSelections
        36.6875,
        -84.6875,
        {"NAD83 / Kentucky South (ftUS)  EPSG:2247", kUtm16},
-       {kTennesseeFeet, "NAD83 / Tennessee  EPSG:32136"}},
-      {3, 3381, 36.625, -84.625, {kTennesseeFeet, "NAD83 / Tennessee  EPSG:32136"}, {}},
+       {kTennesseeFeet, "NAD83 / Tennessee  EPSG:32136"},
+       {"NAD83 / UTM zone 10N  EPSG:26910"}},
+      {3, 3381, 36.625, -84.625, {kTennesseeFeet, "NAD83 / Tennessee  EPSG:32136"}, {}, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.latitude);
@@ -461,10 +466,13 @@ TEST(WriteDialogCoordinates, ListsTheLocalGridThenTheSystemsHoldingTheSelections
     const std::vector<std::string>& entries = open.fields.lists[kIdcCoordinates];
     size_t holding = 0;
     const std::vector<size_t> order = orderedMapSystems(c.latitude, c.longitude, &holding);
-    ASSERT_EQ(entries.size(), mapSystemCount() + 1);
-    EXPECT_EQ(entries[0], kLocalGrid);
-    for (size_t i = 0; i < order.size(); ++i)
-      EXPECT_EQ(entries[i + 1], mapSystemLabel(mapSystem(order[i])));
+    const GeoBox block = blockBox(open.state.header, open.state.selection);
+    std::vector<std::string> expected = {kLocalGrid};
+    for (size_t index : order)
+      if (domainContains(mapSystem(index), block))
+        expected.push_back(mapSystemLabel(mapSystem(index)));
+    EXPECT_EQ(entries, expected);
+    EXPECT_LT(entries.size(), mapSystemCount() / 4);
     const auto place = [&entries](const std::string& entry) {
       return static_cast<size_t>(std::find(entries.begin(), entries.end(), entry) -
                                  entries.begin());
@@ -477,6 +485,48 @@ TEST(WriteDialogCoordinates, ListsTheLocalGridThenTheSystemsHoldingTheSelections
       EXPECT_GT(place(entry), holding) << entry;
       EXPECT_LT(place(entry), entries.size()) << entry;
     }
+    for (const std::string& entry : c.absent) EXPECT_EQ(place(entry), entries.size()) << entry;
+  }
+}
+
+// Where the block's middle lies outside the chosen system's area of use but the block in
+// its domain, a note says so before the write; a kept system whose domain the block leaves
+// is not offered, and the dialog opens on the local grid.
+TEST(WriteDialogCoordinates, NotesAWriteOutsideTheAreaOfUseAndNeverGivesASystemBeyondItsDomain) {
+  struct Case {
+    const char* picked;
+    std::vector<std::string> messages;
+  };
+  const Case cases[] = {
+      {kUtm16, {"202500 points written."}},
+      {"NAD83 / UTM zone 17N  EPSG:26917",
+       {"The block lies outside the area of use of NAD83 / UTM zone 17N.",
+        "202500 points written."}},
+      {"NAD83 / Virginia South  EPSG:32147",
+       {"The block lies outside the area of use of NAD83 / Virginia South.",
+        "202500 points written."}},
+      {kLocalGrid, {"202500 points written."}},
+  };
+  testing::TempDir dir;
+  testing::writeFile(dir.file("t.hdr"), testing::shortHeader(-85.00055555556, 35.99944444444));
+  testing::makeSparseRaster(dir.file("t.flt"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.picked);
+    OpenDialog open(5, kMiddleOrigin);
+    open.state.header.rasterPath = dir.file("t.flt");
+    open.pick(c.picked);
+    open.desktop.chooseFile(dir.file("out.xyz"));
+    ASSERT_TRUE(open.command(kIdcWritePoints));
+    finishWriteDialog(open.dialog);
+    EXPECT_EQ(open.desktop.messageTexts(), c.messages);
+  }
+  // Kept from a block elsewhere: UTM zone 10N and Alabama East are not offered here.
+  for (const char* kept : {"26910", "26929"}) {
+    OpenDialog open(5, kMiddleOrigin, kept);
+    EXPECT_EQ(open.fields.shownEntry(kIdcCoordinates), kLocalGrid) << kept;
+    EXPECT_FALSE(open.fields.pickListEntry(kIdcCoordinates, "NAD83 / UTM zone 10N  EPSG:26910"));
+    ASSERT_TRUE(open.command(kIdcWritePoints));
+    EXPECT_EQ(open.state.writeRequest.coordinateSystem, 0) << kept;
   }
 }
 

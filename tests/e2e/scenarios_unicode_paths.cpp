@@ -1,0 +1,153 @@
+// Tiles and outputs under names outside the ANSI code page, as Windows users have them in
+// their own folders: the demo tile as "tile ж.hdr" / "tile ж.flt" in a folder "ж dir",
+// each name typed into the programs' real file dialogs key by key. gridpick writes its
+// point file into that folder under such a name, byte for byte as the native writer does;
+// gridview draws the tile as the native renderer does and writes the reduced tile there,
+// its header beside it; a GeoTIFF so named is converted beside itself, its name shown in
+// the progress window.
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "tests/e2e/robot.h"
+
+namespace {
+
+// Cyrillic (two bytes in UTF-8, one UTF-16 unit) in the folder and the tile's name, and a
+// character beyond the first 65536 (four bytes, two UTF-16 units) in an output's.
+const char kFolder[] = "ж dir";
+const char kTileName[] = "tile ж";
+const char kPointsName[] = "точки \xF0\x9F\x97\xBA ж.csv";
+const char kReducedName[] = "reduced \xF0\x9F\x97\xBA ж";
+
+std::string folder(const robot::Context& ctx) {
+  return ctx.work(kFolder);
+}
+
+// The demo tile's pair in the scenario's folder under the non-ASCII name; gives its header.
+std::string placeTile(robot::Context& ctx) {
+  robot::makeFolders(folder(ctx));
+  const std::string base = folder(ctx) + "\\" + kTileName;
+  if (!robot::placeFile(ctx.demoDir + "\\n37w085.hdr", base + ".hdr") ||
+      !robot::placeFile(ctx.demoDir + "\\n37w085.flt", base + ".flt"))
+    return std::string();
+  return base + ".hdr";
+}
+
+bool sameAsReference(robot::Context& ctx, const std::string& written, const char* reference) {
+  const std::string ours = robot::readFile(written);
+  const std::string theirs = robot::readFile(ctx.refsDir + "\\" + reference);
+  if (!ours.empty() && ours == theirs) return true;
+  std::printf("    %s: %zu bytes, reference %s: %zu bytes\n", written.c_str(), ours.size(),
+              reference, theirs.size());
+  return false;
+}
+
+unsigned long long nativeView(const robot::Context& ctx, const std::string& view) {
+  std::ifstream file(ctx.refsDir + "\\gridview_views.txt");
+  std::string name, sum;
+  while (file >> name >> sum)
+    if (name == view) return std::stoull(sum, nullptr, 16);
+  return 0;
+}
+
+bool shows(robot::Context& ctx, HWND window, const char* view) {
+  const unsigned long long expected = nativeView(ctx, view);
+  const unsigned long long seen = robot::waitForMap(window, expected, 60000);
+  if (seen != expected) std::printf("    %s: map checksum %016llx\n", view, seen);
+  return expected != 0 && seen == expected;
+}
+
+// Fails with the text of a message box the program shows instead of going on.
+void noMessage(robot::Context& ctx, const robot::Process& process) {
+  const robot::MessageBoxSeen box = robot::waitForMessageBox(process, 1000);
+  CHECK_EQ(box.text, "");
+}
+
+void zoom(HWND window, int x, int y) {
+  robot::sendMouse(window, WM_LBUTTONDOWN, x, y, MK_LBUTTON);
+  robot::postMouse(window, WM_LBUTTONUP, x, y, 0);
+}
+
+}  // namespace
+
+ROBOT_SCENARIO(gridpick_reads_and_writes_names_outside_the_ansi_code_page) {
+  const std::string header = placeTile(ctx);
+  REQUIRE(!header.empty());
+  const std::string output = folder(ctx) + "\\" + kPointsName;
+
+  robot::Process& gridpick = ctx.launch("gridpick.exe");
+  REQUIRE(gridpick.started);
+  REQUIRE(robot::confirmFileDialog(robot::typeIntoFileDialog(gridpick, "Open", header)));
+  HWND select = robot::waitForWindow(gridpick, "Terravane.", "#32770");
+  if (select == nullptr) noMessage(ctx, gridpick);
+  REQUIRE(select != nullptr);
+  CHECK_EQ(robot::controlText(select, 1000), "File - N37  W85");
+  // The selection of the reference "rectangular" (gridpick_references.txt).
+  robot::typeText(select, 1002, "36.3000");
+  robot::typeText(select, 1001, "84.3000");
+  robot::typeText(select, 1003, "0.5");
+  robot::typeText(select, 1004, "0.5");
+  robot::pressButton(select, IDOK);
+  HWND dialog = robot::waitForWindow(gridpick, "NED GridFloat Points Selected.", "#32770");
+  REQUIRE(dialog != nullptr);
+  robot::typeText(dialog, 1009, "1000.5");
+  robot::typeText(dialog, 1010, "2000");
+  CHECK(robot::clickControl(dialog, 50, true));
+  robot::pressButton(dialog, IDOK);
+
+  REQUIRE(robot::confirmFileDialog(robot::typeIntoFileDialog(gridpick, "Save As", output)));
+  const robot::MessageBoxSeen box = robot::waitForMessageBox(gridpick, 60000);
+  REQUIRE(box.window != nullptr);
+  CHECK_EQ(box.text, "2989 points written.");
+  robot::pressButton(box.window, IDOK);
+  CHECK_EQ(robot::waitForExit(gridpick), 0);
+  CHECK(sameAsReference(ctx, output, "rectangular.csv"));
+}
+
+ROBOT_SCENARIO(gridview_opens_and_writes_names_outside_the_ansi_code_page) {
+  const std::string header = placeTile(ctx);
+  REQUIRE(!header.empty());
+  robot::Process& gridview = ctx.launch("gridview.exe");
+  HWND window = robot::waitForWindow(gridview, nullptr, "myWindowClass");
+  REQUIRE(window != nullptr);
+  robot::postCommand(window, 201);
+  HWND open = robot::typeIntoFileDialog(gridview, "Open", header);
+  REQUIRE(open != nullptr);
+  if (!ctx.shotDir.empty()) {
+    robot::makeFolders(ctx.shotDir);
+    CHECK(robot::saveScreen(ctx.shotDir + "\\unicode_open_dialog.bmp"));
+  }
+  REQUIRE(robot::confirmFileDialog(open));
+  noMessage(ctx, gridview);
+  REQUIRE(shows(ctx, window, "grey_1"));
+
+  // Down to the quadrangle and the reduced tile of the reference "binary_view.flt"
+  // (gridview_references.txt): its .hdr takes the name chosen, past the four-byte character.
+  zoom(window, 163, 201);
+  REQUIRE(shows(ctx, window, "grey_2"));
+  zoom(window, 300, 400);
+  REQUIRE(shows(ctx, window, "grey_3"));
+  robot::postCommand(window, 204);
+  robot::postMouse(window, WM_LBUTTONDOWN, 460, 600, MK_LBUTTON);
+  robot::postMouse(window, WM_MOUSEMOVE, 600, 700, MK_LBUTTON);
+  robot::postMouse(window, WM_LBUTTONUP, 600, 700, 0);
+  HWND dialog = robot::waitForWindow(gridview, "Write Selected NED Points");
+  REQUIRE(dialog != nullptr);
+  CHECK_EQ(robot::controlText(dialog, 1001), "120");
+  CHECK_EQ(robot::controlText(dialog, 1002), "111");
+  CHECK(robot::clickControl(dialog, 2003, true));
+  robot::pressButton(dialog, IDOK);
+  const std::string reduced = folder(ctx) + "\\" + kReducedName;
+  REQUIRE(
+      robot::confirmFileDialog(robot::typeIntoFileDialog(gridview, "Save As", reduced + ".flt")));
+  const robot::MessageBoxSeen count = robot::waitForMessageBox(gridview);
+  CHECK_EQ(count.text, "13320 points written.");
+  if (count.window != nullptr) robot::pressButton(count.window, IDOK);
+  CHECK(robot::waitForClose(dialog));
+  CHECK(sameAsReference(ctx, reduced + ".flt", "binary_view.flt"));
+  CHECK(sameAsReference(ctx, reduced + ".hdr", "binary_view.hdr"));
+  CHECK(robot::fileExists(reduced + ".vrt"));
+  robot::postCommand(window, 202);
+  CHECK_EQ(robot::waitForExit(gridview), 0);
+}

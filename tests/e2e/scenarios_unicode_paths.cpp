@@ -3,11 +3,13 @@
 // each name typed into the programs' real file dialogs key by key. gridpick writes its
 // point file into that folder under such a name, byte for byte as the native writer does;
 // gridview draws the tile as the native renderer does and writes the reduced tile there,
-// its header beside it; a GeoTIFF so named is converted beside itself, its name shown in
-// the progress window.
+// its header beside it; a GeoTIFF so named, with the user's own pair of its name beside
+// it, is converted into a temporary folder so named, its name shown in the progress
+// window.
+#include <cstdio>
 #include <fstream>
-#include <map>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/robot.h"
 
@@ -27,6 +29,7 @@ std::string folder(const robot::Context& ctx) {
 // The demo tile's pair in the scenario's folder under the non-ASCII name; gives its header.
 std::string placeTile(robot::Context& ctx) {
   robot::makeFolders(folder(ctx));
+  robot::emptyFolder(folder(ctx));
   const std::string base = folder(ctx) + "\\" + kTileName;
   if (!robot::placeFile(ctx.demoDir + "\\n37w085.hdr", base + ".hdr") ||
       !robot::placeFile(ctx.demoDir + "\\n37w085.flt", base + ".flt"))
@@ -62,6 +65,56 @@ bool shows(robot::Context& ctx, HWND window, const char* view) {
 void noMessage(robot::Context& ctx, const robot::Process& process) {
   const robot::MessageBoxSeen box = robot::waitForMessageBox(process, 1000);
   CHECK_EQ(box.text, "");
+}
+
+// The environment of the programs started meanwhile: a variable set, and put back.
+class EnvironmentVariable {
+ public:
+  EnvironmentVariable(const wchar_t* name, const std::string& value) : name_(name) {
+    wchar_t old[32768];
+    const DWORD length = GetEnvironmentVariableW(name, old, 32768);
+    had_ = length > 0 && length < 32768;
+    if (had_) old_.assign(old, length);
+    SetEnvironmentVariableW(name, robot::wideOf(value).c_str());
+  }
+  ~EnvironmentVariable() { SetEnvironmentVariableW(name_, had_ ? old_.c_str() : nullptr); }
+  EnvironmentVariable(const EnvironmentVariable&) = delete;
+  EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
+
+ private:
+  const wchar_t* name_;
+  std::wstring old_;
+  bool had_ = false;
+};
+
+// The names of the files in a folder that a pattern such as "name-*.flt" matches.
+std::vector<std::string> filesIn(const std::string& folder, const std::string& pattern) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(robot::wideOf(folder + "\\" + pattern).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    names.push_back(robot::utf8Of(found.cFileName));
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+// Waits for the conversion's progress window and then for it to go, with a screenshot
+// while it is up; false when it did not come or did not go.
+bool progressCameAndWent(robot::Context& ctx, const robot::Process& process) {
+  HWND progress = nullptr;
+  const DWORD begin = GetTickCount();
+  while (progress == nullptr && GetTickCount() - begin < 30000) {
+    for (HWND window : robot::topWindows(process.info.dwProcessId))
+      if (robot::className(window) == "TerravaneProgress") progress = window;
+    if (progress == nullptr) Sleep(20);
+  }
+  if (progress != nullptr && !ctx.shotDir.empty()) {
+    Sleep(400);
+    robot::saveScreen(ctx.shotDir + "\\unicode_progress.bmp");
+  }
+  return progress != nullptr && robot::waitForClose(progress, 120000);
 }
 
 void zoom(HWND window, int x, int y) {
@@ -150,4 +203,38 @@ ROBOT_SCENARIO(gridview_opens_and_writes_names_outside_the_ansi_code_page) {
   CHECK(robot::fileExists(reduced + ".vrt"));
   robot::postCommand(window, 202);
   CHECK_EQ(robot::waitForExit(gridview), 0);
+}
+
+ROBOT_SCENARIO(gridview_converts_a_geotiff_named_outside_the_ansi_code_page_into_such_a_temp) {
+  robot::makeFolders(folder(ctx));
+  robot::emptyFolder(folder(ctx));
+  const std::string base = folder(ctx) + "\\тайл ж";
+  REQUIRE(robot::placeFile(ctx.demoDir + "\\USGS_13_n37w085.tif", base + ".tif"));
+  // The user's own pair of that name: the conversion goes to the temporary folder.
+  const std::string usersHeader = robot::readFile(ctx.demoHeader());
+  REQUIRE(robot::writeFile(base + ".hdr", usersHeader));
+  const std::string temporary = ctx.work("темп ж");
+  robot::makeFolders(temporary);
+  robot::emptyFolder(temporary);
+
+  robot::Process* gridview = nullptr;
+  {
+    const EnvironmentVariable tmp(L"TMP", temporary);
+    const EnvironmentVariable temp(L"TEMP", temporary);
+    gridview = &ctx.launch("gridview.exe");
+  }
+  HWND window = robot::waitForWindow(*gridview, nullptr, "myWindowClass");
+  REQUIRE(window != nullptr);
+  robot::postCommand(window, 201);
+  REQUIRE(robot::confirmFileDialog(robot::typeIntoFileDialog(*gridview, "Open", base + ".tif")));
+  CHECK(progressCameAndWent(ctx, *gridview));
+  noMessage(ctx, *gridview);
+  CHECK(shows(ctx, window, "grey_1"));
+  // The pair in the temporary folder is named after the file, the user's header kept.
+  CHECK_EQ(static_cast<long long>(filesIn(temporary, "тайл ж-*.flt").size()), 1);
+  CHECK_EQ(static_cast<long long>(filesIn(temporary, "тайл ж-*.hdr").size()), 1);
+  CHECK(robot::readFile(base + ".hdr") == usersHeader);
+  CHECK(!robot::fileExists(base + ".flt"));
+  robot::postCommand(window, 202);
+  CHECK_EQ(robot::waitForExit(*gridview), 0);
 }

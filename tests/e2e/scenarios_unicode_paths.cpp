@@ -5,7 +5,7 @@
 // gridview draws the tile as the native renderer does and writes the reduced tile there,
 // its header beside it; a GeoTIFF so named, with the user's own pair of its name beside
 // it, is converted into a temporary folder so named, its name shown in the progress
-// window.
+// window; where that folder is missing, the message names the file it could not write.
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -205,28 +205,49 @@ ROBOT_SCENARIO(gridview_opens_and_writes_names_outside_the_ansi_code_page) {
   CHECK_EQ(robot::waitForExit(gridview), 0);
 }
 
-ROBOT_SCENARIO(gridview_converts_a_geotiff_named_outside_the_ansi_code_page_into_such_a_temp) {
+namespace {
+
+// The GeoTIFF demo tile in the scenario's folder as "тайл ж.tif", with the user's own
+// pair of that name beside it (its header): gives the path without the extension.
+std::string placeGeoTiff(robot::Context& ctx) {
   robot::makeFolders(folder(ctx));
   robot::emptyFolder(folder(ctx));
   const std::string base = folder(ctx) + "\\тайл ж";
-  REQUIRE(robot::placeFile(ctx.demoDir + "\\USGS_13_n37w085.tif", base + ".tif"));
-  // The user's own pair of that name: the conversion goes to the temporary folder.
-  const std::string usersHeader = robot::readFile(ctx.demoHeader());
-  REQUIRE(robot::writeFile(base + ".hdr", usersHeader));
-  const std::string temporary = ctx.work("темп ж");
-  robot::makeFolders(temporary);
-  robot::emptyFolder(temporary);
+  if (!robot::placeFile(ctx.demoDir + "\\USGS_13_n37w085.tif", base + ".tif") ||
+      !robot::writeFile(base + ".hdr", robot::readFile(ctx.demoHeader())))
+    return std::string();
+  return base;
+}
 
-  robot::Process* gridview = nullptr;
+// gridview started with this temporary folder, File/Open chosen and the GeoTIFF's name
+// typed; gives the main window, null when a step failed.
+HWND openWithTemporaryFolder(robot::Context& ctx, robot::Process*& gridview,
+                             const std::string& temporary, const std::string& tif) {
   {
     const EnvironmentVariable tmp(L"TMP", temporary);
     const EnvironmentVariable temp(L"TEMP", temporary);
     gridview = &ctx.launch("gridview.exe");
   }
   HWND window = robot::waitForWindow(*gridview, nullptr, "myWindowClass");
-  REQUIRE(window != nullptr);
+  if (window == nullptr) return nullptr;
   robot::postCommand(window, 201);
-  REQUIRE(robot::confirmFileDialog(robot::typeIntoFileDialog(*gridview, "Open", base + ".tif")));
+  if (!robot::confirmFileDialog(robot::typeIntoFileDialog(*gridview, "Open", tif))) return nullptr;
+  return window;
+}
+
+}  // namespace
+
+ROBOT_SCENARIO(gridview_converts_a_geotiff_named_outside_the_ansi_code_page_into_such_a_temp) {
+  const std::string base = placeGeoTiff(ctx);
+  REQUIRE(!base.empty());
+  const std::string usersHeader = robot::readFile(base + ".hdr");
+  const std::string temporary = ctx.work("темп ж");
+  robot::makeFolders(temporary);
+  robot::emptyFolder(temporary);
+
+  robot::Process* gridview = nullptr;
+  HWND window = openWithTemporaryFolder(ctx, gridview, temporary, base + ".tif");
+  REQUIRE(window != nullptr);
   CHECK(progressCameAndWent(ctx, *gridview));
   noMessage(ctx, *gridview);
   CHECK(shows(ctx, window, "grey_1"));
@@ -235,6 +256,26 @@ ROBOT_SCENARIO(gridview_converts_a_geotiff_named_outside_the_ansi_code_page_into
   CHECK_EQ(static_cast<long long>(filesIn(temporary, "тайл ж-*.hdr").size()), 1);
   CHECK(robot::readFile(base + ".hdr") == usersHeader);
   CHECK(!robot::fileExists(base + ".flt"));
+  robot::postCommand(window, 202);
+  CHECK_EQ(robot::waitForExit(*gridview), 0);
+}
+
+ROBOT_SCENARIO(gridview_names_the_file_it_cannot_write_outside_the_ansi_code_page) {
+  const std::string base = placeGeoTiff(ctx);
+  REQUIRE(!base.empty());
+  const std::string missing = ctx.work("нет ж");  // never made
+
+  robot::Process* gridview = nullptr;
+  HWND window = openWithTemporaryFolder(ctx, gridview, missing, base + ".tif");
+  REQUIRE(window != nullptr);
+  const robot::MessageBoxSeen box = robot::waitForMessageBox(*gridview, 30000);
+  REQUIRE(box.window != nullptr);
+  const std::string named = "Can't write " + missing + "\\тайл ж-";
+  CHECK_EQ(box.text.substr(0, 41), "Can't convert GeoTIFF file to GridFloat.\n");
+  if (!CHECK(box.text.find(named) == 41)) std::printf("    the message: %s\n", box.text.c_str());
+  CHECK_EQ(box.caption, "Message.");
+  robot::pressButton(box.window, IDOK);
+  CHECK(robot::waitForClose(box.window));
   robot::postCommand(window, 202);
   CHECK_EQ(robot::waitForExit(*gridview), 0);
 }

@@ -6,6 +6,8 @@
 // its header beside it; a GeoTIFF so named, with the user's own pair of its name beside
 // it, is converted into a temporary folder so named, its name shown in the progress
 // window; where that folder is missing, the message names the file it could not write.
+// gridpick finds the tiles beside the opened one under such names too, the GeoTIFF among
+// them converted beside itself, and writes the block across the four.
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -278,4 +280,53 @@ ROBOT_SCENARIO(gridview_names_the_file_it_cannot_write_outside_the_ansi_code_pag
   CHECK(robot::waitForClose(box.window));
   robot::postCommand(window, 202);
   CHECK_EQ(robot::waitForExit(*gridview), 0);
+}
+
+ROBOT_SCENARIO(gridpick_finds_the_tiles_beside_under_names_outside_the_ansi_code_page) {
+  const std::string opened = placeTile(ctx);
+  REQUIRE(!opened.empty());
+  const std::string east = folder(ctx) + "\\восток ж";
+  const std::string south = folder(ctx) + "\\юг ж";
+  const std::string southEast = folder(ctx) + "\\юго-восток \xF0\x9F\x97\xBA ж";
+  REQUIRE(robot::placeFile(ctx.demoDir + "\\n37w084.hdr", east + ".hdr"));
+  REQUIRE(robot::placeFile(ctx.demoDir + "\\n37w084.flt", east + ".flt"));
+  REQUIRE(robot::placeFile(ctx.demoDir + "\\n36w085.hdr", south + ".hdr"));
+  REQUIRE(robot::placeFile(ctx.demoDir + "\\n36w085.flt", south + ".flt"));
+  REQUIRE(robot::placeFile(ctx.demoDir + "\\USGS_13_n36w084.tif", southEast + ".tif"));
+  const std::string output = folder(ctx) + "\\угол ж.csv";
+
+  robot::Process& gridpick = ctx.launch("gridpick.exe");
+  REQUIRE(robot::confirmFileDialog(robot::typeIntoFileDialog(gridpick, "Open", opened)));
+  HWND select = robot::waitForWindow(gridpick, "Terravane.", "#32770");
+  if (select == nullptr) noMessage(ctx, gridpick);
+  REQUIRE(select != nullptr);
+  // The block of the reference "tiles_beside" (mosaic-reference.sh): 36 00 30 N,
+  // 84 00 30 W and 2 km each way, across the corner of the four tiles.
+  robot::typeText(select, 1002, "36.0030");
+  robot::typeText(select, 1001, "84.0030");
+  robot::typeText(select, 1003, "2");
+  robot::typeText(select, 1004, "2");
+  robot::pressButton(select, IDOK);
+  CHECK(robot::waitForClose(select));
+  const robot::MessageBoxSeen question = robot::waitForMessageBox(gridpick);
+  REQUIRE(question.window != nullptr);
+  const std::string intro = "The block runs past this tile into N37 W84, N36 W85 and N36 W84.\n";
+  if (!CHECK(question.text.compare(0, intro.size(), intro) == 0))
+    std::printf("    the question: %s\n", question.text.c_str());
+  robot::pressButton(question.window, IDYES);
+  CHECK(progressCameAndWent(ctx, gridpick));
+  HWND dialog = robot::waitForWindow(gridpick, "NED GridFloat Points Selected.", "#32770");
+  if (dialog == nullptr) noMessage(ctx, gridpick);
+  REQUIRE(dialog != nullptr);
+  CHECK(robot::fileExists(southEast + ".flt"));
+  CHECK_EQ(robot::controlText(dialog, 1008), "47190");
+  CHECK(robot::clickControl(dialog, 30, true));
+  robot::pressButton(dialog, IDOK);
+  REQUIRE(robot::confirmFileDialog(robot::typeIntoFileDialog(gridpick, "Save As", output)));
+  const robot::MessageBoxSeen written = robot::waitForMessageBox(gridpick, 60000);
+  REQUIRE(written.window != nullptr);
+  CHECK_EQ(written.text, "47190 points written.");
+  robot::pressButton(written.window, IDOK);
+  CHECK_EQ(robot::waitForExit(gridpick), 0);
+  CHECK(sameAsReference(ctx, output, "tiles_beside.csv"));
 }

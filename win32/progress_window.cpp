@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "win32/wide_text.h"
+
 namespace ned {
 
 namespace {
@@ -33,7 +35,7 @@ bool registerClass(HINSTANCE instance, WNDPROC procedure) {
 
 void ProgressWindow::begin(const std::string& subject) {
   end();
-  subject_ = subject;
+  subject_ = wideText(subject);
   percent_ = 0;
   previousCursor_ = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
   HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -88,7 +90,7 @@ void ProgressWindow::paint(HDC dc) const {
   HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-  TextOutA(dc, kMargin, 12, subject_.c_str(), static_cast<int>(subject_.size()));
+  TextOutW(dc, kMargin, 12, subject_.c_str(), static_cast<int>(subject_.size()));
   char done[48];
   std::snprintf(done, sizeof done, "%u %% converted to GridFloat", percent_);
   TextOutA(dc, kMargin, 32, done, static_cast<int>(std::strlen(done)));

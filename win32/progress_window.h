@@ -16,6 +16,7 @@ class ProgressWindow {
   ProgressWindow& operator=(const ProgressWindow&) = delete;
   ~ProgressWindow() { end(); }
 
+  // The subject is UTF-8.
   void begin(const std::string& subject);
   // Shows the new percentage at once, and lets the window answer the system meanwhile.
   void step(unsigned percent);
@@ -28,7 +29,7 @@ class ProgressWindow {
 
   HWND window_ = nullptr;
   HCURSOR previousCursor_ = nullptr;
-  std::string subject_;
+  std::wstring subject_;  // the file name, as the window system draws it
   unsigned percent_ = 0;
 };
 

@@ -3,6 +3,8 @@
 // windows.h first: commdlg.h needs its types.
 #include <commdlg.h>
 
+#include "win32/wide_text.h"
+
 namespace ned {
 
 UINT messageBoxStyle(MessageStyle style) {
@@ -36,34 +38,41 @@ DWORD fileDialogFlags(const FileDialogOptions& options) {
 
 namespace {
 
+// The wide-character dialogs, so that any name the user's folders hold can be chosen; the
+// path comes back in UTF-8, and the extension's offset counted in its bytes.
 ChosenFile runFileDialog(const FileDialogRequest& request, bool save) {
   // The filter pairs: display text and pattern, each ended by a null, then a final null.
-  std::string filter;
+  std::wstring filter;
   for (const FileFilter& pair : request.filters) {
-    filter += pair.text;
-    filter.push_back('\0');
-    filter += pair.pattern;
-    filter.push_back('\0');
+    filter += wideText(pair.text);
+    filter.push_back(L'\0');
+    filter += wideText(pair.pattern);
+    filter.push_back(L'\0');
   }
-  filter.push_back('\0');
+  filter.push_back(L'\0');
+  const std::wstring defaultExtension = wideText(request.defaultExtension);
 
-  char path[kDialogPathChars] = {};
-  OPENFILENAMEA dialog = {};
+  wchar_t path[kDialogPathChars] = {};
+  OPENFILENAMEW dialog = {};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = nullptr;
   dialog.lpstrFilter = filter.c_str();
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = path;
   dialog.nMaxFile = kDialogPathChars;
-  dialog.lpstrDefExt = request.defaultExtension.c_str();
+  dialog.lpstrDefExt = defaultExtension.c_str();
   dialog.Flags = fileDialogFlags(request.options);
 
   // A path that does not fit the buffer makes the dialog fail: it is never cut short.
-  const BOOL chosen = save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog);
+  const BOOL chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
   if (!chosen) return {};
+  const int units = lstrlenW(path);
   ChosenFile result;
-  result.path = path;
-  result.extensionOffset = dialog.nFileExtension;
+  result.path = utf8Of(path, units);
+  // The dialog counts the extension's offset in UTF-16 units, the core in bytes.
+  const unsigned extension = dialog.nFileExtension;
+  result.extensionOffset =
+      extension <= static_cast<unsigned>(units) ? utf8Length(path, extension) : 0;
   return result;
 }
 
@@ -72,7 +81,9 @@ ChosenFile runFileDialog(const FileDialogRequest& request, bool save) {
 MessageAnswer Win32Desktop::messageBox(OwnerWindow owner, const std::string& text,
                                        const std::string& caption, MessageStyle style) {
   HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(owner));
-  return messageAnswer(MessageBoxA(window, text.c_str(), caption.c_str(), messageBoxStyle(style)));
+  // A message may name a file: shown in wide characters from its UTF-8.
+  return messageAnswer(MessageBoxW(window, wideText(text).c_str(), wideText(caption).c_str(),
+                                   messageBoxStyle(style)));
 }
 
 ChosenFile Win32Desktop::chooseFileToOpen(const FileDialogRequest& request) {
@@ -84,7 +95,7 @@ ChosenFile Win32Desktop::chooseFileToSave(const FileDialogRequest& request) {
 }
 
 bool Win32Desktop::createEmptyFile(const std::string& path) {
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  const HANDLE file = CreateFileW(widePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   CloseHandle(file);
@@ -92,9 +103,12 @@ bool Win32Desktop::createEmptyFile(const std::string& path) {
 }
 
 std::string Win32Desktop::temporaryFolder() {
-  char folder[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathA(sizeof folder, folder);
-  return length > 0 && length < sizeof folder ? std::string(folder, length) : std::string();
+  wchar_t folder[MAX_PATH + 1] = {};
+  const DWORD size = sizeof folder / sizeof folder[0];
+  const DWORD length = GetTempPathW(size, folder);
+  // A folder whose name is not UTF-16 could not be found again: none, then.
+  return length > 0 && length < size ? utf8Of(folder, static_cast<int>(length), true)
+                                     : std::string();
 }
 
 namespace {

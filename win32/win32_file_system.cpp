@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "win32/wide_text.h"
+
 namespace ned {
 
 namespace {
@@ -70,10 +72,11 @@ std::unique_ptr<OpenFile> Win32FileSystem::open(const std::string& path, OpenMod
   // program holds open may still fail (Wine refuses it whatever the sharing); the
   // conversion cache then takes the pair in place if it is current, or makes one elsewhere.
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const std::wstring name = widePath(path);
   const HANDLE handle = mode == OpenMode::read
-                            ? CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                            ? CreateFileW(name.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                           FILE_ATTRIBUTE_NORMAL, nullptr)
-                            : CreateFileA(path.c_str(), GENERIC_WRITE, share, nullptr, CREATE_NEW,
+                            : CreateFileW(name.c_str(), GENERIC_WRITE, share, nullptr, CREATE_NEW,
                                           FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   if (GetFileType(handle) != FILE_TYPE_DISK) {
@@ -85,7 +88,7 @@ std::unique_ptr<OpenFile> Win32FileSystem::open(const std::string& path, OpenMod
 
 FileInfo Win32FileSystem::stat(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+  if (!GetFileAttributesExW(widePath(path).c_str(), GetFileExInfoStandard, &data) ||
       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
     return {};
   FileInfo info;
@@ -98,22 +101,25 @@ FileInfo Win32FileSystem::stat(const std::string& path) {
 }
 
 bool Win32FileSystem::replace(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  return MoveFileExW(widePath(from).c_str(), widePath(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 bool Win32FileSystem::remove(const std::string& path) {
-  return DeleteFileA(path.c_str()) != 0;
+  return DeleteFileW(widePath(path).c_str()) != 0;
 }
 
 std::vector<std::string> Win32FileSystem::list(const std::string& folder) {
   std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
+  WIN32_FIND_DATAW found;
   const HANDLE search =
-      FindFirstFileA(joinPath(folder.empty() ? "." : folder, "*").c_str(), &found);
+      FindFirstFileW(widePath(joinPath(folder.empty() ? "." : folder, "*")).c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return names;
   do {
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.push_back(found.cFileName);
-  } while (FindNextFileA(search, &found));
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+    // A name that is not UTF-16 has no UTF-8 to open it by again: it is passed over.
+    const std::string name = utf8Of(found.cFileName, -1, true);
+    if (!name.empty()) names.push_back(name);
+  } while (FindNextFileW(search, &found));
   FindClose(search);
   return names;
 }

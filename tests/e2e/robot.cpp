@@ -13,6 +13,24 @@ void pause(DWORD ms) {
 
 }  // namespace
 
+std::wstring wideOf(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  const int length = static_cast<int>(text.size());
+  const int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(units > 0 ? units : 0), L'\0');
+  if (units > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), length, &wide[0], units);
+  return wide;
+}
+
+std::string utf8Of(const wchar_t* text, int units) {
+  if (units < 0) units = lstrlenW(text);
+  if (units == 0) return std::string();
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, units, nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
+  if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, text, units, &narrow[0], bytes, nullptr, nullptr);
+  return narrow;
+}
+
 bool Context::check(bool ok, const char* what, const char* file, int line) {
   if (!ok) {
     std::printf("    FAILED %s:%d: %s\n", file, line, what);
@@ -100,11 +118,12 @@ std::vector<HWND> topWindows(DWORD processId) {
 }
 
 std::string windowText(HWND window) {
-  char text[4096] = {};
+  // In wide characters, so that a name outside the ANSI code page comes back as it is.
+  wchar_t text[4096] = {};
   DWORD_PTR copied = 0;
-  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                      SMTO_ABORTIFHUNG, 5000, &copied);
-  return text;
+  SendMessageTimeoutW(window, WM_GETTEXT, sizeof text / sizeof text[0],
+                      reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &copied);
+  return utf8Of(text);
 }
 
 std::string className(HWND window) {
@@ -144,20 +163,30 @@ void pressButton(HWND dialog, int id) {
 void setControlText(HWND dialog, int id, const std::string& text) {
   HWND control = GetDlgItem(dialog, id);
   DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+  const std::wstring wide = wideOf(text);
+  SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()),
                       SMTO_ABORTIFHUNG, 5000, &ignored);
 }
 
-void typeText(HWND dialog, int id, const std::string& text) {
-  HWND control = GetDlgItem(dialog, id);
+namespace {
+
+void typeInto(HWND control, const std::string& text) {
   DWORD_PTR ignored = 0;
   SendMessageTimeoutA(control, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, 5000, &ignored);
   // An empty text: the selection is deleted as the Delete key does.
   if (text.empty()) SendMessageTimeoutA(control, WM_CLEAR, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
-  for (char c : text) {
-    SendMessageTimeoutA(control, WM_CHAR, static_cast<unsigned char>(c), 1, SMTO_ABORTIFHUNG, 5000,
+  // One WM_CHAR a UTF-16 code unit, as the keyboard gives a character to a unicode window
+  // (a character beyond the first 65536 comes as its two surrogates).
+  for (wchar_t unit : wideOf(text)) {
+    SendMessageTimeoutW(control, WM_CHAR, static_cast<WPARAM>(unit), 1, SMTO_ABORTIFHUNG, 5000,
                         &ignored);
   }
+}
+
+}  // namespace
+
+void typeText(HWND dialog, int id, const std::string& text) {
+  typeInto(GetDlgItem(dialog, id), text);
 }
 
 std::string controlText(HWND dialog, int id) {
@@ -211,6 +240,21 @@ HWND fileNameField(HWND dialog) {
     return combo;
   }
   return GetDlgItem(dialog, 0x480);
+}
+
+BOOL CALLBACK findEdit(HWND window, LPARAM parameter) {
+  if (className(window) != "Edit") return TRUE;
+  *reinterpret_cast<HWND*>(parameter) = window;
+  return FALSE;
+}
+
+// The edit control that keys go to in the name field: the field itself, or the edit a
+// few levels down in it (Wine's name field is a ComboBoxEx32 around a combo box).
+HWND fileNameEdit(HWND field) {
+  if (field == nullptr || className(field) == "Edit") return field;
+  HWND edit = nullptr;
+  EnumChildWindows(field, findEdit, reinterpret_cast<LPARAM>(&edit));
+  return edit;
 }
 
 }  // namespace
@@ -356,12 +400,12 @@ bool saveScreen(const std::string& path) {
 }
 
 bool fileExists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(wideOf(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string readFile(const std::string& path) {
   std::string bytes;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = _wfopen(wideOf(path).c_str(), L"rb");
   if (file == nullptr) return bytes;
   char buffer[65536];
   size_t got;
@@ -398,24 +442,24 @@ namespace robot {
 
 void makeFolders(const std::string& path) {
   for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
-    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
-  CreateDirectoryA(path.c_str(), nullptr);
+    CreateDirectoryW(wideOf(path.substr(0, at)).c_str(), nullptr);
+  CreateDirectoryW(wideOf(path).c_str(), nullptr);
 }
 
 void emptyFolder(const std::string& path) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(wideOf(path + "\\*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-      DeleteFileA((path + "\\" + found.cFileName).c_str());
+      DeleteFileW(wideOf(path + "\\" + utf8Of(found.cFileName)).c_str());
     }
-  } while (FindNextFileA(search, &found));
+  } while (FindNextFileW(search, &found));
   FindClose(search);
 }
 
 bool writeFile(const std::string& path, const std::string& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::FILE* file = _wfopen(wideOf(path).c_str(), L"wb");
   if (file == nullptr) return false;
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && written;
@@ -432,9 +476,38 @@ HWND fillFileDialog(const Process& process, const char* caption, const std::stri
   HWND field = fileNameField(dialog);
   if (field == nullptr) return nullptr;
   DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()),
+  const std::wstring wide = wideOf(path);
+  SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()),
                       SMTO_ABORTIFHUNG, 5000, &ignored);
   return dialog;
+}
+
+HWND typeIntoFileDialog(const Process& process, const char* caption, const std::string& path) {
+  HWND dialog = waitForWindow(process, caption, "#32770");
+  if (dialog == nullptr) return nullptr;
+  pause(300);
+  HWND field = fileNameEdit(fileNameField(dialog));
+  if (field == nullptr) return nullptr;
+  typeInto(field, path);
+  if (windowText(field) != path) {
+    std::printf("    the file dialog's name field took \"%s\"\n", windowText(field).c_str());
+    return nullptr;
+  }
+  return dialog;
+}
+
+bool confirmFileDialog(HWND dialog) {
+  if (dialog == nullptr) return false;
+  pressButton(dialog, IDOK);
+  return waitForClose(dialog);
+}
+
+bool placeFile(const std::string& from, const std::string& to) {
+  const std::wstring source = wideOf(from);
+  const std::wstring target = wideOf(to);
+  DeleteFileW(target.c_str());
+  return CreateHardLinkW(target.c_str(), source.c_str(), nullptr) ||
+         CopyFileW(source.c_str(), target.c_str(), FALSE);
 }
 
 }  // namespace robot
@@ -476,9 +549,7 @@ std::vector<std::string> listEntries(HWND dialog, int id) {
       SendMessageTimeoutW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
                           5000, &length);
     }
-    char narrow[512] = {};
-    WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
-    entries.push_back(narrow);
+    entries.push_back(utf8Of(text));
   }
   return entries;
 }

@@ -69,6 +69,13 @@ class Context {
                   int line);
 };
 
+// --- Texts ---------------------------------------------------------------------------
+
+// The robot's texts and paths are UTF-8; the window system's wide calls take UTF-16.
+std::wstring wideOf(const std::string& text);
+// A UTF-16 text (up to its terminator when units is negative) in UTF-8.
+std::string utf8Of(const wchar_t* text, int units = -1);
+
 // --- Processes -------------------------------------------------------------------------
 
 // Starts a program with the given working folder (the folder of the program when empty).
@@ -83,6 +90,7 @@ void release(Process& process);
 // --- Windows ---------------------------------------------------------------------------
 
 std::vector<HWND> topWindows(DWORD processId);
+// A window's text, in UTF-8.
 std::string windowText(HWND window);
 std::string className(HWND window);
 // Waits for a visible top-level window of the process with this caption (any class when
@@ -162,6 +170,9 @@ void makeFolders(const std::string& path);
 void emptyFolder(const std::string& path);
 // Writes a file through the window system (the path is a Windows path).
 bool writeFile(const std::string& path, const std::string& bytes);
+// Puts a file under another name, replacing what is there: a hard link where the file
+// system allows one (a raster is 467 MB), else a copy.
+bool placeFile(const std::string& from, const std::string& to);
 
 }  // namespace robot
 
@@ -171,6 +182,11 @@ namespace robot {
 // button, so that a scenario can confirm several dialogs at once; gives the dialog, or
 // null.
 HWND fillFileDialog(const Process& process, const char* caption, const std::string& path);
+// The same, typing the name into the dialog's name field key by key as a person does (as
+// typeText); null also when the field did not take the whole name. confirmFileDialog then
+// presses the dialog's button and waits for it to go.
+HWND typeIntoFileDialog(const Process& process, const char* caption, const std::string& path);
+bool confirmFileDialog(HWND dialog);
 
 }  // namespace robot
 

@@ -82,18 +82,14 @@ Candidate pairCandidate(FileSystem& files, Program program, const std::string& h
   Candidate candidate;
   candidate.path = headerPath;
   candidate.rasterPath = deriveRasterPath(headerPath, extensionOffsetOf(headerPath));
-  std::FILE* file = std::fopen(headerPath.c_str(), "rb");
-  if (file == nullptr) {
+  TileHeader header;
+  const HeaderFileRead read = readHeaderFile(files, program, headerPath, header);
+  if (read == HeaderFileRead::notOpened) {
     candidate.status = NeighbourStatus::unreadable;
     candidate.problem = "It cannot be opened.";
     return candidate;
   }
-  HeaderPieces pieces(file);
-  TileHeader header;
-  const bool accepted = program == Program::viewer ? readHeaderByKeywords(pieces, header)
-                                                   : readHeaderByPosition(pieces, header);
-  std::fclose(file);
-  if (!accepted || header.rasterCols != TileGeometry::cellsPerSide ||
+  if (read != HeaderFileRead::accepted || header.rasterCols != TileGeometry::cellsPerSide ||
       header.rasterRows != TileGeometry::cellsPerSide) {
     candidate.status = NeighbourStatus::otherSize;
     candidate.problem = kNotATileText;

@@ -111,7 +111,8 @@ struct Attempt {
   std::string problem;     // or why the GeoTIFF cannot be read
 };
 
-// Converts the image into the pair under names of this conversion's own, then puts each
+// Converts the image into the pair under names of this conversion's own (what dead
+// conversions left there was removed when the tile was opened), then puts each
 // file in place with one atomic replace: the raster first and the record of the source
 // last, so that a pair is never trusted before all of it is there. Another program may
 // convert the same file at the same time: whichever finishes first puts its pair in
@@ -120,7 +121,6 @@ Attempt convertInto(Desktop& desktop, TiffBytes& bytes, const TiffImage& image,
                     const std::string& tifPath, const FileInfo& tifInfo, const PairPaths& target,
                     const std::string& headerText, const std::string& sourceText) {
   FileSystem& files = desktop.fileSystem();
-  removeLeftovers(files, target);
   const std::string suffix = "." + std::to_string(files.processId()) + ".part";
   const PairPaths part = {target.headerPath + suffix, target.rasterPath + suffix,
                           target.sourcePath + suffix};
@@ -357,6 +357,16 @@ GeoTiffOutcome prepareGeoTiffTile(Desktop& desktop, const ChosenFile& chosen, Ti
   const PairPaths beside = pairOf(besideBase.substr(0, besideBase.size() - 4));
   header.headerPath = beside.headerPath;
   header.rasterPath = beside.rasterPath;
+  const std::string temporaryFolder = desktop.temporaryFolder();
+  const PairPaths temporary =
+      pairOf(temporaryFolder.empty()
+                 ? std::string()
+                 : temporaryBase(temporaryFolder, chosen.path,
+                                 beside.rasterPath.substr(0, beside.rasterPath.size() - 4)));
+  // A conversion killed on its way leaves its parts; whoever opens the tile next clears
+  // them, whether it converts or finds a pair another program put in place meanwhile.
+  removeLeftovers(files, beside);
+  if (!temporaryFolder.empty()) removeLeftovers(files, temporary);
 
   TiffFileBytes bytes;
   if (!bytes.open(files, chosen.path)) return GeoTiffOutcome::notOpened;
@@ -378,12 +388,6 @@ GeoTiffOutcome prepareGeoTiffTile(Desktop& desktop, const ChosenFile& chosen, Ti
   }
 
   const std::string headerText = convertedHeaderText(image);
-  const std::string temporaryFolder = desktop.temporaryFolder();
-  const PairPaths temporary =
-      pairOf(temporaryFolder.empty()
-                 ? std::string()
-                 : temporaryBase(temporaryFolder, chosen.path,
-                                 beside.rasterPath.substr(0, beside.rasterPath.size() - 4)));
   const std::string besideRecord = sourceRecordText(image, tifInfo, "");
   const std::string temporaryRecord = sourceRecordText(image, tifInfo, chosen.path);
 

@@ -98,6 +98,12 @@ void acceptFullSize(TileHeader& header) {
   header.rasterRows = TileGeometry::cellsPerSide;
 }
 
+// Whether a piece carries a number at all; one without a digit ("xllcorner nan") gives
+// no corner.
+bool hasDigit(const char* piece) {
+  return std::strpbrk(piece, "0123456789") != nullptr;
+}
+
 }  // namespace
 
 bool readHeaderByKeywords(HeaderPieces& pieces, TileHeader& header) {
@@ -106,11 +112,12 @@ bool readHeaderByKeywords(HeaderPieces& pieces, TileHeader& header) {
   int pieceCount = 0;
   while (pieces.next()) {
     if (pieces.contains("10812")) ++dimCount;
-    if (pieces.contains("ULXMAP") + pieces.contains("xllcorner") == 1) {
+    const bool number = hasDigit(pieces.piece());
+    if (pieces.contains("ULXMAP") + pieces.contains("xllcorner") == 1 && number) {
       ++cornerCount;
       header.tileWestLon = takeNumber(pieces.piece());
     }
-    if (pieces.contains("ULYMAP") + pieces.contains("yllcorner") == 1) {
+    if (pieces.contains("ULYMAP") + pieces.contains("yllcorner") == 1 && number) {
       ++cornerCount;
       header.tileSouthLat = takeNumber(pieces.piece());
     }

@@ -240,6 +240,36 @@ TEST(HeaderReaders, ViewerCountsDimensionsAndCorners) {
                    .accepted);
 }
 
+TEST(HeaderReaders, ViewerRefusesACornerThatIsNotANumber) {
+  struct Case {
+    const char* xllcorner;
+    const char* yllcorner;
+    bool accepted;
+  };
+  const Case cases[] = {{"nan", "33.99944444444", false},
+                        {"-84.00055555556", "NaN", false},
+                        {"-inf", "33.99944444444", false},
+                        {"", "33.99944444444", false},
+                        {"-84.00055555556", "33.99944444444", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.xllcorner) + " " + c.yllcorner);
+    const std::string text = std::string("ncols 10812\nnrows 10812\nxllcorner ") + c.xllcorner +
+                             "\nyllcorner " + c.yllcorner + "\n";
+    EXPECT_EQ(readText(text, true).accepted, c.accepted);
+    // The extractor takes its corner by position, 0 for a piece without a number, and its
+    // own checks of the typed corner follow.
+    EXPECT_TRUE(readText(text, false).accepted);
+  }
+  // The long form alike; a later piece with a number gives the corner.
+  std::string spoilt = testing::longGisHeader(-85.0005092592587, 37.0005092592587);
+  spoilt.replace(spoilt.find("-85.0005092592587"), 17, "nan");
+  EXPECT_FALSE(readText(spoilt, true).accepted);
+  EXPECT_TRUE(readText("ncols 10812\nnrows 10812\nxllcorner nan\nyllcorner 33.9994\n"
+                       "xllcorner -84.0005\n",
+                       true)
+                  .accepted);
+}
+
 TEST(HeaderReaders, ExtractorFindsItsDimensionsByPosition) {
   // " 10812" only in the third and fourth pieces: long form; without ULXMAP the corner stays 0.
   const ReadResult late =

@@ -13,6 +13,7 @@
 #include "core/tile/neighbours.h"
 #include "tests/support/gdal_fixtures.h"
 #include "tests/support/scripted_desktop.h"
+#include "tests/support/scripted_file_system.h"
 #include "tests/support/tile_files.h"
 
 namespace ned {
@@ -229,6 +230,25 @@ TEST(FindNeighbours, NamesWhatIsMissingOrWrongAndSaysTheBlockIsCut) {
             "The tile N36 W85 is missing: put USGS_13_n36w085.tif (or its GridFloat pair) beside "
             "opened.hdr.\n"
             "The block is cut at the tile's south edge.");
+}
+
+// The headers are read through the file seam: one that cannot be opened is named.
+TEST(FindNeighbours, NamesAHeaderThatCannotBeOpened) {
+  TempDir dir;
+  makePair(dir, "opened", 37, 85, false);
+  makePair(dir, "n37w084", 37, 84, false);
+  testing::ScriptedFileSystem files(posixFileSystem());
+  files.fails = [&](const testing::FileCall& call) {
+    return call.what == "open" && call.path == dir.file("n37w084.hdr");
+  };
+  const NeighbourSearch search =
+      findNeighbours(files, Program::viewer, opened(dir), dir.path(), 50, 10800, 9, 9);
+  ASSERT_EQ(search.tiles.size(), 1u);
+  EXPECT_EQ(search.tiles[0].status, NeighbourStatus::unreadable);
+  EXPECT_EQ(neighbourCutText(search),
+            "The block runs past this tile into N37 W84.\n"
+            "N37 W84: n37w084.hdr can't be used. It cannot be opened.\n"
+            "The block is cut at the tile's east edge.");
 }
 
 // Where several files claim one tile, the cells where it meets the tile beside it decide.

@@ -98,8 +98,8 @@ void acceptFullSize(TileHeader& header) {
   header.rasterRows = TileGeometry::cellsPerSide;
 }
 
-// Whether a piece carries a number at all; one without a digit ("xllcorner nan") gives
-// no corner.
+// Whether a piece carries a number at all; a corner without a digit ("xllcorner nan")
+// would be read as 0.
 bool hasDigit(const char* piece) {
   return std::strpbrk(piece, "0123456789") != nullptr;
 }
@@ -110,14 +110,17 @@ bool readHeaderByKeywords(HeaderPieces& pieces, TileHeader& header) {
   int dimCount = 0;
   int cornerCount = 0;
   int pieceCount = 0;
+  bool cornerNotANumber = false;
   while (pieces.next()) {
     if (pieces.contains("10812")) ++dimCount;
     const bool number = hasDigit(pieces.piece());
-    if (pieces.contains("ULXMAP") + pieces.contains("xllcorner") == 1 && number) {
+    if (pieces.contains("ULXMAP") + pieces.contains("xllcorner") == 1) {
+      cornerNotANumber = cornerNotANumber || !number;
       ++cornerCount;
       header.tileWestLon = takeNumber(pieces.piece());
     }
-    if (pieces.contains("ULYMAP") + pieces.contains("yllcorner") == 1 && number) {
+    if (pieces.contains("ULYMAP") + pieces.contains("yllcorner") == 1) {
+      cornerNotANumber = cornerNotANumber || !number;
       ++cornerCount;
       header.tileSouthLat = takeNumber(pieces.piece());
     }
@@ -128,7 +131,7 @@ bool readHeaderByKeywords(HeaderPieces& pieces, TileHeader& header) {
     header.tileSouthLat = std::floor(header.tileSouthLat) - kLongFormLatOffset;
   }
   if (dimCount == 2) acceptFullSize(header);
-  if (dimCount + cornerCount != 4) return false;
+  if (dimCount + cornerCount != 4 || cornerNotANumber) return false;
   header.nodataLine = "NODATA        -9999";
   return true;
 }

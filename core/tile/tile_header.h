@@ -77,9 +77,8 @@ class HeaderPieces {
 // rest is read as a decimal number. The sign is never read; no digit gives 0.
 double takeNumber(const char* piece);
 
-// The viewer's reader: scans every piece for its keywords. A corner piece without a digit
-// is no corner: the viewer shows and writes the corner, and a header that gives none
-// is refused.
+// The viewer's reader: scans every piece for its keywords. A header with a corner piece
+// without a digit is refused: the viewer shows and writes the corner, which would be 0.
 bool readHeaderByKeywords(HeaderPieces& pieces, TileHeader& header);
 
 // The extractor's reader: decides by the position of the pieces.

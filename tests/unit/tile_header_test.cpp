@@ -260,14 +260,17 @@ TEST(HeaderReaders, ViewerRefusesACornerThatIsNotANumber) {
     // own checks of the typed corner follow.
     EXPECT_TRUE(readText(text, false).accepted);
   }
-  // The long form alike; a later piece with a number gives the corner.
+  // The long form alike; nor does a later piece with a number, or a third dimension line
+  // making up the count, let it pass.
   std::string spoilt = testing::longGisHeader(-85.0005092592587, 37.0005092592587);
   spoilt.replace(spoilt.find("-85.0005092592587"), 17, "nan");
   EXPECT_FALSE(readText(spoilt, true).accepted);
-  EXPECT_TRUE(readText("ncols 10812\nnrows 10812\nxllcorner nan\nyllcorner 33.9994\n"
-                       "xllcorner -84.0005\n",
-                       true)
-                  .accepted);
+  EXPECT_FALSE(readText("ncols 10812\nnrows 10812\nxllcorner nan\nyllcorner 33.9994\n"
+                        "xllcorner -84.0005\n",
+                        true)
+                   .accepted);
+  EXPECT_FALSE(
+      readText("a 10812\nb 10812\nc 10812\nxllcorner nan\nyllcorner 33.9994\n", true).accepted);
 }
 
 TEST(HeaderReaders, ExtractorFindsItsDimensionsByPosition) {

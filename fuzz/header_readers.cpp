@@ -7,16 +7,14 @@
 
 #include "core/tile/tile_header.h"
 #include "fuzz/fuzz_check.h"
+#include "tests/support/scripted_file_system.h"
 
 namespace {
 
-// The bytes as a stream; the reader sees them as it sees a header file.
-std::FILE* streamOf(const uint8_t* data, size_t size) {
-  static const uint8_t kNothing[1] = {0};
-  std::FILE* file = size > 0 ? fmemopen(const_cast<uint8_t*>(data), size, "rb")
-                             : fmemopen(const_cast<uint8_t*>(kNothing), 1, "rb");
-  FUZZ_CHECK(file != nullptr);
-  if (size == 0) std::fgetc(file);  // an empty header: the stream is at its end
+// The bytes as a file; the reader sees them as it sees a header file.
+ned::testing::MemoryFile fileOf(const uint8_t* data, size_t size) {
+  ned::testing::MemoryFile file;
+  file.bytes.assign(reinterpret_cast<const char*>(data), size);
   return file;
 }
 
@@ -29,7 +27,7 @@ void checkPieces(const uint8_t* data, size_t size) {
     if (!(data[k] == '\r' && k + 1 < size && data[k + 1] == '\n'))
       text += static_cast<char>(data[k]);
   }
-  std::FILE* file = streamOf(data, size);
+  ned::testing::MemoryFile file = fileOf(data, size);
   ned::HeaderPieces pieces(file);
   size_t at = 0;
   while (pieces.next()) {
@@ -43,7 +41,6 @@ void checkPieces(const uint8_t* data, size_t size) {
     at += length;
   }
   FUZZ_CHECK(at == text.size());
-  std::fclose(file);
 }
 
 void checkEdges(const ned::TileHeader& header) {
@@ -61,12 +58,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   checkPieces(data, size);
 
   for (const bool byKeywords : {true, false}) {
-    std::FILE* file = streamOf(data, size);
+    ned::testing::MemoryFile file = fileOf(data, size);
     ned::HeaderPieces pieces(file);
     ned::TileHeader header;
     const bool accepted = byKeywords ? ned::readHeaderByKeywords(pieces, header)
                                      : ned::readHeaderByPosition(pieces, header);
-    std::fclose(file);
     if (accepted && byKeywords) {
       // The viewer takes the size only from exactly two pieces carrying it.
       FUZZ_CHECK(header.rasterCols == 0 || header.rasterCols == 10812);

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "core/posix_file_system.h"
 #include "core/tile/tile_header.h"
 #include "core/tile/tile_open.h"
 #include "tools/map_overlay.h"
@@ -40,12 +41,9 @@ int main(int argc, char** argv) {
   ned::TileHeader header;
   header.headerPath = headerPath;
   header.rasterPath = ned::deriveRasterPath(headerPath, ned::extensionOffsetOf(headerPath));
-  std::FILE* headerFile = std::fopen(headerPath.c_str(), "rb");
-  if (headerFile == nullptr) return 1;
-  ned::HeaderPieces pieces(headerFile);
-  const bool accepted = ned::readHeaderByKeywords(pieces, header);
-  std::fclose(headerFile);
-  if (!accepted) return 1;
+  if (ned::readHeaderFile(ned::posixFileSystem(), ned::Program::viewer, headerPath, header) !=
+      ned::HeaderFileRead::accepted)
+    return 1;
 
   std::ifstream list(argv[2]);
   std::FILE* out = std::fopen(argv[3], "wb");

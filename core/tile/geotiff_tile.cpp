@@ -3,12 +3,12 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "core/text.h"
 #include "core/tile/raster.h"
 #include "core/tile/tiff_decode.h"
 
@@ -29,16 +29,6 @@ const char* const kConvertedHeaderEnd = "\r\nNODATA_value -9999\r\nbyteorder LSB
 const char* const kReadFailedText = "Can't read GeoTIFF file.\n";
 const char* const kConvertFailedText = "Can't convert GeoTIFF file to GridFloat.\n";
 
-bool endsWithNoCase(const std::string& text, const char* suffix) {
-  const size_t length = std::strlen(suffix);
-  if (text.size() < length) return false;
-  for (size_t i = 0; i < length; ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[text.size() - length + i]);
-    if (std::tolower(c) != suffix[i]) return false;
-  }
-  return true;
-}
-
 bool isConvertedHeader(const std::string& text) {
   const size_t endLength = std::strlen(kConvertedHeaderEnd);
   return text.size() < 512 &&
@@ -47,15 +37,15 @@ bool isConvertedHeader(const std::string& text) {
          text.compare(text.size() - endLength, endLength, kConvertedHeaderEnd) == 0;
 }
 
-// A pair's three files: the raster, the header and the record of its source.
-struct Pair {
+// The paths of a pair's three files: the raster, the header and the record of its source.
+struct PairPaths {
   std::string headerPath;
   std::string rasterPath;
   std::string sourcePath;
 };
 
 // The pair of a base path (its folder and name without extension).
-Pair pairOf(const std::string& base) {
+PairPaths pairOf(const std::string& base) {
   return {base + ".hdr", base + ".flt", base + ".source"};
 }
 
@@ -64,7 +54,7 @@ constexpr size_t kShortFileLimit = 4096;
 
 // A pair a later open may trust: complete, with the header this file gives, made from
 // this very file.
-bool isCurrent(FileSystem& files, const Pair& pair, const std::string& headerText,
+bool isCurrent(FileSystem& files, const PairPaths& pair, const std::string& headerText,
                const std::string& sourceText) {
   const FileInfo raster = files.stat(pair.rasterPath);
   return raster.exists && raster.size == kConvertedRasterBytes &&
@@ -74,7 +64,7 @@ bool isCurrent(FileSystem& files, const Pair& pair, const std::string& headerTex
 
 // A header beside the file that a conversion did not write belongs to a pair of the
 // user's, which stays untouched. A raster without a header is no tile of the user's.
-bool isUsersOwnPair(FileSystem& files, const Pair& pair) {
+bool isUsersOwnPair(FileSystem& files, const PairPaths& pair) {
   return files.stat(pair.headerPath).exists &&
          !isConvertedHeader(readSmallFile(files, pair.headerPath, kShortFileLimit));
 }
@@ -82,12 +72,12 @@ bool isUsersOwnPair(FileSystem& files, const Pair& pair) {
 // Removes what conversions that no longer run left of this pair: files named after one
 // of the pair's files followed by ".<process id>.part" (or ".part", as earlier versions
 // named them). A conversion running in another program keeps its parts.
-void removeLeftovers(FileSystem& files, const Pair& pair) {
+void removeLeftovers(FileSystem& files, const PairPaths& pair) {
   const std::string folder = folderOf(pair.rasterPath);
   const std::string targets[] = {fileNameOf(pair.rasterPath), fileNameOf(pair.headerPath),
                                  fileNameOf(pair.sourcePath)};
   for (const std::string& name : files.list(folder)) {
-    if (!endsWithNoCase(name, ".part")) continue;
+    if (!endsWithIgnoringCase(name, ".part")) continue;
     for (const std::string& target : targets) {
       if (name.size() < target.size() + 5 || name.compare(0, target.size(), target) != 0 ||
           name[target.size()] != '.')
@@ -121,19 +111,19 @@ struct Attempt {
   std::string problem;     // or why the GeoTIFF cannot be read
 };
 
-// Converts the image into the pair under names of this conversion's own, then puts each
+// Converts the image into the pair under names of this conversion's own (what dead
+// conversions left there was removed when the tile was opened), then puts each
 // file in place with one atomic replace: the raster first and the record of the source
 // last, so that a pair is never trusted before all of it is there. Another program may
 // convert the same file at the same time: whichever finishes first puts its pair in
 // place, and the other takes that pair and drops its own.
 Attempt convertInto(Desktop& desktop, TiffBytes& bytes, const TiffImage& image,
-                    const std::string& tifPath, const FileInfo& tifInfo, const Pair& target,
+                    const std::string& tifPath, const FileInfo& tifInfo, const PairPaths& target,
                     const std::string& headerText, const std::string& sourceText) {
   FileSystem& files = desktop.fileSystem();
-  removeLeftovers(files, target);
   const std::string suffix = "." + std::to_string(files.processId()) + ".part";
-  const Pair part = {target.headerPath + suffix, target.rasterPath + suffix,
-                     target.sourcePath + suffix};
+  const PairPaths part = {target.headerPath + suffix, target.rasterPath + suffix,
+                          target.sourcePath + suffix};
   const auto dropParts = [&] {
     for (const std::string* path : {&part.rasterPath, &part.headerPath, &part.sourcePath})
       files.remove(*path);
@@ -237,7 +227,8 @@ std::string temporaryBase(const std::string& folder, const std::string& tifPath,
 }  // namespace
 
 bool isGeoTiffChoice(FileSystem& files, const ChosenFile& chosen) {
-  if (endsWithNoCase(chosen.path, ".tif") || endsWithNoCase(chosen.path, ".tiff")) return true;
+  if (endsWithIgnoringCase(chosen.path, ".tif") || endsWithIgnoringCase(chosen.path, ".tiff"))
+    return true;
   const std::string start = readSmallFile(files, chosen.path, 4);
   return hasTiffSignature(reinterpret_cast<const uint8_t*>(start.data()), start.size());
 }
@@ -363,9 +354,19 @@ bool writeGridFloatRaster(TiffBytes& bytes, const TiffImage& image, OpenFile& ou
 GeoTiffOutcome prepareGeoTiffTile(Desktop& desktop, const ChosenFile& chosen, TileHeader& header) {
   FileSystem& files = desktop.fileSystem();
   const std::string besideBase = replaceExtension(chosen.path, chosen.extensionOffset, "flt");
-  const Pair beside = pairOf(besideBase.substr(0, besideBase.size() - 4));
+  const PairPaths beside = pairOf(besideBase.substr(0, besideBase.size() - 4));
   header.headerPath = beside.headerPath;
   header.rasterPath = beside.rasterPath;
+  const std::string temporaryFolder = desktop.temporaryFolder();
+  const PairPaths temporary =
+      pairOf(temporaryFolder.empty()
+                 ? std::string()
+                 : temporaryBase(temporaryFolder, chosen.path,
+                                 beside.rasterPath.substr(0, beside.rasterPath.size() - 4)));
+  // A conversion killed on its way leaves its parts; whoever opens the tile next clears
+  // them, whether it converts or finds a pair another program put in place meanwhile.
+  removeLeftovers(files, beside);
+  if (!temporaryFolder.empty()) removeLeftovers(files, temporary);
 
   TiffFileBytes bytes;
   if (!bytes.open(files, chosen.path)) return GeoTiffOutcome::notOpened;
@@ -387,12 +388,6 @@ GeoTiffOutcome prepareGeoTiffTile(Desktop& desktop, const ChosenFile& chosen, Ti
   }
 
   const std::string headerText = convertedHeaderText(image);
-  const std::string temporaryFolder = desktop.temporaryFolder();
-  const Pair temporary =
-      pairOf(temporaryFolder.empty()
-                 ? std::string()
-                 : temporaryBase(temporaryFolder, chosen.path,
-                                 beside.rasterPath.substr(0, beside.rasterPath.size() - 4)));
   const std::string besideRecord = sourceRecordText(image, tifInfo, "");
   const std::string temporaryRecord = sourceRecordText(image, tifInfo, chosen.path);
 
@@ -413,7 +408,7 @@ GeoTiffOutcome prepareGeoTiffTile(Desktop& desktop, const ChosenFile& chosen, Ti
       return GeoTiffOutcome::failed;
     }
     const bool isBeside = choice.place == PairPlace::besideTheTif;
-    const Pair& pair = isBeside ? beside : temporary;
+    const PairPaths& pair = isBeside ? beside : temporary;
     if (choice.convert) {
       const Attempt attempt = convertInto(desktop, bytes, image, chosen.path, tifInfo, pair,
                                           headerText, isBeside ? besideRecord : temporaryRecord);

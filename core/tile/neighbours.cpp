@@ -3,14 +3,18 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <utility>
 
 #include "core/desktop.h"
+#include "core/text.h"
 #include "core/tile/geotiff_tile.h"
 #include "core/tile/mosaic.h"
+#include "core/tile/raster.h"
+#include "core/tile/tiff_decode.h"
 #include "core/tile/tiff_image.h"
 #include "core/tile/tile_open.h"
 
@@ -25,17 +29,6 @@ constexpr double kOverlap =
 // than a cell, far more than eleven decimals round away.
 constexpr double kCornerTolerance = 1e-7;
 
-std::string lowered(const std::string& text) {
-  std::string lower = text;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
-
-bool endsWith(const std::string& text, const char* suffix) {
-  const std::string end = suffix;
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 // A whole degree the value lies on, within the tolerance.
 bool onWholeDegree(double value, int32_t& degree) {
   const double nearest = std::floor(value + 0.5);
@@ -43,24 +36,6 @@ bool onWholeDegree(double value, int32_t& degree) {
   degree = static_cast<int32_t>(nearest);
   return true;
 }
-
-// A GeoTIFF's bytes through the file seam.
-class SeamBytes : public TiffBytes {
- public:
-  bool open(FileSystem& files, const std::string& path) {
-    file_ = files.open(path, OpenMode::read);
-    size_ = file_ != nullptr ? file_->size() : 0;
-    return file_ != nullptr;
-  }
-  uint64_t size() const override { return size_; }
-  bool read(uint64_t offset, void* out, size_t count) override {
-    return offset <= size_ && count <= size_ - offset && file_->read(offset, out, count) == count;
-  }
-
- private:
-  std::unique_ptr<OpenFile> file_;
-  uint64_t size_ = 0;
-};
 
 // What one file of the folder is.
 struct Candidate {
@@ -82,18 +57,14 @@ Candidate pairCandidate(FileSystem& files, Program program, const std::string& h
   Candidate candidate;
   candidate.path = headerPath;
   candidate.rasterPath = deriveRasterPath(headerPath, extensionOffsetOf(headerPath));
-  std::FILE* file = std::fopen(headerPath.c_str(), "rb");
-  if (file == nullptr) {
+  TileHeader header;
+  const HeaderFileRead read = readHeaderFile(files, program, headerPath, header);
+  if (read == HeaderFileRead::notOpened) {
     candidate.status = NeighbourStatus::unreadable;
     candidate.problem = "It cannot be opened.";
     return candidate;
   }
-  HeaderPieces pieces(file);
-  TileHeader header;
-  const bool accepted = program == Program::viewer ? readHeaderByKeywords(pieces, header)
-                                                   : readHeaderByPosition(pieces, header);
-  std::fclose(file);
-  if (!accepted || header.rasterCols != TileGeometry::cellsPerSide ||
+  if (read != HeaderFileRead::accepted || header.rasterCols != TileGeometry::cellsPerSide ||
       header.rasterRows != TileGeometry::cellsPerSide) {
     candidate.status = NeighbourStatus::otherSize;
     candidate.problem = kNotATileText;
@@ -130,7 +101,7 @@ Candidate geoTiffCandidate(FileSystem& files, const std::string& path) {
   Candidate candidate;
   candidate.path = path;
   candidate.geoTiff = true;
-  SeamBytes bytes;
+  TiffFileBytes bytes;
   TiffImage image;
   std::string problem;
   if (!bytes.open(files, path)) {
@@ -170,6 +141,244 @@ Candidate geoTiffCandidate(FileSystem& files, const std::string& path) {
   return candidate;
 }
 
+// A cell of a tile, in its raster's rows and columns.
+struct CellAt {
+  int32_t row = 0;
+  int32_t col = 0;
+};
+
+// How many cells of an overlap are compared, and how many of them must be equal for two
+// tiles to agree: a few reads before a write, and room for cells mended in one tile only.
+constexpr int kOverlapSamples = 32;
+constexpr int kOverlapAgreeing = 24;
+
+// Cells of the overlap a tile shares with the tile across (0 or 1) and down (0 or 1) of
+// it, in its own raster: from the 12 columns (or rows) that straddle the line, or the
+// 12 x 12 cells at the corner, spread along it.
+std::vector<CellAt> overlapCells(int32_t across, int32_t down) {
+  const int32_t side = TileGeometry::cellsPerSide;
+  const int32_t band = 2 * TileGeometry::overlapCells;
+  const int32_t first = TileGeometry::cellsPerDegree;  // the band's first row or column
+  std::vector<CellAt> cells;
+  for (int32_t k = 0; k < kOverlapSamples; ++k) {
+    CellAt cell;
+    cell.row = down > 0 ? first + (k * 5) % band : k * side / kOverlapSamples;
+    cell.col = across > 0 ? first + (k * 7 + k / band) % band : k * side / kOverlapSamples;
+    cells.push_back(cell);
+  }
+  return cells;
+}
+
+// Reads single cells of a tile: from a pair's raster, or decoded from a GeoTIFF's blocks,
+// each block needed once. False when any of them cannot be read.
+bool readCells(FileSystem& files, const std::string& path, bool geoTiff,
+               const std::string& rasterPath, const std::vector<CellAt>& cells,
+               std::vector<float>& values) {
+  values.assign(cells.size(), 0.0f);
+  if (!geoTiff) {
+    RasterFile raster;
+    if (!raster.open(files, rasterPath)) return false;
+    for (size_t k = 0; k < cells.size(); ++k) {
+      if (!raster.seekTo(cellOffset(cells[k].row, cells[k].col)) || raster.read(&values[k], 1) != 1)
+        return false;
+    }
+    return true;
+  }
+  TiffFileBytes bytes;
+  TiffImage image;
+  std::string problem;
+  if (!bytes.open(files, path) || !readTiffImage(bytes, image, problem) ||
+      tileFit(image, problem) != TileFit::fits)
+    return false;
+  TiffBlockDecoder decoder(image, TileGeometry::noDataValue);
+  const auto blockOf = [&](const CellAt& cell) {
+    return static_cast<size_t>(static_cast<uint32_t>(cell.row) / image.blockHeight) *
+               image.blocksAcross +
+           static_cast<uint32_t>(cell.col) / image.blockWidth;
+  };
+  std::vector<size_t> order(cells.size());
+  for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    const size_t blockA = blockOf(cells[a]);
+    const size_t blockB = blockOf(cells[b]);
+    return blockA != blockB ? blockA < blockB : cells[a].row < cells[b].row;
+  });
+  std::vector<float> part;
+  size_t started = SIZE_MAX;
+  uint32_t rowsDone = 0;  // of the started block
+  uint32_t partFirst = 0;
+  for (const size_t k : order) {
+    const size_t index = blockOf(cells[k]);
+    if (index >= image.blockOffsets.size()) return false;
+    const uint32_t row = static_cast<uint32_t>(cells[k].row) % image.blockHeight;
+    const uint32_t col = static_cast<uint32_t>(cells[k].col) % image.blockWidth;
+    if (index != started) {
+      if (!decoder.start(bytes, index, problem)) return false;
+      started = index;
+      rowsDone = 0;
+      part.resize(static_cast<size_t>(decoder.partRows()) * decoder.colsOf(index));
+    }
+    while (rowsDone <= row) {
+      const uint32_t count = std::min(decoder.partRows(), decoder.rowsOf(index) - rowsDone);
+      if (count == 0 || !decoder.next(count, part.data(), decoder.colsOf(index), problem))
+        return false;
+      partFirst = rowsDone;
+      rowsDone += count;
+    }
+    values[k] = part[static_cast<size_t>(row - partFirst) * decoder.colsOf(index) + col];
+  }
+  return true;
+}
+
+// The cells a tile beside shares with the tile it is compared with: the opened tile for
+// the tiles that touch it, else the tile found west of it.
+struct Reference {
+  bool usable = false;
+  int32_t across = 0;  // where the tile lies from the one compared with
+  int32_t down = 0;
+  std::vector<CellAt> cells;  // in the raster of the one compared with
+  std::vector<float> values;
+};
+
+Reference referenceFor(FileSystem& files, const TileHeader& opened, const NeighbourSearch& search,
+                       const NeighbourTile& tile) {
+  Reference reference;
+  std::string path = opened.headerPath;
+  std::string raster = opened.rasterPath;
+  bool geoTiff = false;
+  reference.across = tile.across;
+  reference.down = tile.down;
+  if (tile.across > 1) {
+    const auto west = std::find_if(search.tiles.begin(), search.tiles.end(), [&](const auto& t) {
+      return t.across == tile.across - 1 && t.down == tile.down;
+    });
+    if (west == search.tiles.end() || west->status != NeighbourStatus::found) return reference;
+    path = west->path;
+    raster = west->rasterPath;
+    geoTiff = west->geoTiff;
+    reference.across = 1;
+    reference.down = 0;
+  }
+  reference.cells = overlapCells(reference.across, reference.down);
+  reference.usable = readCells(files, path, geoTiff, raster, reference.cells, reference.values);
+  return reference;
+}
+
+// Whether a file's cells are the reference's where the two tiles overlap.
+bool agreesWith(FileSystem& files, const Reference& reference, const Candidate& candidate) {
+  std::vector<CellAt> own = reference.cells;
+  for (CellAt& cell : own) {
+    cell.row -= reference.down * TileGeometry::cellsPerDegree;
+    cell.col -= reference.across * TileGeometry::cellsPerDegree;
+  }
+  std::vector<float> values;
+  if (!readCells(files, candidate.path, candidate.geoTiff, candidate.rasterPath, own, values))
+    return false;
+  int equal = 0;
+  for (size_t k = 0; k < values.size(); ++k) equal += values[k] == reference.values[k];
+  return equal >= kOverlapAgreeing;
+}
+
+// The path without its extension.
+std::string baseOf(const std::string& path) {
+  return path.substr(0, path.find_last_of('.'));
+}
+
+// Which file of the folder is the tile: the one that claims to be it, or of several the
+// first whose cells agree with the tile beside it; else what is wrong with a file that
+// lies there or is named after it.
+void matchTile(FileSystem& files, const TileHeader& opened, const NeighbourSearch& search,
+               const std::vector<Candidate>& candidates, NeighbourTile& tile) {
+  std::vector<const Candidate*> claims;
+  const Candidate* wrong = nullptr;
+  for (const Candidate& candidate : candidates) {
+    const bool there = candidate.placed && candidate.northLat == tile.northLat &&
+                       candidate.westLon == tile.westLon;
+    int32_t namedLat = 0;
+    int32_t namedLon = 0;
+    const bool named = tilePlaceInName(fileNameOf(candidate.path), namedLat, namedLon) &&
+                       namedLat == tile.northLat && namedLon == tile.westLon;
+    if (there && candidate.status == NeighbourStatus::found) {
+      claims.push_back(&candidate);
+    } else if ((there || named) && wrong == nullptr) {
+      wrong = &candidate;
+    }
+  }
+  // Pairs before GeoTIFFs (nothing to convert); a GeoTIFF with the pair made of it
+  // beside it is that pair.
+  std::stable_sort(claims.begin(), claims.end(), [](const Candidate* a, const Candidate* b) {
+    return !a->geoTiff && b->geoTiff;
+  });
+  claims.erase(
+      std::remove_if(claims.begin(), claims.end(),
+                     [&](const Candidate* claim) {
+                       return claim->geoTiff &&
+                              std::any_of(claims.begin(), claims.end(), [&](const Candidate* pair) {
+                                return !pair->geoTiff && baseOf(pair->path) == baseOf(claim->path);
+                              });
+                     }),
+      claims.end());
+
+  if (claims.empty()) {
+    if (wrong == nullptr) return;
+    tile.path = wrong->path;
+    if (wrong->status == NeighbourStatus::found) {
+      // Whole and readable, but another tile than its name says.
+      tile.status = NeighbourStatus::otherTile;
+      tile.problem = "It is the tile " + tileLabel(wrong->northLat, wrong->westLon) + ".";
+    } else {
+      tile.status = wrong->status;
+      tile.problem = wrong->problem;
+    }
+    return;
+  }
+  const Candidate* chosen = claims[0];
+  if (claims.size() > 1) {
+    const Reference reference = referenceFor(files, opened, search, tile);
+    if (reference.usable) {
+      chosen = nullptr;
+      int agreeing = 0;
+      for (const Candidate* claim : claims) {
+        if (!agreesWith(files, reference, *claim)) continue;
+        ++agreeing;
+        if (chosen == nullptr) chosen = claim;
+      }
+      tile.rivalsDiffer = agreeing == 1;
+    }
+    const Candidate* named = chosen != nullptr ? chosen : claims[0];
+    for (const Candidate* claim : claims)
+      if (claim != named) tile.rivals.push_back(claim->path);
+    if (chosen == nullptr) {
+      tile.status = NeighbourStatus::conflicting;
+      tile.path = named->path;
+      tile.problem =
+          "They claim the same tile, but none has the cells of the tile beside it where the "
+          "two meet.";
+      return;
+    }
+  }
+  tile.status = NeighbourStatus::found;
+  tile.path = chosen->path;
+  tile.geoTiff = chosen->geoTiff;
+  tile.rasterPath = chosen->geoTiff ? std::string() : chosen->rasterPath;
+}
+
+// Names joined: "a", "a and b", "a, b and c".
+std::string joinedNames(const std::vector<std::string>& names, const char* last) {
+  std::string text;
+  for (size_t k = 0; k < names.size(); ++k) {
+    if (k > 0) text += k + 1 == names.size() ? last : ", ";
+    text += names[k];
+  }
+  return text;
+}
+
+std::vector<std::string> fileNames(const std::vector<std::string>& paths) {
+  std::vector<std::string> names;
+  for (const std::string& path : paths) names.push_back(fileNameOf(path));
+  return names;
+}
+
 std::string joinedLabels(const NeighbourSearch& search) {
   std::string text;
   for (size_t k = 0; k < search.tiles.size(); ++k) {
@@ -198,7 +407,7 @@ std::string tileDownloadName(int32_t northLat, int32_t westLon) {
 }
 
 bool tilePlaceInName(const std::string& name, int32_t& northLat, int32_t& westLon) {
-  const std::string lower = lowered(name);
+  const std::string lower = lowerAscii(name);
   const auto digits = [&](size_t at, size_t count) {
     if (at + count > lower.size()) return false;
     for (size_t k = at; k < at + count; ++k)
@@ -229,6 +438,7 @@ NeighbourSearch findNeighbours(FileSystem& files, Program program, const TileHea
   search.westLon = westEdgeLon(opened);
   search.tilesAcross = std::min(tilesSpanned(startCol, cols), kMosaicMaxTilesAcross);
   search.tilesDown = std::min(tilesSpanned(startRow, rows), kMosaicMaxTilesDown);
+  search.openedName = fileNameOf(opened.chosenPath.empty() ? opened.headerPath : opened.chosenPath);
   for (int32_t down = 0; down < search.tilesDown; ++down) {
     for (int32_t across = 0; across < search.tilesAcross; ++across) {
       if (down == 0 && across == 0) continue;
@@ -247,51 +457,16 @@ NeighbourSearch findNeighbours(FileSystem& files, Program program, const TileHea
   std::sort(names.begin(), names.end());
   std::vector<Candidate> candidates;
   for (const std::string& name : names) {
-    const std::string lower = lowered(name);
     const std::string path = joinPath(folder, name);
     if (path == opened.headerPath) continue;
-    if (endsWith(lower, ".hdr")) {
+    if (endsWithIgnoringCase(name, ".hdr")) {
       candidates.push_back(pairCandidate(files, program, path));
-    } else if (endsWith(lower, ".tif") || endsWith(lower, ".tiff")) {
+    } else if (endsWithIgnoringCase(name, ".tif") || endsWithIgnoringCase(name, ".tiff")) {
       candidates.push_back(geoTiffCandidate(files, path));
     }
   }
 
-  for (NeighbourTile& tile : search.tiles) {
-    // A tile found wins, a pair before a GeoTIFF (nothing to convert); else what is wrong
-    // with a file that lies there or is named after it.
-    const Candidate* best = nullptr;
-    const Candidate* wrong = nullptr;
-    for (const Candidate& candidate : candidates) {
-      const bool there = candidate.placed && candidate.northLat == tile.northLat &&
-                         candidate.westLon == tile.westLon;
-      int32_t namedLat = 0;
-      int32_t namedLon = 0;
-      const bool named = tilePlaceInName(fileNameOf(candidate.path), namedLat, namedLon) &&
-                         namedLat == tile.northLat && namedLon == tile.westLon;
-      if (there && candidate.status == NeighbourStatus::found) {
-        if (best == nullptr || (best->geoTiff && !candidate.geoTiff)) best = &candidate;
-      } else if ((there || named) && wrong == nullptr) {
-        wrong = &candidate;
-      }
-    }
-    if (best != nullptr) {
-      tile.status = NeighbourStatus::found;
-      tile.path = best->path;
-      tile.geoTiff = best->geoTiff;
-      tile.rasterPath = best->geoTiff ? std::string() : best->rasterPath;
-    } else if (wrong != nullptr) {
-      tile.path = wrong->path;
-      if (wrong->status == NeighbourStatus::found) {
-        // Whole and readable, but another tile than its name says.
-        tile.status = NeighbourStatus::otherTile;
-        tile.problem = "It is the tile " + tileLabel(wrong->northLat, wrong->westLon) + ".";
-      } else {
-        tile.status = wrong->status;
-        tile.problem = wrong->problem;
-      }
-    }
-  }
+  for (NeighbourTile& tile : search.tiles) matchTile(files, opened, search, candidates, tile);
   return search;
 }
 
@@ -328,7 +503,21 @@ bool mosaicOfSearch(Desktop& desktop, const TileHeader& opened, NeighbourSearch&
 }
 
 std::string neighbourQuestionText(const NeighbourSearch& search) {
-  return introText(search) + "Read the rest from the tiles found beside it?";
+  std::string text = introText(search);
+  for (const NeighbourTile& tile : search.tiles) {
+    if (tile.status != NeighbourStatus::found || tile.rivals.empty()) continue;
+    const std::string label = tileLabel(tile.northLat, tile.westLon);
+    const bool one = tile.rivals.size() == 1;
+    text += label + " is read from " + fileNameOf(tile.path);
+    if (tile.rivalsDiffer) {
+      text += ", not from " + joinedNames(fileNames(tile.rivals), " or ") + ": " +
+              (one ? "its" : "their") + " cells differ where the tiles meet.\n";
+    } else {
+      text += "; " + joinedNames(fileNames(tile.rivals), " and ") + (one ? " claims" : " claim") +
+              " to be the same tile.\n";
+    }
+  }
+  return text + "Read the rest from the tiles found beside it?";
 }
 
 std::string neighbourCutText(const NeighbourSearch& search) {
@@ -336,9 +525,14 @@ std::string neighbourCutText(const NeighbourSearch& search) {
   for (const NeighbourTile& tile : search.tiles) {
     const std::string label = tileLabel(tile.northLat, tile.westLon);
     if (tile.status == NeighbourStatus::missing) {
-      text += label + " is not beside it: " + tileDownloadName(tile.northLat, tile.westLon) + ".\n";
+      text += "The tile " + label + " is missing: put " +
+              tileDownloadName(tile.northLat, tile.westLon) + " (or its GridFloat pair) beside " +
+              search.openedName + ".\n";
     } else if (tile.status != NeighbourStatus::found) {
-      text += label + ": " + fileNameOf(tile.path) + " can't be used. " + tile.problem + "\n";
+      std::vector<std::string> paths = {tile.path};
+      paths.insert(paths.end(), tile.rivals.begin(), tile.rivals.end());
+      text += label + ": " + joinedNames(fileNames(paths), " and ") + " can't be used. " +
+              tile.problem + "\n";
     }
   }
   const char* edges = search.tilesAcross > 1 && search.tilesDown > 1 ? "east and south edges"

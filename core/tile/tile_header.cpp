@@ -36,16 +36,31 @@ int32_t eastEdgeLon(const TileHeader& header) {
   return wholeDegree(header.tileWestLon, -1);
 }
 
-int HeaderPieces::nextChar() {
-  if (ended_) return EOF;
-  int c = std::fgetc(file_);
-  if (c == 0x1A) c = EOF;
-  if (c == '\r') {
-    const int following = std::fgetc(file_);
-    if (following == '\n') return '\n';
-    if (following != EOF) std::ungetc(following, file_);
+int HeaderPieces::peekByte() {
+  if (at_ == held_) {
+    held_ = file_.read(offset_, buffer_, sizeof buffer_);
+    offset_ += held_;
+    at_ = 0;
+    if (held_ == 0) return -1;
   }
-  if (c == EOF) ended_ = true;
+  return buffer_[at_];
+}
+
+int HeaderPieces::takeByte() {
+  const int c = peekByte();
+  if (c >= 0) ++at_;
+  return c;
+}
+
+int HeaderPieces::nextChar() {
+  if (ended_) return -1;
+  int c = takeByte();
+  if (c == 0x1A) c = -1;
+  if (c == '\r' && peekByte() == '\n') {
+    takeByte();
+    return '\n';
+  }
+  if (c < 0) ended_ = true;
   return c;
 }
 
@@ -54,7 +69,7 @@ bool HeaderPieces::next() {
   int length = 0;
   while (length < kMaxPieceChars) {
     const int c = nextChar();
-    if (c == EOF) break;
+    if (c < 0) break;
     fresh[length++] = static_cast<char>(c);
     if (c == '\n') break;
   }
@@ -83,19 +98,29 @@ void acceptFullSize(TileHeader& header) {
   header.rasterRows = TileGeometry::cellsPerSide;
 }
 
+// Whether a piece carries a number at all; a corner without a digit ("xllcorner nan")
+// would be read as 0.
+bool hasDigit(const char* piece) {
+  return std::strpbrk(piece, "0123456789") != nullptr;
+}
+
 }  // namespace
 
 bool readHeaderByKeywords(HeaderPieces& pieces, TileHeader& header) {
   int dimCount = 0;
   int cornerCount = 0;
   int pieceCount = 0;
+  bool cornerNotANumber = false;
   while (pieces.next()) {
     if (pieces.contains("10812")) ++dimCount;
+    const bool number = hasDigit(pieces.piece());
     if (pieces.contains("ULXMAP") + pieces.contains("xllcorner") == 1) {
+      cornerNotANumber = cornerNotANumber || !number;
       ++cornerCount;
       header.tileWestLon = takeNumber(pieces.piece());
     }
     if (pieces.contains("ULYMAP") + pieces.contains("yllcorner") == 1) {
+      cornerNotANumber = cornerNotANumber || !number;
       ++cornerCount;
       header.tileSouthLat = takeNumber(pieces.piece());
     }
@@ -106,7 +131,7 @@ bool readHeaderByKeywords(HeaderPieces& pieces, TileHeader& header) {
     header.tileSouthLat = std::floor(header.tileSouthLat) - kLongFormLatOffset;
   }
   if (dimCount == 2) acceptFullSize(header);
-  if (dimCount + cornerCount != 4) return false;
+  if (dimCount + cornerCount != 4 || cornerNotANumber) return false;
   header.nodataLine = "NODATA        -9999";
   return true;
 }
@@ -139,6 +164,16 @@ bool readHeaderByPosition(HeaderPieces& pieces, TileHeader& header) {
     break;
   }
   return true;
+}
+
+HeaderFileRead readHeaderFile(FileSystem& files, Program program, const std::string& path,
+                              TileHeader& header) {
+  const std::unique_ptr<OpenFile> file = files.open(path, OpenMode::read);
+  if (file == nullptr) return HeaderFileRead::notOpened;
+  HeaderPieces pieces(*file);
+  const bool accepted = program == Program::viewer ? readHeaderByKeywords(pieces, header)
+                                                   : readHeaderByPosition(pieces, header);
+  return accepted ? HeaderFileRead::accepted : HeaderFileRead::rejected;
 }
 
 }  // namespace ned

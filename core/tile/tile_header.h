@@ -2,9 +2,12 @@
 // its header file, and the two ways of reading that file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
+
+#include "core/file_system.h"
+#include "core/program.h"
 
 namespace ned {
 
@@ -42,12 +45,13 @@ int32_t eastEdgeLon(const TileHeader& header);
 
 // The header file as the line reader sees it: pieces of at most 37 characters, each a
 // whole line with its line feed or the first 37 characters of a longer one. The text
-// is read as a text-mode stream reads it: CR LF comes as LF, and Ctrl-Z ends it.
+// is read as a text-mode stream reads it: CR LF comes as LF, and Ctrl-Z ends it. A read
+// that fails is the end of the text.
 class HeaderPieces {
  public:
   static constexpr int kMaxPieceChars = 37;
 
-  explicit HeaderPieces(std::FILE* file) : file_(file) {}
+  explicit HeaderPieces(OpenFile& file) : file_(file) {}
   // Reads the next piece. At the end of the file nothing is read, the previous piece
   // stays, and the result is false.
   bool next();
@@ -55,9 +59,16 @@ class HeaderPieces {
   bool contains(const char* word) const;
 
  private:
+  // The file's next byte, or -1 at its end; peekByte does not move on.
+  int takeByte();
+  int peekByte();
   int nextChar();
 
-  std::FILE* file_;
+  OpenFile& file_;
+  uint64_t offset_ = 0;  // of the byte after those in the buffer
+  unsigned char buffer_[512] = {};
+  size_t held_ = 0;  // bytes in the buffer
+  size_t at_ = 0;    // the next of them
   bool ended_ = false;
   char piece_[kMaxPieceChars + 1] = {};
 };
@@ -66,10 +77,18 @@ class HeaderPieces {
 // rest is read as a decimal number. The sign is never read; no digit gives 0.
 double takeNumber(const char* piece);
 
-// The viewer's reader: scans every piece for its keywords.
+// The viewer's reader: scans every piece for its keywords. A header with a corner piece
+// without a digit is refused: the viewer shows and writes the corner, which would be 0.
 bool readHeaderByKeywords(HeaderPieces& pieces, TileHeader& header);
 
 // The extractor's reader: decides by the position of the pieces.
 bool readHeaderByPosition(HeaderPieces& pieces, TileHeader& header);
+
+enum class HeaderFileRead { notOpened, rejected, accepted };
+
+// Opens a header file through the file seam and reads it with the program's reader: the
+// keyword reader for the viewer, the positional one for the extractor.
+HeaderFileRead readHeaderFile(FileSystem& files, Program program, const std::string& path,
+                              TileHeader& header);
 
 }  // namespace ned

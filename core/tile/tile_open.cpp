@@ -1,7 +1,5 @@
 #include "core/tile/tile_open.h"
 
-#include <cstdio>
-
 #include "core/tile/geotiff_tile.h"
 
 namespace ned {
@@ -51,28 +49,21 @@ void showRejected(Desktop& desktop, Program program) {
 }
 
 // The pair the header's paths name: both files proved readable, the header read by the
-// program's own reader.
+// program's own reader. The header's values change only once the raster is there.
 TileOpenResult readTilePair(Desktop& desktop, Program program, TileHeader& header) {
-  // The header is read as text; the reader does the text-mode line-end translation
-  // itself so that both builds see the same pieces.
-  std::FILE* headerFile = std::fopen(header.headerPath.c_str(), "rb");
-  if (headerFile == nullptr) {
+  FileSystem& files = desktop.fileSystem();
+  TileHeader read = header;
+  const HeaderFileRead outcome = readHeaderFile(files, program, header.headerPath, read);
+  if (outcome == HeaderFileRead::notOpened) {
     showHeaderOpenFailed(desktop, program);
     return TileOpenResult::openFailed;
   }
-  std::FILE* rasterFile = std::fopen(header.rasterPath.c_str(), "rb");
-  if (rasterFile == nullptr) {
+  if (files.open(header.rasterPath, OpenMode::read) == nullptr) {
     desktop.showMessage(kRasterMissingText, "Message.", kPlainMessage);
-    std::fclose(headerFile);
     return TileOpenResult::openFailed;
   }
-  std::fclose(rasterFile);
-
-  HeaderPieces pieces(headerFile);
-  const bool accepted = program == Program::viewer ? readHeaderByKeywords(pieces, header)
-                                                   : readHeaderByPosition(pieces, header);
-  std::fclose(headerFile);
-  if (accepted) return TileOpenResult::accepted;
+  header = read;
+  if (outcome == HeaderFileRead::accepted) return TileOpenResult::accepted;
   showRejected(desktop, program);
   return TileOpenResult::rejected;
 }

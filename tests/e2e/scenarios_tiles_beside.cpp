@@ -117,7 +117,8 @@ ROBOT_SCENARIO(gridpick_names_the_missing_south_tile_and_cuts_the_block) {
   CHECK_EQ(box.caption, "Message");
   CHECK_EQ(box.text,
            "The block runs past this tile into N37 W84, N36 W85 and N36 W84.\n"
-           "N36 W85 is not beside it: USGS_13_n36w085.tif.\n"
+           "The tile N36 W85 is missing: put USGS_13_n36w085.tif (or its GridFloat pair) beside "
+           "n37w085.hdr.\n"
            "The block is cut at the tile's east and south edges.");
   robot::pressButton(box.window, IDOK);
   // Cut at both lines: 90 columns and 90 rows; nothing was converted.

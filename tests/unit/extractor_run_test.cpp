@@ -640,7 +640,8 @@ TEST_F(ExtractorRunTest, ReadsTheRestOfABlockFromTheTileBesideWhenTheUserSaysYes
       EXPECT_EQ(desktop.messages[0].style.buttons, MessageButtons::yesNo);
     } else {
       const std::string wrong = c.beside == Beside::none
-                                    ? "N35 W83 is not beside it: USGS_13_n35w083.tif.\n"
+                                    ? "The tile N35 W83 is missing: put USGS_13_n35w083.tif (or "
+                                      "its GridFloat pair) beside tile.hdr.\n"
                                     : "N35 W83: east side.hdr can't be used. ";
       EXPECT_EQ(texts[0].rfind(into + wrong, 0), 0u) << texts[0];
       const std::string cut = "\nThe block is cut at the tile's east edge.";

@@ -319,12 +319,20 @@ TEST(OpenGeoTiff, RemovesWhatConversionsNoLongerRunningLeftBehind) {
   const std::string tif = makeTile(dir, "tile.tif");
   const Names left = {"other.flt.4242.part", "tile.flt.2000.part", "tile.flt.4242.part",
                       "tile.flt.part",       "tile.flt.x.part",    "tile.source.4242.part"};
-  for (const std::string& name : left) testing::writeFile(dir.file(name), "part");
   testing::ScriptedFileSystem files(posixFileSystem());
   files.running = {files.process, 2000};  // 4242 ended long ago
-  ASSERT_TRUE(open(Program::viewer, tif, "", files).converted);
-  EXPECT_EQ(filesIn(dir.path()), (Names{"other.flt.4242.part", "tile.flt", "tile.flt.2000.part",
-                                        "tile.flt.x.part", "tile.hdr", "tile.source", "tile.tif"}));
+  // The first open converts; the second finds the pair in place (as when another program
+  // finished it while 4242 was killed) and clears the leftovers all the same.
+  for (const bool converts : {true, false}) {
+    SCOPED_TRACE(converts ? "converted" : "reused");
+    for (const std::string& name : left) testing::writeFile(dir.file(name), "part");
+    const Opened opened = open(Program::viewer, tif, "", files);
+    EXPECT_EQ(opened.result, TileOpenResult::accepted);
+    EXPECT_EQ(opened.converted, converts);
+    EXPECT_EQ(filesIn(dir.path()),
+              (Names{"other.flt.4242.part", "tile.flt", "tile.flt.2000.part", "tile.flt.x.part",
+                     "tile.hdr", "tile.source", "tile.tif"}));
+  }
 }
 
 TEST(OpenGeoTiff, LeavesNoHalfPairWhenTheConversionFails) {

@@ -2,15 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <string>
+#include <vector>
 
+#include "core/posix_file_system.h"
+#include "tests/support/scripted_file_system.h"
 #include "tests/support/tile_files.h"
 
 namespace ned {
 namespace {
-
-using testing::TempDir;
 
 struct ReadResult {
   bool accepted = false;
@@ -18,22 +19,18 @@ struct ReadResult {
 };
 
 ReadResult readText(const std::string& text, bool byKeywords) {
-  TempDir dir;
-  const std::string path = dir.file("tile.hdr");
-  testing::writeFile(path, text);
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  testing::MemoryFile file;
+  file.bytes = text;
   HeaderPieces pieces(file);
   ReadResult result;
   result.accepted = byKeywords ? readHeaderByKeywords(pieces, result.header)
                                : readHeaderByPosition(pieces, result.header);
-  std::fclose(file);
   return result;
 }
 
 std::vector<std::string> piecesOf(const std::string& text) {
-  TempDir dir;
-  testing::writeFile(dir.file("h"), text);
-  std::FILE* file = std::fopen(dir.file("h").c_str(), "rb");
+  testing::MemoryFile file;
+  file.bytes = text;
   HeaderPieces pieces(file);
   std::vector<std::string> all;
   while (pieces.next()) all.push_back(pieces.piece());
@@ -41,7 +38,6 @@ std::vector<std::string> piecesOf(const std::string& text) {
   if (!all.empty()) {
     EXPECT_EQ(all.back(), pieces.piece());
   }
-  std::fclose(file);
   return all;
 }
 
@@ -55,6 +51,56 @@ TEST(HeaderPieces, ReadLikeTextModeLinesOfAtMost37Characters) {
   EXPECT_EQ(piecesOf(std::string(37, 'b') + "\r\n"),
             (std::vector<std::string>{std::string(37, 'b'), "\n"}));
   EXPECT_TRUE(piecesOf("").empty());
+  // The file is read a block at a time: a CR LF across two blocks is one line end, and
+  // the pieces are the same whatever the blocks.
+  std::string lines;
+  std::vector<std::string> expected;
+  for (int k = 0; k < 60; ++k) {
+    const std::string line = std::string(static_cast<size_t>(k % 9 + 1), 'x') + "\r\n";
+    lines += line;
+    expected.push_back(line.substr(0, line.size() - 2) + "\n");
+  }
+  for (size_t cr = 500; cr < 530; ++cr) {
+    std::string text = std::string(cr, '.') + "\r\n" + lines;
+    std::vector<std::string> want;
+    for (size_t at = 0; at < cr; at += 37)
+      want.push_back(std::string(std::min<size_t>(37, cr - at), '.'));
+    if (cr % 37 == 0)
+      want.push_back("\n");
+    else
+      want.back() += "\n";
+    want.insert(want.end(), expected.begin(), expected.end());
+    EXPECT_EQ(piecesOf(text), want) << cr;
+  }
+}
+
+TEST(ReadHeaderFile, OpensThroughTheFileSeamWithTheProgramsReader) {
+  testing::TempDir dir;
+  // Short form split into more than 8 pieces: the viewer normalises, the extractor not.
+  const std::string text =
+      "ncols 10812\nnrows 10812\nxllcorner -84.00055555556\n"
+      "yllcorner 33.99944444444\na\nb\nc\nd\ne\n";
+  testing::writeFile(dir.file("t.hdr"), text);
+  testing::ScriptedFileSystem files(posixFileSystem());
+  TileHeader viewer, extractor;
+  EXPECT_EQ(readHeaderFile(files, Program::viewer, dir.file("t.hdr"), viewer),
+            HeaderFileRead::accepted);
+  EXPECT_EQ(readHeaderFile(files, Program::extractor, dir.file("t.hdr"), extractor),
+            HeaderFileRead::accepted);
+  EXPECT_DOUBLE_EQ(viewer.tileSouthLat, 31.999444444445);
+  EXPECT_DOUBLE_EQ(extractor.tileSouthLat, 33.99944444444);
+  EXPECT_EQ(files.calls.size(), 2u);
+  EXPECT_EQ(files.calls[0].what, "open");
+  EXPECT_EQ(files.calls[0].path, dir.file("t.hdr"));
+
+  testing::writeFile(dir.file("r.hdr"), "ncols 1201\n");
+  EXPECT_EQ(readHeaderFile(files, Program::viewer, dir.file("r.hdr"), viewer),
+            HeaderFileRead::rejected);
+  files.fails = [](const testing::FileCall& call) { return call.what == "open"; };
+  TileHeader untouched;
+  EXPECT_EQ(readHeaderFile(files, Program::extractor, dir.file("t.hdr"), untouched),
+            HeaderFileRead::notOpened);
+  EXPECT_EQ(untouched.rasterCols, 0);
 }
 
 TEST(TakeNumber, SkipsToTheFirstDigitAndIgnoresTheSign) {
@@ -192,6 +238,39 @@ TEST(HeaderReaders, ViewerCountsDimensionsAndCorners) {
   // A piece naming both keywords of an axis counts for neither.
   EXPECT_FALSE(readText("ncols 10812\nnrows 10812\nxllcorner ULXMAP -84\nyllcorner 33.9994\n", true)
                    .accepted);
+}
+
+TEST(HeaderReaders, ViewerRefusesACornerThatIsNotANumber) {
+  struct Case {
+    const char* xllcorner;
+    const char* yllcorner;
+    bool accepted;
+  };
+  const Case cases[] = {{"nan", "33.99944444444", false},
+                        {"-84.00055555556", "NaN", false},
+                        {"-inf", "33.99944444444", false},
+                        {"", "33.99944444444", false},
+                        {"-84.00055555556", "33.99944444444", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.xllcorner) + " " + c.yllcorner);
+    const std::string text = std::string("ncols 10812\nnrows 10812\nxllcorner ") + c.xllcorner +
+                             "\nyllcorner " + c.yllcorner + "\n";
+    EXPECT_EQ(readText(text, true).accepted, c.accepted);
+    // The extractor takes its corner by position, 0 for a piece without a number, and its
+    // own checks of the typed corner follow.
+    EXPECT_TRUE(readText(text, false).accepted);
+  }
+  // The long form alike; nor does a later piece with a number, or a third dimension line
+  // making up the count, let it pass.
+  std::string spoilt = testing::longGisHeader(-85.0005092592587, 37.0005092592587);
+  spoilt.replace(spoilt.find("-85.0005092592587"), 17, "nan");
+  EXPECT_FALSE(readText(spoilt, true).accepted);
+  EXPECT_FALSE(readText("ncols 10812\nnrows 10812\nxllcorner nan\nyllcorner 33.9994\n"
+                        "xllcorner -84.0005\n",
+                        true)
+                   .accepted);
+  EXPECT_FALSE(
+      readText("a 10812\nb 10812\nc 10812\nxllcorner nan\nyllcorner 33.9994\n", true).accepted);
 }
 
 TEST(HeaderReaders, ExtractorFindsItsDimensionsByPosition) {

@@ -2,15 +2,18 @@
 // their names, GeoTIFFs by their georeferencing, and the files that claim a place but are
 // not its tile; the texts that name them.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/posix_file_system.h"
 #include "core/tile/neighbours.h"
 #include "tests/support/gdal_fixtures.h"
 #include "tests/support/scripted_desktop.h"
+#include "tests/support/scripted_file_system.h"
 #include "tests/support/tile_files.h"
 
 namespace ned {
@@ -155,7 +158,8 @@ TEST(FindNeighbours, NamesWhatIsMissingOrWrongAndSaysTheBlockIsCut) {
   };
   const Case cases[] = {
       {"nothing there", [](const TempDir&) {}, NeighbourStatus::missing,
-       "N36 W84 is not beside it: USGS_13_n36w084.tif.\n"},
+       "The tile N36 W84 is missing: put USGS_13_n36w084.tif (or its GridFloat pair) beside "
+       "opened.hdr.\n"},
       {"named after it, another tile",
        [](const TempDir& d) { makePair(d, "n36w084", 38, 84, false); }, NeighbourStatus::otherTile,
        "N36 W84: n36w084.hdr can't be used. It is the tile N38 W84.\n"},
@@ -216,14 +220,154 @@ TEST(FindNeighbours, NamesWhatIsMissingOrWrongAndSaysTheBlockIsCut) {
                                         50, 10000, 9, 900);
   EXPECT_EQ(neighbourCutText(east),
             "The block runs past this tile into N37 W84.\n"
-            "N37 W84 is not beside it: USGS_13_n37w084.tif.\n"
+            "The tile N37 W84 is missing: put USGS_13_n37w084.tif (or its GridFloat pair) beside "
+            "opened.hdr.\n"
             "The block is cut at the tile's east edge.");
   NeighbourSearch south = findNeighbours(posixFileSystem(), Program::viewer, opened(dir),
                                          dir.path(), 10000, 50, 900, 9);
   EXPECT_EQ(neighbourCutText(south),
             "The block runs past this tile into N36 W85.\n"
-            "N36 W85 is not beside it: USGS_13_n36w085.tif.\n"
+            "The tile N36 W85 is missing: put USGS_13_n36w085.tif (or its GridFloat pair) beside "
+            "opened.hdr.\n"
             "The block is cut at the tile's south edge.");
+}
+
+// The headers are read through the file seam: one that cannot be opened is named.
+TEST(FindNeighbours, NamesAHeaderThatCannotBeOpened) {
+  TempDir dir;
+  makePair(dir, "opened", 37, 85, false);
+  makePair(dir, "n37w084", 37, 84, false);
+  testing::ScriptedFileSystem files(posixFileSystem());
+  files.fails = [&](const testing::FileCall& call) {
+    return call.what == "open" && call.path == dir.file("n37w084.hdr");
+  };
+  const NeighbourSearch search =
+      findNeighbours(files, Program::viewer, opened(dir), dir.path(), 50, 10800, 9, 9);
+  ASSERT_EQ(search.tiles.size(), 1u);
+  EXPECT_EQ(search.tiles[0].status, NeighbourStatus::unreadable);
+  EXPECT_EQ(neighbourCutText(search),
+            "The block runs past this tile into N37 W84.\n"
+            "N37 W84: n37w084.hdr can't be used. It cannot be opened.\n"
+            "The block is cut at the tile's east edge.");
+}
+
+// Where several files claim one tile, the cells where it meets the tile beside it decide.
+// The demo tiles continue one terrain across their lines; a header copied from one of them
+// over another tile's raster claims its place with the wrong cells.
+TEST(FindNeighbours, TakesOfTwoClaimsTheOneWhoseCellsMeetTheTileBesideIt) {
+  ASSERT_FALSE(testing::demoGeoTiff().empty());  // makes the demo tiles when they are missing
+  const auto demo = [](const std::string& name) {
+    return testing::projectFile("build/demo/" + name);
+  };
+  struct Case {
+    const char* name;
+    // Files of the folder: its name, and the demo file it is (a header claims the place
+    // of the tile its text is of, over the raster of its name).
+    std::vector<std::pair<std::string, std::string>> files;
+    int32_t startRow, startCol;
+    NeighbourStatus status;  // of the last tile
+    std::string line;        // of that tile in the question, or in the cut text
+  };
+  const std::vector<std::pair<std::string, std::string>> opened = {{"n37w085.hdr", "n37w085.hdr"},
+                                                                   {"n37w085.flt", "n37w085.flt"}};
+  const auto with = [&](std::vector<std::pair<std::string, std::string>> more) {
+    more.insert(more.begin(), opened.begin(), opened.end());
+    return more;
+  };
+  const Case cases[] = {
+      {"the wrong one sorts first",
+       with({{"n36w085_old.hdr", "n37w084.hdr"},
+             {"n36w085_old.flt", "n36w085.flt"},
+             {"n37w084.hdr", "n37w084.hdr"},
+             {"n37w084.flt", "n37w084.flt"}}),
+       50, 10800, NeighbourStatus::found,
+       "N37 W84 is read from n37w084.hdr, not from n36w085_old.hdr: its cells differ where the "
+       "tiles meet.\n"},
+      {"two copies of the tile",
+       with({{"n37w084 copy.hdr", "n37w084.hdr"},
+             {"n37w084 copy.flt", "n37w084.flt"},
+             {"n37w084.hdr", "n37w084.hdr"},
+             {"n37w084.flt", "n37w084.flt"}}),
+       50, 10800, NeighbourStatus::found,
+       "N37 W84 is read from n37w084 copy.hdr; n37w084.hdr claims to be the same tile.\n"},
+      {"none of them",
+       with({{"n36w085_old.hdr", "n37w084.hdr"},
+             {"n36w085_old.flt", "n36w085.flt"},
+             {"n36w084_old.hdr", "n37w084.hdr"},
+             {"n36w084_old.flt", "n36w084.flt"}}),
+       50, 10800, NeighbourStatus::conflicting,
+       "N37 W84: n36w084_old.hdr and n36w085_old.hdr can't be used. They claim the same tile, "
+       "but none has the cells of the tile beside it where the two meet.\n"},
+      {"a GeoTIFF over a pair at the corner",
+       with({{"n37w084.hdr", "n37w084.hdr"},
+             {"n37w084.flt", "n37w084.flt"},
+             {"n36w085.hdr", "n36w085.hdr"},
+             {"n36w085.flt", "n36w085.flt"},
+             {"a_rival.hdr", "n36w084.hdr"},
+             {"a_rival.flt", "n36w085.flt"},
+             {"USGS_13_n36w084.tif", "USGS_13_n36w084.tif"}}),
+       10800, 10800, NeighbourStatus::found,
+       "N36 W84 is read from USGS_13_n36w084.tif, not from a_rival.hdr: its cells differ where "
+       "the tiles meet.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    for (const auto& [name, source] : c.files) {
+      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".hdr") == 0) {
+        testing::writeFile(dir.file(name), testing::readFile(demo(source)));
+      } else {
+        ASSERT_EQ(symlink(demo(source).c_str(), dir.file(name).c_str()), 0);
+      }
+    }
+    TileHeader header;
+    testing::ScriptedDesktop desktop;
+    ASSERT_EQ(readHeaderFile(posixFileSystem(), Program::viewer, dir.file("n37w085.hdr"), header),
+              HeaderFileRead::accepted);
+    header.headerPath = dir.file("n37w085.hdr");
+    header.rasterPath = dir.file("n37w085.flt");
+    const NeighbourSearch search = findNeighbours(posixFileSystem(), Program::viewer, header,
+                                                  dir.path(), c.startRow, c.startCol, 9, 9);
+    ASSERT_FALSE(search.tiles.empty());
+    const NeighbourTile& tile = search.tiles.back();
+    EXPECT_EQ(tile.status, c.status);
+    const std::string intro = c.startRow > 10000
+                                  ? "The block runs past this tile into N37 W84, N36 W85 and N36 "
+                                    "W84.\n"
+                                  : "The block runs past this tile into N37 W84.\n";
+    if (c.status == NeighbourStatus::found) {
+      EXPECT_TRUE(search.complete());
+      EXPECT_EQ(neighbourQuestionText(search),
+                intro + c.line + "Read the rest from the tiles found beside it?");
+    } else {
+      EXPECT_EQ(neighbourCutText(search),
+                intro + c.line + "The block is cut at the tile's east edge.");
+    }
+  }
+}
+
+// A tile two across is compared with the tile found west of it.
+TEST(FindNeighbours, ComparesATileFurtherEastWithTheTileWestOfIt) {
+  TempDir dir;
+  makePair(dir, "opened", 37, 85, false);
+  makePair(dir, "east", 37, 84, false);
+  makePair(dir, "a_wrong", 37, 83, false);  // sorts first, zeros along the line
+  makePair(dir, "b_right", 37, 83, false);
+  // Cells of the 12 columns where east meets the tile east of it, in both of their rasters.
+  for (int32_t row = 0; row < 10812; ++row) {
+    std::vector<float> cells;
+    for (int k = 0; k < 12; ++k) cells.push_back(static_cast<float>(row + k + 1));
+    testing::plantSamples(dir.file("east.flt"), row, 10800, cells);
+    testing::plantSamples(dir.file("b_right.flt"), row, 0, cells);
+  }
+  const NeighbourSearch search = findNeighbours(posixFileSystem(), Program::extractor, opened(dir),
+                                                dir.path(), 50, 10000, 9, 12000);
+  ASSERT_EQ(search.tiles.size(), 2u);
+  EXPECT_EQ(search.tiles[0].path, dir.file("east.hdr"));
+  EXPECT_TRUE(search.tiles[0].rivals.empty());
+  EXPECT_EQ(search.tiles[1].path, dir.file("b_right.hdr"));
+  EXPECT_EQ(search.tiles[1].rivals, std::vector<std::string>{dir.file("a_wrong.hdr")});
+  EXPECT_TRUE(search.tiles[1].rivalsDiffer);
 }
 
 }  // namespace

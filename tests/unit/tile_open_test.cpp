@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+#include <vector>
+
 #include "tests/support/scripted_desktop.h"
+#include "tests/support/scripted_file_system.h"
 #include "tests/support/tile_files.h"
 
 namespace ned {
@@ -82,6 +87,45 @@ TEST(OpenTile, ReportsFilesThatCannotBeOpened) {
     EXPECT_EQ(header.headerPath, dir.file("lonely.hdr"));
     EXPECT_EQ(header.rasterPath, dir.file("lonely.flt"));
     EXPECT_EQ(header.tileWestLon, 0.0);
+  }
+}
+
+TEST(OpenTile, ProbesBothFilesThroughTheFileSeam) {
+  TempDir dir;
+  testing::writeFile(dir.file("t.hdr"), testing::shortHeader(-84.00055555556, 33.99944444444));
+  testing::makeSparseRaster(dir.file("t.flt"), 16);
+  std::filesystem::create_directory(dir.file("folder.flt"));
+  testing::writeFile(dir.file("folder.hdr"), testing::readFile(dir.file("t.hdr")));
+  struct Case {
+    const char* name;
+    const char* failedOpen;  // the file whose opening fails
+    const char* viewerText;
+  };
+  const Case cases[] = {
+      {"t.hdr", "t.hdr", "Can't open file."},
+      {"t.hdr", "t.flt", kRasterText},
+      {"folder.hdr", nullptr, kRasterText},  // a folder of the raster's name is no raster
+      {"t.hdr", nullptr, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " " + (c.failedOpen ? c.failedOpen : "-"));
+    testing::ScriptedFileSystem files(posixFileSystem());
+    const std::string failed = c.failedOpen ? dir.file(c.failedOpen) : std::string();
+    files.fails = [&](const testing::FileCall& call) {
+      return call.what == "open" && call.path == failed;
+    };
+    ScriptedDesktop desktop;
+    desktop.disk = &files;
+    desktop.chooseFile(dir.file(c.name));
+    TileHeader header;
+    const TileOpenResult result = openTile(desktop, Program::viewer, header);
+    EXPECT_EQ(result, c.viewerText ? TileOpenResult::openFailed : TileOpenResult::accepted);
+    EXPECT_EQ(desktop.messageTexts(),
+              c.viewerText ? std::vector<std::string>{c.viewerText} : std::vector<std::string>{});
+    // A tile not opened keeps the values it had.
+    EXPECT_EQ(header.tileWestLon, c.viewerText ? 0.0 : 84.00055555556);
+    EXPECT_EQ(header.rasterPath,
+              dir.file(std::string(c.name).substr(0, 1) == "f" ? "folder.flt" : "t.flt"));
   }
 }
 

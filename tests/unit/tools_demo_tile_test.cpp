@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/posix_file_system.h"
 #include "core/tile/tile_header.h"
 #include "tests/support/tile_files.h"
 #include "tools/demo_tile.h"
@@ -69,13 +70,10 @@ struct ReadBack {
 
 ReadBack readHeaderFile(const std::string& path, bool byKeywords) {
   ReadBack result;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  EXPECT_NE(file, nullptr);
-  if (file == nullptr) return result;
-  HeaderPieces pieces(file);
-  result.accepted = byKeywords ? readHeaderByKeywords(pieces, result.header)
-                               : readHeaderByPosition(pieces, result.header);
-  std::fclose(file);
+  const HeaderFileRead read = ned::readHeaderFile(
+      posixFileSystem(), byKeywords ? Program::viewer : Program::extractor, path, result.header);
+  EXPECT_NE(read, HeaderFileRead::notOpened);
+  result.accepted = read == HeaderFileRead::accepted;
   return result;
 }
 

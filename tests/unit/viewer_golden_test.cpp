@@ -78,12 +78,8 @@ TEST(GoldenPictures, DemoTileWholeDegreeAndQuadrangle) {
   const std::string base = demoBase();
   ASSERT_EQ(base.rfind("error", 0), std::string::npos) << base;
   ViewerState tile;
-  std::FILE* header = std::fopen((base + ".hdr").c_str(), "rt");
-  ASSERT_NE(header, nullptr);
-  HeaderPieces pieces(header);
-  const bool accepted = readHeaderByKeywords(pieces, tile.header);
-  std::fclose(header);
-  ASSERT_TRUE(accepted);
+  ASSERT_EQ(readHeaderFile(posixFileSystem(), Program::viewer, base + ".hdr", tile.header),
+            HeaderFileRead::accepted);
   tile.header.rasterPath = base + ".flt";
 
   const Golden cases[] = {

@@ -121,12 +121,31 @@ struct CoordinateLeading {
   size_t length = 0;
 };
 
+namespace detail {
+
+// The thousandths nearest to magnitude (0 to 1e11), a tie to even, as "%.3f" rounds: the
+// product with 1000 is rounded once more only where it lands on (or past) a half, where
+// the product's exact remainder decides.
+inline uint64_t nearestThousandths(double magnitude) {
+  const double product = magnitude * 1000.0;
+  uint64_t thousandths = static_cast<uint64_t>(product + 0.5);
+  const double over = static_cast<double>(thousandths) - product;
+  if (over >= 0.5) {
+    const double remainder = std::fma(magnitude, 1000.0, -product);
+    if (over > 0.5 || remainder < 0.0 || (remainder == 0.0 && (thousandths & 1) != 0))
+      --thousandths;
+  }
+  return thousandths;
+}
+
+}  // namespace detail
+
 // A coordinate of fewer than eight whole digits, or negative, as formatCoordinate writes
 // it; beyond 1e11 in magnitude, as formatFixed3 does.
 inline char* formatSmallCoordinate(double value, char* out) {
   if (!(value > -1e11 && value < 1e11)) return formatFixed3(value, out);
   const bool negative = std::signbit(value);
-  const uint64_t thousandths = static_cast<uint64_t>((negative ? -value : value) * 1000.0 + 0.5);
+  const uint64_t thousandths = detail::nearestThousandths(negative ? -value : value);
   *out = '-';
   out += negative;
   const uint64_t whole = thousandths / 1000;
@@ -136,15 +155,14 @@ inline char* formatSmallCoordinate(double value, char* out) {
   return out + 4;
 }
 
-// A projected coordinate with three decimals, as "%.3f" prints it but for an exact tie: the
-// projection is good to micrometres, so the value is rounded to thousandths as it is, a
-// tie away from zero (0.0625 gives "0.063" where "%.3f" gives "0.062"), which is quicker
-// than the exact decimal of the binary value. From 100000 up, the last eight digits are
+// A projected coordinate with three decimals, as "%.3f" prints it (an exact tie to the
+// even thousandth), quicker than formatFixed3: the value's product with 1000 gives the
+// thousandths, checked exactly only near a half. From 100000 up, the last eight digits are
 // written four at a time after the leading ones kept in leading. out has room for
 // kMaxFixed3Chars; gives the end of the text.
 inline char* formatCoordinate(double value, char* out, CoordinateLeading& leading) {
   if (!(value >= 100000.0 && value < 1e11)) return formatSmallCoordinate(value, out);
-  const uint64_t thousandths = static_cast<uint64_t>(static_cast<int64_t>(value * 1000.0 + 0.5));
+  const uint64_t thousandths = detail::nearestThousandths(value);
   uint64_t low = thousandths - leading.base;
   if (low >= 100000000) {
     const uint64_t high = thousandths / 100000000;

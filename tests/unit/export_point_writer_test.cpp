@@ -630,5 +630,164 @@ TEST_F(PointWriterTest, HeaderFailures) {
   EXPECT_FALSE(posixFileSystem().stat(dir_.file("full.hdr")).exists);
 }
 
+// The reduced tile's side files replace files of their names only when the user agrees,
+// and never a file of the tiles read; so far the opened tile's header was replaced unasked.
+TEST_F(PointWriterTest, SideFilesAskBeforeReplacingAndSpareTheTilesFiles) {
+  plantBlock(1356, 1356, 3, 3);
+  const WriteRequest r = request(OutputKind::BinaryFlt, 1356, 1356, 3, 3);
+  testing::writeFile(dir_.file("n37w077.hdr"), "the tile's header");
+  struct Case {
+    const char* name;
+    std::vector<std::string> earlier;  // files there before
+    MessageAnswer answer;
+    std::vector<std::string> messages;
+    WriteOutcome outcome;
+  };
+  const Case cases[] = {
+      {"red.flt",
+       {"red.hdr"},
+       MessageAnswer::no,
+       {"red.hdr already exists.\nDo you want to replace it?"},
+       WriteOutcome::cancelled},
+      {"red.flt",
+       {"red.vrt"},
+       MessageAnswer::yes,
+       {"red.vrt already exists.\nDo you want to replace it?", "9 points written."},
+       WriteOutcome::written},
+      {"N37W077.dat",
+       {},
+       MessageAnswer::yes,
+       {"N37W077.hdr belongs to the opened tile: choose another name for the reduced tile."},
+       WriteOutcome::outputFailed},
+      {"n37w077.FLT",
+       {},
+       MessageAnswer::yes,
+       {"n37w077.FLT belongs to the opened tile: choose another name for the reduced tile."},
+       WriteOutcome::outputFailed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    removeFiles({"red.flt", "red.hdr", "red.vrt"});
+    for (const std::string& name : c.earlier) testing::writeFile(dir_.file(name), "earlier");
+    ScriptedDesktop desktop;
+    desktop.buttons = {c.answer};
+    writeTo(desktop, Program::viewer, r, c.name, c.outcome);
+    EXPECT_EQ(desktop.messageTexts(), c.messages);
+    if (c.outcome != WriteOutcome::written) {
+      for (const std::string& name : c.earlier) EXPECT_EQ(output(name), "earlier");
+    }
+    EXPECT_EQ(output("n37w077.hdr"), "the tile's header");
+  }
+  // A tile read beside the opened one: its raster and its header.
+  WriteRequest beside = r;
+  beside.mosaic.rasterPaths = {rasterPath_, dir_.file("n37w076.flt")};
+  ScriptedDesktop desktop;
+  writeTo(desktop, Program::viewer, beside, "n37w076.dat", WriteOutcome::outputFailed);
+  EXPECT_EQ(desktop.messageTexts(),
+            std::vector<std::string>{"n37w076.hdr belongs to a tile read beside it: choose "
+                                     "another name for the reduced tile."});
+  // A point file is refused the tile's names too.
+  ScriptedDesktop csv;
+  writeTo(csv, Program::extractor, request(OutputKind::ElevationCsv, 1356, 1356, 3, 3),
+          "n37w077.flt", WriteOutcome::outputFailed);
+  EXPECT_EQ(csv.messageTexts(),
+            std::vector<std::string>{
+                "n37w077.flt belongs to the opened tile: choose another name for the point file."});
+}
+
+// A failed write over an earlier reduced tile leaves all of it; an end of the raster puts
+// the rows written in place with side files of those rows. So far the new raster lay beside
+// the old header and virtual raster.
+TEST_F(PointWriterTest, ANewReducedTileNeverLiesBesideOldSideFiles) {
+  plantBlock(3000, 20, 40, 40);
+  ScriptedDesktop first;
+  writeTo(first, Program::viewer, request(OutputKind::BinaryFlt, 3000, 20, 2, 2), "red.flt");
+  const std::string flt = output("red.flt");
+  const std::string hdr = output("red.hdr");
+  const std::string vrt = output("red.vrt");
+  ScriptedFileSystem files(posixFileSystem());
+  files.diskRoom = 40 * 40 * 4 / 2;
+  ScriptedDesktop larger;
+  larger.disk = &files;
+  larger.buttons = {MessageAnswer::yes};
+  writeTo(larger, Program::viewer, request(OutputKind::BinaryFlt, 3000, 20, 40, 40), "red.flt",
+          WriteOutcome::writeFailed);
+  EXPECT_EQ(output("red.flt"), flt);
+  EXPECT_EQ(output("red.hdr"), hdr);
+  EXPECT_EQ(output("red.vrt"), vrt);
+}
+
+// Two programs writing one file: the second starts and finishes while the first is in the
+// middle of its pass. Each file is whole, and the one finishing last is the file.
+TEST_F(PointWriterTest, OfTwoWritesIntoOneFileTheLaterReplacesItWhole) {
+  plantBlock(3000, 20, 300, 300);
+  const WriteRequest big = request(OutputKind::RectangularXyz, 3000, 20, 300, 300);
+  WriteRequest small = request(OutputKind::RectangularXyz, 3000, 20, 3, 3);
+  small.startEasting = 1000.0;
+  ScriptedFileSystem files(posixFileSystem());
+  ScriptedDesktop second;
+  bool ran = false;
+  files.before = [&](const FileCall& call) {
+    if (ran || call.what != "write") return;
+    ran = true;
+    ScriptedFileSystem other(posixFileSystem());
+    other.process = 2000;
+    second.disk = &other;
+    writeTo(second, Program::extractor, small, "same.csv");
+  };
+  ScriptedDesktop first;
+  first.disk = &files;
+  const std::string bytes = writeTo(first, Program::extractor, big, "same.csv");
+  ASSERT_TRUE(ran);
+  EXPECT_EQ(bytes, literalWrite(Program::extractor, big).bytes);
+  EXPECT_EQ(first.messageTexts(), std::vector<std::string>{"90000 points written."});
+  EXPECT_EQ(second.messageTexts(), std::vector<std::string>{"9 points written."});
+  EXPECT_EQ(filesBeside(dir_), std::vector<std::string>{"same.csv"});
+}
+
+// Cells without data get no line in the XYZ forms, in the local grid and a map system,
+// and are not counted; the other forms write them. The oracle: the full output without
+// the lines ending in the no-data value.
+TEST_F(PointWriterTest, SkippedCellsWithoutDataAreTheFullOutputFiltered) {
+  plantBlock(3000, 20, 30, 30);
+  for (const OutputKind kind : kAllKinds) {
+    for (const int32_t system : {0, 26917}) {
+      for (const uint32_t step : {1u, 3u}) {
+        SCOPED_TRACE(::testing::Message() << kindName(kind) << " " << system << " " << step);
+        WriteRequest r = request(kind, 3000, 20, 30, 30, step);
+        r.coordinateSystem = system;
+        removeFiles({"all.hdr", "all.vrt", "skip.hdr", "skip.vrt"});
+        ScriptedDesktop full;
+        const std::string all = writeTo(full, Program::extractor, r, "all.csv");
+        r.skipNoData = true;
+        ScriptedDesktop skipping;
+        const std::string skipped = writeTo(skipping, Program::extractor, r, "skip.csv");
+        if (kind == OutputKind::ElevationCsv || kind == OutputKind::BinaryFlt) {
+          EXPECT_EQ(skipped, all);
+          EXPECT_EQ(skipping.messageTexts(), full.messageTexts());
+          continue;
+        }
+        std::string filtered;
+        uint64_t lines = 0;
+        for (size_t at = 0; at < all.size();) {
+          const size_t end = all.find("\r\n", at) + 2;
+          const std::string line = all.substr(at, end - at);
+          const std::string noData = ", -9999.000\r\n";
+          if (line.size() < noData.size() ||
+              line.compare(line.size() - noData.size(), noData.size(), noData) != 0) {
+            filtered += line;
+            ++lines;
+          }
+          at = end;
+        }
+        EXPECT_LT(filtered.size(), all.size());
+        EXPECT_EQ(skipped, filtered);
+        EXPECT_EQ(skipping.messageTexts(),
+                  std::vector<std::string>{std::to_string(lines) + " points written."});
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ned

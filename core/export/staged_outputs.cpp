@@ -1,6 +1,33 @@
 #include "core/export/staged_outputs.h"
 
+#include <cstdlib>
+
+#include "core/export/reduced_tile.h"
+
 namespace ned {
+
+namespace {
+
+// Removes what writes of path that no longer run left beside it: "<name>.<process id>.part"
+// of a process that has ended (a write that was killed). A write running in another
+// program keeps its part.
+void removeDeadParts(FileSystem& files, const std::string& path) {
+  const std::string folder = folderOf(path);
+  const std::string prefix = fileNameOf(path) + ".";
+  for (const std::string& name : files.list(folder)) {
+    if (name.size() <= prefix.size() + 5 ||
+        !samePathIgnoringCase(name.substr(0, prefix.size()), prefix) ||
+        name.compare(name.size() - 5, 5, ".part") != 0)
+      continue;
+    const std::string id = name.substr(prefix.size(), name.size() - prefix.size() - 5);
+    if (id.size() > 10 || id.find_first_not_of("0123456789") != std::string::npos) continue;
+    const unsigned long long number = std::strtoull(id.c_str(), nullptr, 10);
+    if (number > UINT32_MAX || !files.isRunning(static_cast<uint32_t>(number)))
+      files.remove(joinPath(folder, name));
+  }
+}
+
+}  // namespace
 
 StagedOutputs::~StagedOutputs() {
   for (const Part& part : parts_) {
@@ -9,6 +36,7 @@ StagedOutputs::~StagedOutputs() {
 }
 
 std::string StagedOutputs::add(const std::string& path) {
+  removeDeadParts(files_, path);
   parts_.push_back(
       {path + "." + std::to_string(files_.processId()) + ".part", path, files_.stat(path).exists});
   return parts_.back().part;

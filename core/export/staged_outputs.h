@@ -20,7 +20,8 @@ class StagedOutputs {
   ~StagedOutputs();
 
   // The name to write the file that is to become path under: path followed by
-  // ".<process id>.part", in the same folder.
+  // ".<process id>.part", in the same folder. The parts of path that writes killed before
+  // their end left (of processes no longer running) are removed first.
   std::string add(const std::string& path);
 
   // Puts the parts in place one after another, in the order they were added, each with one

@@ -743,6 +743,19 @@ TEST_F(PointWriterTest, OfTwoWritesIntoOneFileTheLaterReplacesItWhole) {
   EXPECT_EQ(first.messageTexts(), std::vector<std::string>{"90000 points written."});
   EXPECT_EQ(second.messageTexts(), std::vector<std::string>{"9 points written."});
   EXPECT_EQ(filesBeside(dir_), std::vector<std::string>{"same.csv"});
+
+  // What a write killed before its end left is removed by the next write of that name; a
+  // write still running in another program keeps its part.
+  for (const char* name : {"same.csv.999.part", "SAME.CSV.998.part", "same.csv.1001.part",
+                           "same.csv.x.part", "other.csv.999.part"})
+    testing::writeFile(dir_.file(name), "left");
+  ScriptedFileSystem later(posixFileSystem());
+  later.running = {1000, 1001};
+  ScriptedDesktop third;
+  third.disk = &later;
+  writeTo(third, Program::extractor, small, "same.csv");
+  EXPECT_EQ(filesBeside(dir_), (std::vector<std::string>{"other.csv.999.part", "same.csv",
+                                                         "same.csv.1001.part", "same.csv.x.part"}));
 }
 
 // Cells without data get no line in the XYZ forms, in the local grid and a map system,

@@ -128,14 +128,15 @@ namespace detail {
 // the product's exact remainder decides.
 inline uint64_t nearestThousandths(double magnitude) {
   const double product = magnitude * 1000.0;
-  uint64_t thousandths = static_cast<uint64_t>(product + 0.5);
+  // Below 1e14 the signed conversions are exact, and single instructions.
+  int64_t thousandths = static_cast<int64_t>(product + 0.5);
   const double over = static_cast<double>(thousandths) - product;
   if (over >= 0.5) {
     const double remainder = std::fma(magnitude, 1000.0, -product);
     if (over > 0.5 || remainder < 0.0 || (remainder == 0.0 && (thousandths & 1) != 0))
       --thousandths;
   }
-  return thousandths;
+  return static_cast<uint64_t>(thousandths);
 }
 
 }  // namespace detail

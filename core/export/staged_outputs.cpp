@@ -1,5 +1,6 @@
 #include "core/export/staged_outputs.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 #include "core/export/reduced_tile.h"

@@ -118,7 +118,7 @@ class SelectionRows {
   // Opens the raster (or every raster of the mosaic) and starts at the selection's first
   // cell; nullptr when a raster cannot be opened. A failed seek shows as the end of the
   // file.
-  RowSource* open() {
+  RowSource* openRowSource() {
     const Selection& selection = request_.selection;
     if (request_.mosaic.empty()) {
       if (!raster_.open(files_, request_.header.rasterPath)) return nullptr;
@@ -226,7 +226,7 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
 
   SelectionRows source(files, request, plan.cols);
   std::unique_ptr<float[]> samples(new (std::nothrow) float[plan.cols == 0 ? 1 : plan.cols]);
-  RowSource* rows = samples == nullptr ? nullptr : source.open();
+  RowSource* rows = samples == nullptr ? nullptr : source.openRowSource();
   if (rows == nullptr) {
     out.abandon();
     desktop.showMessage("Can't Open Gridfloat file.", "Message.", kPlainMessage);

@@ -10,15 +10,21 @@ std::string readSmallFile(FileSystem& files, const std::string& path, size_t lim
   return bytes;
 }
 
+WholeFileWrite writeWholeFile(FileSystem& files, const std::string& path, const std::string& bytes,
+                              OpenMode mode) {
+  const std::unique_ptr<OpenFile> file = files.open(path, mode);
+  if (file == nullptr) return WholeFileWrite::notOpened;
+  const uint64_t at = mode == OpenMode::append ? file->size() : 0;
+  bool written = file->write(at, bytes.data(), bytes.size());
+  written = file->flush() && written;
+  written = file->close() && written;
+  if (written) return WholeFileWrite::written;
+  files.remove(path);
+  return WholeFileWrite::failed;
+}
+
 bool writeNewFile(FileSystem& files, const std::string& path, const std::string& bytes) {
-  bool written = false;
-  {
-    const std::unique_ptr<OpenFile> file = files.open(path, OpenMode::createNew);
-    if (file == nullptr) return false;
-    written = file->write(0, bytes.data(), bytes.size()) && file->flush();
-  }
-  if (!written) files.remove(path);
-  return written;
+  return writeWholeFile(files, path, bytes, OpenMode::createNew) == WholeFileWrite::written;
 }
 
 namespace {

@@ -1,5 +1,6 @@
-// The seam between the core and the files on disk, for the files the programs read at
-// random (rasters, GeoTIFFs) and the ones they make for themselves (converted tiles).
+// The seam between the core and the files on disk: the files the programs read at random
+// (rasters, GeoTIFFs), the ones they make for themselves (converted tiles) and the ones
+// they write for the user (point files, reduced tiles and their side files).
 // Everything the core does with such a file goes through these calls, so that the
 // platforms differ only in their implementations (win32/ and core/posix_file_system.*)
 // and a test can script any call, fail it, or run two programs' work interleaved.
@@ -38,11 +39,17 @@ class OpenFile {
   virtual bool flush() = 0;
   // The file's size in bytes now.
   virtual uint64_t size() = 0;
+  // Closes the file; false when that fails (what was written may not all be there). Every
+  // call after it fails. A file not closed closes with the object, unchecked.
+  virtual bool close() = 0;
 };
 
 enum class OpenMode {
-  read,       // an existing file, for reading
-  createNew,  // a new file for writing; fails when the name is taken
+  read,              // an existing file, for reading
+  createNew,         // a new file for writing; fails when the name is taken
+  createOrTruncate,  // a file for writing, new or an existing one made empty
+  append,            // a file for writing that keeps what it holds (new when missing): the next
+                     // bytes go at size()
 };
 
 class FileSystem {
@@ -65,6 +72,18 @@ class FileSystem {
 
 // The file's whole content, up to limit bytes; empty when it cannot be read.
 std::string readSmallFile(FileSystem& files, const std::string& path, size_t limit);
+
+// How writing a whole small file ended.
+enum class WholeFileWrite {
+  written,    // every byte, flushed and closed
+  notOpened,  // the file could not be opened; nothing made
+  failed,     // a write, the flush or the close failed; the file was removed
+};
+
+// Opens the file in mode (one of the writing modes) and writes exactly these bytes,
+// flushed and closed.
+WholeFileWrite writeWholeFile(FileSystem& files, const std::string& path, const std::string& bytes,
+                              OpenMode mode);
 
 // Makes a new file with exactly these bytes, flushed; false (and nothing left) when it
 // cannot.

@@ -18,9 +18,12 @@ class PosixFile : public OpenFile {
   explicit PosixFile(int descriptor) : descriptor_(descriptor) {}
   PosixFile(const PosixFile&) = delete;
   PosixFile& operator=(const PosixFile&) = delete;
-  ~PosixFile() override { ::close(descriptor_); }
+  ~PosixFile() override {
+    if (descriptor_ >= 0) ::close(descriptor_);
+  }
 
   size_t read(uint64_t offset, void* out, size_t count) override {
+    if (descriptor_ < 0) return 0;
     size_t done = 0;
     while (done < count) {
       const ssize_t got = ::pread(descriptor_, static_cast<char*>(out) + done, count - done,
@@ -33,6 +36,7 @@ class PosixFile : public OpenFile {
   }
 
   bool write(uint64_t offset, const void* data, size_t count) override {
+    if (descriptor_ < 0) return false;
     size_t done = 0;
     while (done < count) {
       const ssize_t put = ::pwrite(descriptor_, static_cast<const char*>(data) + done, count - done,
@@ -44,11 +48,23 @@ class PosixFile : public OpenFile {
     return true;
   }
 
-  bool flush() override { return ::fsync(descriptor_) == 0 || errno == EINVAL; }
+  bool flush() override {
+    return descriptor_ >= 0 && (::fsync(descriptor_) == 0 || errno == EINVAL);
+  }
 
   uint64_t size() override {
     struct stat info;
-    return ::fstat(descriptor_, &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
+    return descriptor_ >= 0 && ::fstat(descriptor_, &info) == 0
+               ? static_cast<uint64_t>(info.st_size)
+               : 0;
+  }
+
+  bool close() override {
+    if (descriptor_ < 0) return false;
+    // The descriptor is gone whatever close says, even when interrupted.
+    const int closed = ::close(descriptor_);
+    descriptor_ = -1;
+    return closed == 0;
   }
 
  private:
@@ -58,7 +74,10 @@ class PosixFile : public OpenFile {
 }  // namespace
 
 std::unique_ptr<OpenFile> PosixFileSystem::open(const std::string& path, OpenMode mode) {
-  const int flags = mode == OpenMode::read ? O_RDONLY : O_WRONLY | O_CREAT | O_EXCL;
+  const int flags = mode == OpenMode::read               ? O_RDONLY
+                    : mode == OpenMode::createNew        ? O_WRONLY | O_CREAT | O_EXCL
+                    : mode == OpenMode::createOrTruncate ? O_WRONLY | O_CREAT | O_TRUNC
+                                                         : O_WRONLY | O_CREAT;
   const int descriptor = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
   if (descriptor < 0) return nullptr;
   struct stat info;

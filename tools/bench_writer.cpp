@@ -50,6 +50,53 @@ using bench::peakKib;
 using bench::resetPeak;
 using bench::secondsSince;
 
+// The machine's files, but for outputs named "null.*": their bytes go nowhere, as into
+// /dev/null, and putting them in place does nothing.
+class BenchFileSystem : public ned::PosixFileSystem {
+ public:
+  std::unique_ptr<ned::OpenFile> open(const std::string& path, ned::OpenMode mode) override {
+    if (mode == ned::OpenMode::read || !isNull(path)) return PosixFileSystem::open(path, mode);
+    return std::unique_ptr<ned::OpenFile>(new NullFile);
+  }
+  bool replace(const std::string& from, const std::string& to) override {
+    return isNull(to) || PosixFileSystem::replace(from, to);
+  }
+  bool remove(const std::string& path) override {
+    return isNull(path) || PosixFileSystem::remove(path);
+  }
+
+ private:
+  // Writes into /dev/null, a call for each write as into a file.
+  struct NullFile : ned::OpenFile {
+    int descriptor = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    uint64_t end = 0;
+    NullFile() = default;
+    NullFile(const NullFile&) = delete;
+    NullFile& operator=(const NullFile&) = delete;
+    ~NullFile() override { close(); }
+    size_t read(uint64_t, void*, size_t) override { return 0; }
+    bool write(uint64_t offset, const void* data, size_t count) override {
+      end = std::max(end, offset + count);
+      return descriptor >= 0 && ::write(descriptor, data, count) == static_cast<ssize_t>(count);
+    }
+    bool flush() override { return true; }
+    uint64_t size() override { return end; }
+    bool close() override {
+      const bool closed = descriptor >= 0 && ::close(descriptor) == 0;
+      descriptor = -1;
+      return closed;
+    }
+  };
+  static bool isNull(const std::string& path) {
+    return ned::fileNameOf(path).rfind("null.", 0) == 0;
+  }
+};
+
+BenchFileSystem& benchFileSystem() {
+  static BenchFileSystem files;
+  return files;
+}
+
 // The desktop of a benchmark: the save dialog answers with one path, messages are kept.
 class BenchDesktop : public ned::Desktop {
  public:
@@ -69,7 +116,7 @@ class BenchDesktop : public ned::Desktop {
   }
   void endProcess(int) override {}
   std::string temporaryFolder() override { return {}; }
-  ned::FileSystem& fileSystem() override { return ned::posixFileSystem(); }
+  ned::FileSystem& fileSystem() override { return benchFileSystem(); }
   std::vector<std::string> messages;
 
  protected:
@@ -278,13 +325,8 @@ int main(int argc, char** argv) {
     request.yulcornerText = "37";
     const char* extension = c.kind == ned::OutputKind::BinaryFlt ? ".flt" : ".csv";
     const std::string outPath = outDir + "/bench" + extension;
-    // /dev/null under a name of the output's kind, so that a header lands beside it.
+    // Nowhere, under a name of the output's kind, so that a header goes beside it.
     const std::string nullPath = outDir + "/null" + extension;
-    std::remove(nullPath.c_str());
-    if (symlink("/dev/null", nullPath.c_str()) != 0) {
-      std::fprintf(stderr, "bench_writer: cannot link %s\n", nullPath.c_str());
-      return 1;
-    }
     const int repeats = 3;
     Figures f;
     std::printf("%s ...\n", c.name);

@@ -5,7 +5,7 @@
 //
 //   write_points <header> <output> <startRow> <startCol> <rows> <cols> <removeCount>
 //                <rect|north|csv|binary> <startEasting> <startNorthing> <feet 0|1>
-//                [viewer] [epsg:<code>] [beside]
+//                [viewer] [epsg:<code>] [beside] [skip-nodata]
 //
 // The binary form (viewer only) takes its header's corner from the selection, as the
 // viewer does. epsg:<code> writes X and Y in that map system instead of the local grid
@@ -13,7 +13,8 @@
 // or south whole-degree line on from the tiles found in the header's folder, as gridpick
 // does when the user answers Yes (GeoTIFF tiles among them are converted beside); the
 // block is cut at the last tile the search covers, and the writer fails when a tile it
-// needs is missing or unusable.
+// needs is missing or unusable. skip-nodata leaves out the cells without data in the XYZ
+// forms, as the dialogs' "Skip cells without data" does.
 // Messages go to the standard output; the exit status is 0 when the points were written.
 #include <cstdio>
 #include <cstdlib>
@@ -103,13 +104,16 @@ bool takeTilesBeside(ned::Desktop& desktop, ned::Program program, ned::WriteRequ
 int main(int argc, char** argv) {
   bool viewer = false;
   bool beside = false;
+  bool skipNoData = false;
   int32_t coordinateSystem = 0;
-  bool usable = argc >= 12 && argc <= 15;
+  bool usable = argc >= 12 && argc <= 16;
   for (int i = 12; usable && i < argc; ++i) {
     if (std::strcmp(argv[i], "viewer") == 0 && !viewer) {
       viewer = true;
     } else if (std::strcmp(argv[i], "beside") == 0 && !beside) {
       beside = true;
+    } else if (std::strcmp(argv[i], "skip-nodata") == 0 && !skipNoData) {
+      skipNoData = true;
     } else if (std::strncmp(argv[i], "epsg:", 5) == 0 && coordinateSystem == 0) {
       coordinateSystem = ned::parseLeadingInt(argv[i] + 5);
       usable = ned::findMapSystem(coordinateSystem) != nullptr;
@@ -121,7 +125,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: write_points <header> <output> <startRow> <startCol> <rows> "
                  "<cols> <removeCount> <rect|north|csv|binary> <startEasting> <startNorthing> "
-                 "<feet 0|1> [viewer] [epsg:<code of a listed map system>] [beside]\n");
+                 "<feet 0|1> [viewer] [epsg:<code of a listed map system>] [beside] "
+                 "[skip-nodata]\n");
     return 2;
   }
   ConsoleDesktop desktop(argv[1], argv[2]);
@@ -149,6 +154,7 @@ int main(int argc, char** argv) {
   request.startNorthing = ned::parseLeadingDouble(argv[10]);
   request.toFeet = std::strcmp(argv[11], "1") == 0;
   request.coordinateSystem = coordinateSystem;
+  request.skipNoData = skipNoData;
   const ned::WriteOutcome outcome = ned::writePoints(desktop, program, request);
   return outcome == ned::WriteOutcome::written ? 0 : 1;
 }

@@ -23,7 +23,9 @@ class Win32File : public OpenFile {
   explicit Win32File(HANDLE handle) : handle_(handle) {}
   Win32File(const Win32File&) = delete;
   Win32File& operator=(const Win32File&) = delete;
-  ~Win32File() override { CloseHandle(handle_); }
+  ~Win32File() override {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
 
   size_t read(uint64_t offset, void* out, size_t count) override {
     size_t done = 0;
@@ -54,7 +56,16 @@ class Win32File : public OpenFile {
     return true;
   }
 
-  bool flush() override { return FlushFileBuffers(handle_) != 0; }
+  bool flush() override {
+    return handle_ != INVALID_HANDLE_VALUE && FlushFileBuffers(handle_) != 0;
+  }
+
+  bool close() override {
+    if (handle_ == INVALID_HANDLE_VALUE) return false;
+    const bool closed = CloseHandle(handle_) != 0;
+    handle_ = INVALID_HANDLE_VALUE;
+    return closed;
+  }
 
   uint64_t size() override {
     LARGE_INTEGER bytes;
@@ -72,12 +83,13 @@ std::unique_ptr<OpenFile> Win32FileSystem::open(const std::string& path, OpenMod
   // program holds open may still fail (Wine refuses it whatever the sharing); the
   // conversion cache then takes the pair in place if it is current, or makes one elsewhere.
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  const std::wstring name = widePath(path);
-  const HANDLE handle = mode == OpenMode::read
-                            ? CreateFileW(name.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr)
-                            : CreateFileW(name.c_str(), GENERIC_WRITE, share, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD access = mode == OpenMode::read ? GENERIC_READ : GENERIC_WRITE;
+  const DWORD disposition = mode == OpenMode::read               ? OPEN_EXISTING
+                            : mode == OpenMode::createNew        ? CREATE_NEW
+                            : mode == OpenMode::createOrTruncate ? CREATE_ALWAYS
+                                                                 : OPEN_ALWAYS;
+  const HANDLE handle = CreateFileW(widePath(path).c_str(), access, share, nullptr, disposition,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   if (GetFileType(handle) != FILE_TYPE_DISK) {
     CloseHandle(handle);

@@ -9,8 +9,6 @@ namespace ned {
 
 namespace {
 
-const char* const kPairs = detail::kDigitTables.pairs;
-
 // The texts the C library gives infinities and NaNs; false for a finite value.
 bool formatSpecial(uint64_t bits, std::string* text) {
   if (((bits >> 52) & 0x7FF) != 0x7FF) return false;
@@ -33,14 +31,14 @@ char* formatUnsigned(unsigned long long value, char* out) {
   char temp[24];
   char* p = temp + sizeof temp;
   while (value >= 100) {
-    const unsigned pair = static_cast<unsigned>(value % 100) * 2;
+    const uint32_t pair = static_cast<uint32_t>(value % 100);
     value /= 100;
     p -= 2;
-    std::memcpy(p, kPairs + pair, 2);
+    std::memcpy(p, detail::pairDigits(pair), 2);
   }
   if (value >= 10) {
     p -= 2;
-    std::memcpy(p, kPairs + value * 2, 2);
+    std::memcpy(p, detail::pairDigits(static_cast<uint32_t>(value)), 2);
   } else {
     *--p = static_cast<char>('0' + value);
   }
@@ -86,7 +84,7 @@ char* formatFixed3General(double value, char* out) {
   char* p = out;
   if ((bits >> 63) != 0) *p++ = '-';
   p = formatUnsigned(thousandths / 1000, p);
-  std::memcpy(p, kDigitTables.thousandths + (thousandths % 1000) * 4, 4);
+  std::memcpy(p, thousandthsText(static_cast<uint32_t>(thousandths % 1000)), 4);
   return p + 4;
 }
 

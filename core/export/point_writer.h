@@ -31,7 +31,8 @@ struct WriteRequest {
   // tile's own raster first; empty for a block inside the tile, read from header.rasterPath.
   // The selection's rows and columns count on past the edge index into the neighbours.
   TileMosaic mosaic;
-  bool skipNoData = false;  // XYZ forms: no line for a cell without data (-9999)
+  // The XYZ forms: a cell whose sample is the no-data value gets no line and no count.
+  bool skipNoData = false;
 };
 
 // What differs between the programs in a write.
@@ -51,11 +52,14 @@ struct WritePlan {
   uint32_t cols = 0;
   uint32_t step = 1;
   long double feetPerMetre = 0.0L;  // the elevations' factor; 0 keeps metres
-  // The local grid: X from startEasting by w a cell (growing by ewSpacingGrowth a row
-  // when projected north), Y from startNorthing by nsSpacing a row; in feet on request.
+  // The XYZ forms: cells without data are left out.
+  bool skipNoData = false;
+  // The local grid: X from startEasting by firstRowEwSpacing a cell (growing by
+  // ewSpacingGrowth a row when projected north), Y from startNorthing by nsSpacing a row;
+  // in feet on request.
   double startEasting = 0.0;
   double startNorthing = 0.0;
-  double w = 0.0;  // east-west spacing of the first row
+  double firstRowEwSpacing = 0.0;
   double nsSpacing = 0.0;
   double ewSpacingGrowth = 0.0;
   // Or a map system: X and Y projected from each cell's centre, the first at
@@ -70,16 +74,22 @@ struct WritePlan {
 // alone. With "to feet", a map system in feet gives the elevations its own foot.
 WritePlan planWrite(const WriteRequest& request, Program program, const GroundSpacing& spacing);
 
-// How a write ended. Every outcome has already been told to the user.
+// How a write ended. Every outcome has already been told to the user. Every file a write
+// makes is written under a name of its own and put in place when complete, so that an
+// outcome that writes nothing leaves the files of that name as they were.
 enum class WriteOutcome {
   written,       // the count message was shown
   outOfRange,    // the tile lies outside the degree table; nothing written
-  cancelled,     // the save dialog was cancelled; nothing written
-  outputFailed,  // the output file could not be opened
-  rasterFailed,  // the raster could not be opened
-  endOfRaster,   // the raster ended before the selection did; the program is to end with 0
-  writeFailed,   // writing the output failed; what was written stays
-  headerFailed,  // BinaryFlt: the header file could not be opened
+  cancelled,     // the save dialog was cancelled, or the user would not replace an
+                 // existing side file of the reduced tile; nothing written
+  outputFailed,  // the output file could not be opened, or its name is one of the files
+                 // of the tiles read; nothing written
+  rasterFailed,  // the raster could not be opened; nothing written
+  endOfRaster,   // the raster ended before the selection did; what was written before is
+                 // in place (a reduced tile with side files of its whole rows); the
+                 // program is to end with 0
+  writeFailed,   // writing, closing or putting in place an output failed; nothing written
+  headerFailed,  // BinaryFlt: the header file could not be opened; nothing written
 };
 
 // Runs the whole write: spacing lookup, save dialog, the pass over the raster, and the
@@ -90,8 +100,10 @@ enum class WriteOutcome {
 //   follows each kept value with a comma except one in the last selected column;
 // - at an early end of the raster both show "End of File." and keep what was written; the
 //   extractor then shows the count of points written so far.
-// A failed write or close of an output shows kWriteFailedText (or kHeaderWriteFailedText)
-// and gives writeFailed without a count.
+// A reduced tile's header or virtual raster may not take the name of a file of the tiles
+// read, and replaces an existing file only when the user agrees. A failed write or close
+// of an output shows kWriteFailedText (kHeaderWriteFailedText, kVrtWriteFailedText for the
+// side files) and gives writeFailed without a count.
 WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& request);
 
 // The messages of a write that the system adds: a disk that is full or failing.
@@ -100,31 +112,8 @@ constexpr const char* kHeaderWriteFailedText = "Can't Write Header file.";
 constexpr const char* kVrtWriteFailedText = "Can't Write VRT file.";
 
 constexpr double kFeetPerMetre = 3.28084;
-// The cell size written into a reduced tile's header, per kept step.
-constexpr double kHeaderCellSize = 0.000092592593;
 
 // The save dialog of an output form.
 FileDialogRequest outputDialogRequest(OutputKind kind);
-
-// The header file of a BinaryFlt output: the output path with its extension replaced by
-// "hdr" (a.b.flt gives a.b.hdr; a name without extension gets ".hdr"). A name ending in
-// a dot has an empty extension and gets "hdr" after the dot: "out." gives "out.hdr". A
-// name whose header would be the output itself ("x.hdr") gets ".hdr" appended instead.
-std::string outputHeaderPath(const std::string& outputPath, unsigned extensionOffset);
-
-// The GDAL virtual raster written beside a reduced tile: the output path with its
-// extension replaced by "vrt" (or ".vrt" appended, as for the header).
-std::string outputVrtPath(const std::string& outputPath, unsigned extensionOffset);
-
-// The virtual raster of a reduced tile: its kept cells as 32-bit floats in the raster
-// file of that name beside it, each placed at its own cell's centre on NAD83 latitude and
-// longitude, no-data -9999, in metres or feet; CR LF line ends.
-std::string reducedTileVrtText(const WriteRequest& request, bool inFeet,
-                               const std::string& rasterName);
-
-// The seven lines of a reduced tile's header, CR LF line ends.
-std::string reducedTileHeaderText(uint32_t keptCols, uint32_t keptRows, uint32_t step,
-                                  const std::string& xulcornerText,
-                                  const std::string& yulcornerText, const std::string& nodataLine);
 
 }  // namespace ned

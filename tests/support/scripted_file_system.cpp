@@ -30,10 +30,23 @@ class ScriptedFile : public OpenFile {
     return real_->read(offset, out, count);
   }
   bool write(uint64_t offset, const void* data, size_t count) override {
-    return files_.pass("write", path_) && real_->write(offset, data, count);
+    if (!files_.pass("write", path_)) return false;
+    if (count > files_.diskRoom) {
+      const size_t fits = static_cast<size_t>(files_.diskRoom);
+      files_.diskRoom = 0;
+      real_->write(offset, data, fits);
+      return false;
+    }
+    files_.diskRoom -= count;
+    return real_->write(offset, data, count);
   }
   bool flush() override { return files_.pass("flush", path_) && real_->flush(); }
   uint64_t size() override { return real_->size(); }
+  // The real file closes whatever the script says.
+  bool close() override {
+    const bool passed = files_.pass("close", path_);
+    return real_->close() && passed;
+  }
 
  private:
   ScriptedFileSystem& files_;
@@ -51,7 +64,10 @@ bool ScriptedFileSystem::pass(const std::string& what, const std::string& path) 
 }
 
 std::unique_ptr<OpenFile> ScriptedFileSystem::open(const std::string& path, OpenMode mode) {
-  if (!pass(mode == OpenMode::read ? "open" : "create", path)) return nullptr;
+  const char* what = mode == OpenMode::read     ? "open"
+                     : mode == OpenMode::append ? "append"
+                                                : "create";
+  if (!pass(what, path)) return nullptr;
   std::unique_ptr<OpenFile> real = real_.open(path, mode);
   if (real == nullptr) return nullptr;
   return std::unique_ptr<OpenFile>(new ScriptedFile(*this, std::move(real), path));

@@ -1,6 +1,7 @@
 // File systems for the native tests: a file held in memory, and a file system that passes
-// calls on to a real one but can fail any call, run other work just before a call (two
-// conversions interleaved), give files the times a test stamps, and play other processes.
+// calls on to a real one but can fail any call (a failed open, write, flush or close), fill
+// the disk after so many bytes, run other work just before a call (two conversions or two
+// writes interleaved), give files the times a test stamps, and play other processes.
 #pragma once
 
 #include <functional>
@@ -24,11 +25,14 @@ class MemoryFile : public OpenFile {
   bool write(uint64_t offset, const void* data, size_t count) override;
   bool flush() override { return true; }
   uint64_t size() override { return bytes.size(); }
+  bool close() override { return true; }
 };
 
 // One call of the file seam: what it was and its path (the target, for a replace).
 struct FileCall {
-  std::string what;  // "open", "create", "write", "flush", "stat", "replace", "remove", "list"
+  // "open" (to read), "create" (new or truncated), "append", "write", "flush", "close",
+  // "stat", "replace", "remove", "list"
+  std::string what;
   std::string path;
 };
 
@@ -43,6 +47,10 @@ class ScriptedFileSystem : public FileSystem {
   // The process this file system works for, and the others that are running.
   uint32_t process = 1000;
   std::set<uint32_t> running = {1000};
+  // The bytes the disk still takes, over every file written through this file system: a
+  // write that does not fit writes what does and fails (a short write), and every write
+  // after it fails (a full disk).
+  uint64_t diskRoom = UINT64_MAX;
   // Times given to paths, instead of the real ones.
   std::map<std::string, int64_t> stamps;
   std::vector<FileCall> calls;

@@ -196,6 +196,7 @@ TEST(MapWrite, TheReducedTilesVirtualRasterPutsEachKeptCellAtItsPlace) {
     request.header.tileWestLon = 85.00055555556;
     request.header.tileSouthLat = 35.99944444444;
     testing::ScriptedDesktop desktop;
+    desktop.buttons = {MessageAnswer::yes};  // replacing the last step's side files
     desktop.chooseFile(dir.file("reduced & kept.flt"));
     ASSERT_EQ(writePoints(desktop, Program::viewer, request), WriteOutcome::written);
     testing::GdalInfo info;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/export/point_writer.h"
+#include "core/export/reduced_tile.h"
 #include "core/export/selection.h"
 #include "core/posix_file_system.h"
 #include "core/tile/neighbours.h"

@@ -7,7 +7,10 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "core/export/map_projection.h"
 #include "core/export/number_format.h"
 
 namespace ned {
@@ -144,6 +147,67 @@ TEST(FormatUnsigned, AllLengths) {
   char text[24];
   EXPECT_EQ(std::string(text, formatUnsigned(UINT64_MAX, text)), "18446744073709551615");
   EXPECT_EQ(std::string(text, formatUnsigned(0, text)), "0");
+}
+
+// What formatCoordinate writes, with the leading digits it carries from point to point.
+std::string coordinateText(double value, CoordinateLeading& leading) {
+  char text[kMaxFixed3Chars];
+  return std::string(text, formatCoordinate(value, text, leading));
+}
+
+// The map writer's coordinates print as "%.3f" does for every value projectRow gives over
+// the demo tile's degree (36 to 37 N, 85 to 84 W), in systems of metres and feet, whole
+// rows at a time as the writer takes them, near halves (whose product with 1000 rounds to
+// a half: 722841.47649999999) and exact ties (to even) included.
+TEST(FormatCoordinate, PrintsWhatPrintfPrintsForProjectedRows) {
+  const long double cell = 1.0L / 10800.0L;
+  size_t compared = 0;
+  for (const int32_t epsg : {26916, 26917, 2274, 32136, 3088, 2205}) {
+    SCOPED_TRACE(epsg);
+    const MapSystem* system = findMapSystem(epsg);
+    ASSERT_NE(system, nullptr);
+    const ProjectionConstants constants = prepareProjection(*system);
+    std::vector<MapPoint> row(10800);
+    CoordinateLeading easting;
+    CoordinateLeading northing;
+    for (int k = 0; k < 24; ++k) {
+      const double latitude = static_cast<double>(37.0L - (0.5L + 450 * k + 7 * k) * cell);
+      projectRow(constants, latitude, static_cast<double>(-85.0L + 0.5L * cell),
+                 static_cast<double>(cell), row.size(), row.data());
+      for (const MapPoint& point : row) {
+        for (const auto& [value, leading] :
+             {std::pair<double, CoordinateLeading*>{point.easting, &easting},
+              std::pair<double, CoordinateLeading*>{point.northing, &northing}}) {
+          ++compared;
+          ASSERT_EQ(coordinateText(value, *leading), printed("%.3f", value))
+              << printed("%.17g", value);
+        }
+      }
+    }
+  }
+  EXPECT_EQ(compared, size_t(6) * 24 * 10800 * 2);
+
+  // The ties by name: a value exactly halfway between two thousandths goes to the even one
+  // of them, as "%.3f" takes it; one unit in the last place off the tie goes to the nearer.
+  // Until the product's remainder decided, each of these went up.
+  struct Named {
+    double value;
+    const char* written;
+  };
+  const Named named[] = {
+      {123456.0625, "123456.062"},         // halfway, the even thousandth below
+      {123456.1875, "123456.188"},         // halfway, the even thousandth above
+      {4100000.3125, "4100000.312"},       // halfway, with a northing's leading digits
+      {-512.0625, "-512.062"},             // halfway below zero
+      {722841.47649999999, "722841.476"},  // its product with 1000 rounds to a half
+      {std::nextafter(123456.0625, 0.0), "123456.062"},
+      {std::nextafter(123456.0625, 1e6), "123456.063"},
+  };
+  for (const Named& n : named) {
+    CoordinateLeading leading;
+    EXPECT_EQ(coordinateText(n.value, leading), n.written) << printed("%.17g", n.value);
+    EXPECT_EQ(printed("%.3f", n.value), n.written) << printed("%.17g", n.value);
+  }
 }
 
 }  // namespace

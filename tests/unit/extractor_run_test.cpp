@@ -10,6 +10,7 @@
 #include "extractor/extractor_driver.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/scripted_file_system.h"
 #include "tests/support/tile_files.h"
 
 namespace ned {
@@ -510,10 +511,14 @@ TEST_F(ExtractorRunTest, WriteFailuresEndWith1) {
 TEST_F(ExtractorRunTest, AFailedWriteEndsWith1) {
   makeTile();
   dialogs.scripts = {selectDialog("34.3000", "83.3000"), outputDialog()};
-  desktop.chooseFile("/dev/full");
+  testing::ScriptedFileSystem full(posixFileSystem());
+  full.fails = [](const testing::FileCall& call) { return call.what == "write"; };
+  desktop.disk = &full;
+  desktop.chooseFile(outputPath());
   EXPECT_EQ(run(), 1);
-  // The writer says so instead of counting the points.
+  // The writer says so instead of counting the points, and leaves no file.
   EXPECT_EQ(desktop.messageTexts(), std::vector<std::string>{kWriteFailedText});
+  EXPECT_FALSE(posixFileSystem().stat(outputPath()).exists);
 }
 
 TEST_F(ExtractorRunTest, TheEndOfTheRasterEndsWith0AfterTheCount) {

@@ -254,6 +254,7 @@ ROBOT_SCENARIO(gridpick_large_estimate_answered_no_ends_with_1) {
   CHECK_EQ(beside.caption, "Message");
   CHECK_EQ(beside.text,
            "The block runs past this tile into N37 W84, N36 W85 and N36 W84.\n"
+           "N36 W84 is read from n36w084.hdr; USGS_13_n36w084.tif claims to be the same tile.\n"
            "Read the rest from the tiles found beside it?");
   robot::pressButton(beside.window, IDNO);
   HWND output = robot::waitForWindow(*gridpick, "NED GridFloat Points Selected.", "#32770");

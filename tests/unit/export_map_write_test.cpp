@@ -88,7 +88,8 @@ std::vector<Cell> gdalCells(const std::string& raster, int col, int row, int col
 }
 
 TEST(MapWrite, FilesMatchGdalsCellsProjectedByProj) {
-  if (!testing::haveCs2cs()) GTEST_SKIP() << "PROJ's cs2cs is not installed";
+  ASSERT_TRUE(testing::haveCs2cs())
+      << "PROJ's cs2cs is not installed (proj-bin, scripts/install-deps.sh): this test needs it";
   ASSERT_FALSE(testing::demoGeoTiff().empty());
   const std::string raster = testing::projectFile("build/demo/n37w085.flt");
   testing::TempDir dir;

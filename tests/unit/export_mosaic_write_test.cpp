@@ -190,7 +190,8 @@ TEST(MosaicWrite, EveryFormHoldsGdalsCellsOfTheTilesBesideAndRunsItsPositionsOn)
 }
 
 TEST(MosaicWrite, AMapSystemPlacesEachCellAcrossTheCornerWherePROJPutsGdalsCell) {
-  if (!testing::haveCs2cs()) GTEST_SKIP() << "PROJ's cs2cs is not installed";
+  ASSERT_TRUE(testing::haveCs2cs())
+      << "PROJ's cs2cs is not installed (proj-bin, scripts/install-deps.sh): this test needs it";
   ASSERT_FALSE(testing::demoGeoTiff().empty());
   testing::TempDir dir;
   const int32_t row = 10790, col = 10795, rows = 30, cols = 24;

@@ -434,6 +434,8 @@ PassEnd writeSelection(const WritePlan& pass, RowSource& block, float* samples, 
       return run(CsvRows(pass));
     case OutputKind::BinaryFlt:
       return run(BinaryRows(pass));
+    case OutputKind::DxfContours:
+      break;  // contours: wired with the contour writer
   }
   return PassEnd::complete;
 }
@@ -461,6 +463,9 @@ FileDialogRequest outputDialogRequest(OutputKind kind) {
   if (kind == OutputKind::BinaryFlt) {
     request.filters = {{"Float File (*.flt)", "*.flt"}};
     request.defaultExtension = "flt";
+  } else if (kind == OutputKind::DxfContours) {
+    request.filters = {{"DXF Drawing (*.dxf)", "*.dxf"}};
+    request.defaultExtension = "dxf";
   } else {
     request.filters = {{"Comma Seperated Value (*.csv)", "*.csv"}};
     request.defaultExtension = "csv";

@@ -31,7 +31,9 @@ struct WriteRequest {
   // tile's own raster first; empty for a block inside the tile, read from header.rasterPath.
   // The selection's rows and columns count on past the edge index into the neighbours.
   TileMosaic mosaic;
-  bool skipNoData = false;  // XYZ forms: no line for a cell without data (-9999)
+  bool skipNoData = false;       // XYZ forms: no line for a cell without data (-9999)
+  double contourInterval = 1.0;  // DxfContours: levels every interval, in the elevations' unit
+  uint32_t indexEvery = 5;       // DxfContours: every n-th level an index contour; 0 for none
 };
 
 // What differs between the programs in a write.

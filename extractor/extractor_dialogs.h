@@ -51,8 +51,8 @@ void fillSelectDialog(const ExtractorRun& run, DialogFields& fields);
 void readSelectDialog(DialogFields& fields, ExtractorRun& run);
 
 // Dialog 102: the grid size, "200000" twice, "0" to remove, the run's form (rectangular
-// points unless another is kept), the box "Skip cells without data" and the contour fields
-// as the run has them, each greyed that the form does not use, and the Coordinates list
+// points unless the last write drew contours), the box "Skip cells without data" and the contour
+// fields as the run has them, each greyed that the form does not use, and the Coordinates list
 // showing the run's coordinate system (the local grid greys nothing).
 void fillOutputDialog(const ExtractorRun& run, DialogFields& fields);
 // Dialog 102 on OK: start coordinates, thinning, output form, unit, the skipping of cells

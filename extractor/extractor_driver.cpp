@@ -158,7 +158,7 @@ int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run)
   // of the contour fields (when the contours are written) are kept for the next run.
   run.coordinateSystem = rememberedCoordinateSystem(desktop);
   run.skipNoData = rememberedSkipNoData(desktop);
-  run.outputKind = rememberedOutputForm(desktop, false);
+  run.outputKind = rememberedOutputForm(desktop);
   run.contourIntervalText = rememberedContourInterval(desktop);
   run.indexEveryText = rememberedIndexEvery(desktop);
   run.desktop = &desktop;

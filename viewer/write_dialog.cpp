@@ -291,7 +291,7 @@ void initWriteDialog(WriteDialog& dialog, DialogFields& fields) {
   fields.setText(kIdcEasting, "200000");
   fields.setText(kIdcNorthing, "200000");
   fields.setText(kIdcSelRemoveCount, "0");
-  const OutputKind form = rememberedOutputForm(*dialog.desktop, true);
+  const OutputKind form = rememberedOutputForm(*dialog.desktop);
   for (const FormButton& button : kFormButtons) fields.setChecked(button.id, button.kind == form);
   fields.setChecked(kIdcSkipNoData, rememberedSkipNoData(*dialog.desktop));
   fields.setText(kIdcContourInterval, rememberedContourInterval(*dialog.desktop));

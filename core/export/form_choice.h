@@ -100,18 +100,13 @@ inline const char* outputFormName(OutputKind kind) {
   return "rectangular";
 }
 
-// The kept form; the rectangular points when none is kept, the kept one is no form's name,
-// or it is the binary tile and the program does not offer it.
-inline OutputKind rememberedOutputForm(Desktop& desktop, bool binaryOffered) {
-  const std::string text = desktop.readSetting(kOutputFormSetting);
-  const OutputKind kinds[] = {OutputKind::ProjectNorthXyz, OutputKind::ElevationCsv,
-                              OutputKind::BinaryFlt, OutputKind::DxfContours};
-  for (OutputKind kind : kinds) {
-    if (text != outputFormName(kind)) continue;
-    if (kind == OutputKind::BinaryFlt && !binaryOffered) break;
-    return kind;
-  }
-  return OutputKind::RectangularXyz;
+// The form the dialogs open on: the contours when the last write drew them, otherwise the
+// rectangular points, as the dialogs have always opened (a point form is kept by name all
+// the same, so that it ends the contours' turn).
+inline OutputKind rememberedOutputForm(Desktop& desktop) {
+  return desktop.readSetting(kOutputFormSetting) == outputFormName(OutputKind::DxfContours)
+             ? OutputKind::DxfContours
+             : OutputKind::RectangularXyz;
 }
 
 inline void rememberOutputForm(Desktop& desktop, OutputKind kind) {

@@ -539,10 +539,11 @@ TEST(OutputDialogContours, OkRefusesABadIntervalOrIndexCount) {
   }
 }
 
-// A whole run: dialog 102 opens on the form and the fields an earlier run of either program
-// kept; the write asks for a drawing with the typed interval and count, without the
-// question about many points (a drawing holds lines); the form is kept, and the fields with
-// the contours. The tile of the skip test: 100001 cells, above the question's threshold.
+// A whole run: dialog 102 opens on the contours when an earlier run of either program last
+// drew them (otherwise on the rectangular points, as it always has), with the fields kept; the
+// write asks for a drawing with the typed interval and count, without the question about many
+// points (a drawing holds lines); the form is kept, and the fields with the contours. The tile of
+// the skip test: 100001 cells, above the question's threshold.
 TEST(OutputDialogContours, TheRunOpensOnTheKeptFormAndKeepsTheChoice) {
   struct Case {
     std::vector<std::pair<std::string, std::string>> remembered;
@@ -581,7 +582,15 @@ TEST(OutputDialogContours, TheRunOpensOnTheKeptFormAndKeepsTheChoice) {
        "5",
        "csv"},
       {{{"OutputForm", "binary"}}, kIdcRectangular, {}, {}, true, "rectangular", nullptr, "csv"},
-      {{{"OutputForm", "north"}}, kIdcProjectNorth, {}, {}, true, "north", nullptr, "csv"},
+      {{{"OutputForm", "north"}}, kIdcRectangular, {}, {}, true, "rectangular", nullptr, "csv"},
+      {{{"OutputForm", "north"}},
+       kIdcRectangular,
+       {kIdcProjectNorth},
+       {},
+       true,
+       "north",
+       nullptr,
+       "csv"},
   };
   testing::TempDir dir;
   testing::writeFile(dir.file("tile.hdr"), testing::shortHeader(-84.00055555556, 33.99944444444));

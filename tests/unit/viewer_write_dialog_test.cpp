@@ -748,7 +748,8 @@ TEST(WriteDialogSkipNoData, OpensAsKeptAndWritePntsKeepsIt) {
 
 // The contour form: its radio button joins the group; the interval and "Index every" are
 // usable with it alone, the box "Skip cells without data" never with it. The dialog opens
-// on the form and the fields an earlier run of either program kept.
+// on the contours when an earlier run of either program last drew them, otherwise on the
+// rectangular points, and with the fields kept.
 TEST(WriteDialogContours, OpensAsKeptAndGreysTheFieldsOfTheOtherForms) {
   const int forms[] = {kIdcRectangularForm, kIdcProjectNorthForm, kIdcBinaryForm, kIdcCsvGridForm,
                        kIdcDxfContoursForm};
@@ -763,9 +764,10 @@ TEST(WriteDialogContours, OpensAsKeptAndGreysTheFieldsOfTheOtherForms) {
   const Case cases[] = {
       {nullptr, nullptr, nullptr, kIdcRectangularForm, "1", "5"},
       {"contours", "2", "10", kIdcDxfContoursForm, "2", "10"},
-      {"binary", "0.5", "0", kIdcBinaryForm, "0.5", "0"},
-      {"csv", "0", "-1", kIdcCsvGridForm, "1", "5"},  // refused values are not shown
-      {"north", "abc", "1.5", kIdcProjectNorthForm, "1", "5"},
+      // A point form kept opens as the dialog always has, on the rectangular points.
+      {"binary", "0.5", "0", kIdcRectangularForm, "0.5", "0"},
+      {"csv", "0", "-1", kIdcRectangularForm, "1", "5"},  // refused values are not shown
+      {"north", "abc", "1.5", kIdcRectangularForm, "1", "5"},
       {"Contours", "123456789", "1000", kIdcRectangularForm, "1", "5"},  // longer than typed
       {"", "", "", kIdcRectangularForm, "1", "5"},
   };

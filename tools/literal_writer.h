@@ -73,6 +73,8 @@ inline LiteralWriteResult literalWrite(Program program, const WriteRequest& requ
             std::fwrite(&z, 4, 1, out);
             if (result.keptRows == 0) ++result.keptCols;
             break;
+          case OutputKind::DxfContours:
+            break;  // contours: wired with the contour writer
         }
       }
       x = x + w;

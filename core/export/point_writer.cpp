@@ -28,6 +28,9 @@ FileDialogRequest outputDialogRequest(OutputKind kind) {
   if (kind == OutputKind::BinaryFlt) {
     request.filters = {{"Float File (*.flt)", "*.flt"}};
     request.defaultExtension = "flt";
+  } else if (kind == OutputKind::DxfContours) {
+    request.filters = {{"DXF Drawing (*.dxf)", "*.dxf"}};
+    request.defaultExtension = "dxf";
   } else {
     request.filters = {{"Comma Seperated Value (*.csv)", "*.csv"}};
     request.defaultExtension = "csv";

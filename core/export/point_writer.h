@@ -33,6 +33,8 @@ struct WriteRequest {
   TileMosaic mosaic;
   // The XYZ forms: a cell whose sample is the no-data value gets no line and no count.
   bool skipNoData = false;
+  double contourInterval = 1.0;  // DxfContours: levels every interval, in the elevations' unit
+  uint32_t indexEvery = 5;       // DxfContours: every n-th level an index contour; 0 for none
 };
 
 // What differs between the programs in a write.

@@ -335,6 +335,8 @@ PassResult writeSelection(const WritePlan& plan, RowSource& source, float* sampl
       return run(CsvRows(plan));
     case OutputKind::BinaryFlt:
       return run(BinaryRows(plan));
+    case OutputKind::DxfContours:
+      break;  // contours: wired with the contour writer
   }
   return {};
 }

@@ -70,6 +70,8 @@ const char* kindName(OutputKind kind) {
       return "csv";
     case OutputKind::BinaryFlt:
       return "binary";
+    case OutputKind::DxfContours:
+      return "contours";  // contours: wired with the contour writer
   }
   return "?";
 }

@@ -1,0 +1,187 @@
+// Contour lines of a block, traced while its kept rows stream past: marching squares over
+// the cell centres, with the rules gdal_contour follows (so that its lines can check
+// ours), the segments of each level joined into polylines as far as the data allow, and
+// every line handed on as soon as it can grow no more. The tracer holds the previous row
+// and the lines still open, never the block.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/export/map_projection.h"
+
+namespace ned {
+
+// A crossing: on the edge from kept cell (row, col) to its neighbour east ((row, col + 1))
+// or, when down, south ((row + 1, col)), at the fraction t of the way (0 <= t <= 1).
+struct EdgePoint {
+  uint32_t row = 0;
+  uint32_t col = 0;
+  bool down = false;
+  double t = 0.0;
+};
+
+struct ContourPoint {
+  double x = 0.0;
+  double y = 0.0;
+};
+
+// Where a crossing lies in the output's coordinates. The tracer asks as it finds a
+// crossing, while the two rows of the squares it traces are the current ones.
+class VertexPlacement {
+ public:
+  virtual ~VertexPlacement() = default;
+  virtual ContourPoint place(const EdgePoint& edge) = 0;
+};
+
+// The local grid of the rectangular point files: kept cell (row, col) at X = startEasting +
+// col * step * w and Y = startNorthing - row * step * nsSpacing, so that a contour runs
+// between the points of a rectangular XYZ file written with the same numbers.
+class GridPlacement : public VertexPlacement {
+ public:
+  GridPlacement(double startEasting, double startNorthing, double w, double nsSpacing,
+                uint32_t step);
+  ContourPoint place(const EdgePoint& edge) override;
+  ContourPoint cell(uint32_t row, uint32_t col) const;
+
+ private:
+  double startEasting_;
+  double startNorthing_;
+  double columnSpacing_;  // w x step
+  double rowSpacing_;     // nsSpacing x step
+};
+
+// A map system: a crossing lies on the straight line between the projected centres of its
+// two cells. The cells are at most a few tens of metres apart (1/10800 degree times the
+// step); over such a chord the projections' scale changes by far under 1e-6 and the image
+// of the edge bends away from the chord by less than (length^2 / 8) x curvature, under a
+// micrometre for any step below 100 and any conformal zone of these systems, so the
+// straight-line placement is exact to far under 0.001 of the unit.
+// The caller gives the projected centres of the two kept rows before each row is traced
+// (setRows(previous, current) before addRow(current)); the arrays stay the caller's.
+class MapPlacement : public VertexPlacement {
+ public:
+  void setRows(uint32_t currentRow, const MapPoint* previous, const MapPoint* current);
+  ContourPoint place(const EdgePoint& edge) override;
+
+ private:
+  uint32_t currentRow_ = 0;
+  const MapPoint* previous_ = nullptr;
+  const MapPoint* current_ = nullptr;
+};
+
+// The layers of the contour drawing.
+constexpr const char* kMajorContourLayer = "C-TOPO-MAJR";
+constexpr const char* kMinorContourLayer = "C-TOPO-MINR";
+
+// One finished line of one level. A closed line does not repeat its first vertex.
+struct ContourLine {
+  int64_t level = 0;       // the level's multiple of the interval
+  double elevation = 0.0;  // level x interval
+  bool index = false;      // an index contour (level a multiple of "Index every")
+  bool closed = false;
+  const ContourPoint* points = nullptr;
+  size_t count = 0;
+};
+
+// Takes each line as it is finished; false stops the tracing (a write that failed).
+class ContourSink {
+ public:
+  virtual ~ContourSink() = default;
+  virtual bool line(const ContourLine& line) = 0;
+};
+
+struct ContourSettings {
+  double interval = 1.0;    // > 0, in the elevations' unit
+  uint32_t indexEvery = 5;  // 0: no index contours
+  float noData = -9999.0f;
+};
+
+// The elevation a value counts as at a level: within 1e-6 of it, 1e-6 above.
+double contourValue(double level, double value);
+
+// Which corners of a square are above the level, as gdal_contour numbers them: 1 upper
+// left, 2 lower left, 4 lower right, 8 upper right.
+unsigned squareCase(double level, double upperLeft, double upperRight, double lowerLeft,
+                    double lowerRight);
+
+// The fraction of the way from a to b at which the level crosses an edge whose ends lie
+// on either side of it.
+double crossingFraction(double level, double a, double b);
+
+class ContourTracer {
+ public:
+  // cols: kept cells in a row (at least 1).
+  ContourTracer(uint32_t cols, const ContourSettings& settings, VertexPlacement& placement,
+                ContourSink& sink);
+
+  // The next kept row, north to south: cols elevations, settings.noData where there is none.
+  // False once the sink has refused a line.
+  bool addRow(const float* values);
+  // After the last row: hands on every line still open. False when the sink refused one.
+  bool finish();
+
+  uint64_t linesWritten() const { return linesWritten_; }
+  uint64_t verticesWritten() const { return verticesWritten_; }
+  // The most vertices held in open lines at one time.
+  uint64_t peakOpenVertices() const { return peakOpenVertices_; }
+
+ private:
+  struct Line {
+    std::vector<ContourPoint> head;  // from the first vertex backwards
+    std::vector<ContourPoint> tail;
+    int64_t level = 0;
+    // Per end (0 first vertex, 1 last): where it waits, or dead at the block's edge or
+    // at no-data.
+    uint32_t endRow[2] = {};
+    uint32_t endCol[2] = {};
+    bool endDown[2] = {};
+    bool endAlive[2] = {};
+    size_t size() const { return head.size() + tail.size(); }
+  };
+
+  // The levels crossing the edges of one row (east edges) or between two rows (south
+  // edges): per edge the first level, the count and the slots' start in a pool of
+  // (line << 1 | end) entries, -1 when empty.
+  struct EdgeRow {
+    std::vector<int64_t> first;
+    std::vector<uint32_t> count;
+    std::vector<uint32_t> base;
+    std::vector<int32_t> slots;
+  };
+
+  void crossingLevels(double a, double b, int64_t* first, uint32_t* count) const;
+  void fillEdges(EdgeRow& edges, const float* a, const float* b, uint32_t n, bool acrossRows);
+  int32_t* slot(uint32_t row, uint32_t col, bool down, int64_t level);
+  bool traceSquares();
+  bool segment(int64_t level, uint32_t col, int from, int to);
+  bool attach(int64_t level, uint32_t col, int side, int32_t* lineEnd, EdgePoint* edge,
+              bool* alive);
+  int32_t newLine(int64_t level);
+  void setEnd(int32_t line, int end, const EdgePoint& edge, bool alive);
+  bool killEnd(int32_t entry);
+  bool emit(int32_t line, bool closed);
+  void dropLine(int32_t line);
+
+  uint32_t cols_;
+  ContourSettings settings_;
+  VertexPlacement& placement_;
+  ContourSink& sink_;
+  bool failed_ = false;
+  uint32_t row_ = 0;  // rows seen
+  std::vector<float> previous_;
+  std::vector<float> current_;
+  EdgeRow eastAbove_;  // east edges of the previous row
+  EdgeRow eastBelow_;  // east edges of the current row
+  EdgeRow south_;      // south edges from the previous row to the current
+  std::vector<Line> lines_;
+  std::vector<int32_t> freeLines_;
+  std::vector<ContourPoint> scratch_;
+  uint64_t openVertices_ = 0;
+  uint64_t peakOpenVertices_ = 0;
+  uint64_t linesWritten_ = 0;
+  uint64_t verticesWritten_ = 0;
+};
+
+}  // namespace ned

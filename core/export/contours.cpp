@@ -41,6 +41,9 @@ constexpr CaseSegments kCaseSegments[16] = {
     {0, {}},                              // 15: all above
 };
 
+// An open line's end keeps this many vertices in memory before they go to the spill.
+constexpr size_t kSpillAt = 128;
+
 // Levels beyond this many intervals from 0 are not traced: their index would not fit.
 constexpr double kLevelLimit = 4.0e15;
 
@@ -81,6 +84,36 @@ ContourPoint MapPlacement::place(const EdgePoint& edge) {
           a.northing + edge.t * (b.northing - a.northing)};
 }
 
+bool FileSpill::put(const ContourPoint* points, size_t count, uint64_t* where) {
+  *where = written_ + buffer_.size();
+  if (buffer_.size() + count > kBufferPoints && !buffer_.empty()) {
+    if (!writer_.write(written_ * sizeof(ContourPoint), buffer_.data(),
+                       buffer_.size() * sizeof(ContourPoint)))
+      return false;
+    written_ += buffer_.size();
+    buffer_.clear();
+  }
+  if (buffer_.capacity() == 0) buffer_.reserve(kBufferPoints);
+  buffer_.insert(buffer_.end(), points, points + count);
+  return true;
+}
+
+bool FileSpill::get(uint64_t where, ContourPoint* points, size_t count) {
+  if (where + count > written_ + buffer_.size()) return false;
+  size_t fromFile = 0;
+  if (where < written_) {
+    fromFile = static_cast<size_t>(std::min<uint64_t>(count, written_ - where));
+    const size_t bytes = fromFile * sizeof(ContourPoint);
+    if (reader_.read(where * sizeof(ContourPoint), points, bytes) != bytes) return false;
+    if (fromFile == count) return true;
+  }
+  const uint64_t inBuffer = where + fromFile - written_;
+  std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(inBuffer),
+            buffer_.begin() + static_cast<std::ptrdiff_t>(inBuffer + (count - fromFile)),
+            points + fromFile);
+  return true;
+}
+
 double contourValue(double level, double value) {
   return std::fabs(level - value) < kLevelTolerance ? value + kLevelTolerance : value;
 }
@@ -99,11 +132,12 @@ double crossingFraction(double level, double a, double b) {
 }
 
 ContourTracer::ContourTracer(uint32_t cols, const ContourSettings& settings,
-                             VertexPlacement& placement, ContourSink& sink)
+                             VertexPlacement& placement, ContourSink& sink, VertexSpill* spill)
     : cols_(cols),
       settings_(settings),
       placement_(placement),
       sink_(sink),
+      spill_(spill),
       previous_(cols),
       current_(cols) {}
 
@@ -219,7 +253,7 @@ bool ContourTracer::traceSquares() {
 // The crossing of a side of square col at the level: the line end that waits there when
 // the side is one the squares before have traced (entry), its place, and whether a square
 // still to come goes on from it.
-bool ContourTracer::attach(int64_t level, uint32_t col, int side, int32_t* entry, EdgePoint* edge,
+void ContourTracer::attach(int64_t level, uint32_t col, int side, int32_t* entry, EdgePoint* edge,
                            bool* alive) {
   const uint32_t upper = row_ - 2;
   const float* above = previous_.data();
@@ -244,15 +278,14 @@ bool ContourTracer::attach(int64_t level, uint32_t col, int side, int32_t* entry
     // Traced before unless the block or its data end there.
     *entry = *slot(edge->row, edge->col, edge->down, level);
     *alive = false;
-    return true;
+    return;
   }
   if (side == kBottom) {
     *alive = true;  // unless the next row says otherwise
-    return true;
+    return;
   }
   const float noData = settings_.noData;
   *alive = col + 2 < cols_ && isData(above[col + 2], noData) && isData(below[col + 2], noData);
-  return true;
 }
 
 int32_t ContourTracer::newLine(int64_t level) {
@@ -265,7 +298,14 @@ int32_t ContourTracer::newLine(int64_t level) {
     lines_.emplace_back();
   }
   lines_[id].level = level;
+  ++openLines_;
+  peakOpenLines_ = std::max(peakOpenLines_, openLines_);
   return id;
+}
+
+void ContourTracer::held(int64_t change) {
+  held_ = static_cast<uint64_t>(static_cast<int64_t>(held_) + change);
+  peakHeld_ = std::max(peakHeld_, held_);
 }
 
 void ContourTracer::setEnd(int32_t id, int end, const EdgePoint& edge, bool alive) {
@@ -277,63 +317,115 @@ void ContourTracer::setEnd(int32_t id, int end, const EdgePoint& edge, bool aliv
   if (alive) *slot(edge.row, edge.col, edge.down, line.level) = id << 1 | end;
 }
 
+// Moves the points into a chunk of the line: into the spill when there is one.
+bool ContourTracer::chunkOf(Line& line, std::vector<ContourPoint>& points, bool reversed,
+                            Chunk* chunk) {
+  const size_t count = points.size();
+  chunk->count = static_cast<uint32_t>(count);
+  chunk->reversed = reversed;
+  line.chunkPoints += count;
+  if (spill_ == nullptr) {
+    chunk->points = std::move(points);
+    points.clear();
+    line.heldChunkPoints += count;
+    return true;
+  }
+  chunk->spilled = true;
+  if (!spill_->put(points.data(), count, &chunk->where)) failed_ = true;
+  spilled_ += count;
+  held(-static_cast<int64_t>(count));
+  points.clear();
+  return !failed_;
+}
+
+void ContourTracer::push(int32_t id, int end, const ContourPoint& point) {
+  Line& line = lines_[id];
+  std::vector<ContourPoint>& points = end == 0 ? line.head : line.tail;
+  points.push_back(point);
+  held(1);
+  if (spill_ == nullptr || points.size() < kSpillAt) return;
+  // The end's older vertices go next to the line's middle.
+  Chunk chunk;
+  chunkOf(line, points, end == 0, &chunk);
+  (end == 0 ? line.middleFront : line.middleBack).push_back(std::move(chunk));
+}
+
+// Turns the line round: its first vertex becomes its last.
+void ContourTracer::reverse(int32_t id) {
+  Line& line = lines_[id];
+  std::swap(line.head, line.tail);
+  std::swap(line.middleFront, line.middleBack);
+  for (Chunk& chunk : line.middleFront) chunk.reversed = !chunk.reversed;
+  for (Chunk& chunk : line.middleBack) chunk.reversed = !chunk.reversed;
+  std::swap(line.endRow[0], line.endRow[1]);
+  std::swap(line.endCol[0], line.endCol[1]);
+  std::swap(line.endDown[0], line.endDown[1]);
+  std::swap(line.endAlive[0], line.endAlive[1]);
+  for (int end = 0; end < 2; ++end)
+    if (line.endAlive[end])
+      *slot(line.endRow[end], line.endCol[end], line.endDown[end], line.level) = id << 1 | end;
+}
+
+// Line a's last vertex and line b's first are the two ends of a segment: b goes on a.
+bool ContourTracer::join(int32_t a, int32_t b) {
+  Line& keep = lines_[a];
+  Line& gone = lines_[b];
+  Chunk chunk;
+  if (!keep.tail.empty() && chunkOf(keep, keep.tail, false, &chunk))
+    keep.middleBack.push_back(std::move(chunk));
+  chunk = Chunk();
+  if (!gone.head.empty() && chunkOf(keep, gone.head, true, &chunk))
+    keep.middleBack.push_back(std::move(chunk));
+  for (auto c = gone.middleFront.rbegin(); c != gone.middleFront.rend(); ++c)
+    keep.middleBack.push_back(std::move(*c));
+  for (Chunk& c : gone.middleBack) keep.middleBack.push_back(std::move(c));
+  keep.chunkPoints += gone.chunkPoints;
+  keep.heldChunkPoints += gone.heldChunkPoints;
+  keep.tail = std::move(gone.tail);
+  const EdgePoint far = {gone.endRow[1], gone.endCol[1], gone.endDown[1], 0.0};
+  const bool farAlive = gone.endAlive[1];
+  // Nothing of gone is left to count.
+  gone.head.clear();
+  gone.tail.clear();
+  gone.middleFront.clear();
+  gone.middleBack.clear();
+  gone.chunkPoints = gone.heldChunkPoints = 0;
+  dropLine(b);
+  setEnd(a, 1, far, farAlive);
+  return !failed_;
+}
+
 bool ContourTracer::segment(int64_t level, uint32_t col, int from, int to) {
   int32_t entries[2];
   EdgePoint edges[2];
   bool alive[2];
   attach(level, col, from, &entries[0], &edges[0], &alive[0]);
   attach(level, col, to, &entries[1], &edges[1], &alive[1]);
+  int32_t id;
   if (entries[0] < 0 && entries[1] < 0) {
-    const int32_t id = newLine(level);
-    Line& line = lines_[id];
-    line.tail.push_back(placement_.place(edges[0]));
-    line.tail.push_back(placement_.place(edges[1]));
-    openVertices_ += 2;
-    peakOpenVertices_ = std::max(peakOpenVertices_, openVertices_);
+    id = newLine(level);
+    push(id, 1, placement_.place(edges[0]));
+    push(id, 1, placement_.place(edges[1]));
     setEnd(id, 0, edges[0], alive[0]);
     setEnd(id, 1, edges[1], alive[1]);
-    return alive[0] || alive[1] || emit(id, false);
-  }
-  if (entries[0] < 0 || entries[1] < 0) {
+  } else if (entries[0] < 0 || entries[1] < 0) {
     // One end of a line goes on to the other crossing.
     const int known = entries[0] < 0 ? 1 : 0;
-    const int32_t id = entries[known] >> 1;
+    id = entries[known] >> 1;
     const int end = entries[known] & 1;
-    Line& line = lines_[id];
-    (end == 0 ? line.head : line.tail).push_back(placement_.place(edges[1 - known]));
-    peakOpenVertices_ = std::max(peakOpenVertices_, ++openVertices_);
+    push(id, end, placement_.place(edges[1 - known]));
     setEnd(id, end, edges[1 - known], alive[1 - known]);
-    return line.endAlive[0] || line.endAlive[1] || emit(id, false);
-  }
-  int32_t a = entries[0] >> 1;
-  int32_t b = entries[1] >> 1;
-  if (a == b) return emit(a, true);
-  int endA = entries[0] & 1;
-  int endB = entries[1] & 1;
-  // The longer line takes the shorter one in at the shared crossing.
-  if (lines_[a].size() < lines_[b].size()) {
-    std::swap(a, b);
-    std::swap(endA, endB);
-  }
-  Line& keep = lines_[a];
-  Line& gone = lines_[b];
-  std::vector<ContourPoint>& into = endA == 0 ? keep.head : keep.tail;
-  // gone's vertices from its end at the crossing onwards.
-  if (endB == 0) {
-    into.insert(into.end(), gone.head.rbegin(), gone.head.rend());
-    into.insert(into.end(), gone.tail.begin(), gone.tail.end());
   } else {
-    into.insert(into.end(), gone.tail.rbegin(), gone.tail.rend());
-    into.insert(into.end(), gone.head.begin(), gone.head.end());
+    id = entries[0] >> 1;
+    const int32_t other = entries[1] >> 1;
+    if (id == other) return emit(id, true);
+    if ((entries[0] & 1) == 0) reverse(id);
+    if ((entries[1] & 1) == 1) reverse(other);
+    join(id, other);
   }
-  const int far = 1 - endB;
-  const EdgePoint farEdge = {gone.endRow[far], gone.endCol[far], gone.endDown[far], 0.0};
-  const bool farAlive = gone.endAlive[far];
-  const size_t moved = gone.size();
-  dropLine(b);
-  openVertices_ += moved;  // they stay open in keep
-  setEnd(a, endA, farEdge, farAlive);
-  return keep.endAlive[0] || keep.endAlive[1] || emit(a, false);
+  if (failed_) return false;
+  const Line& line = lines_[id];
+  return line.endAlive[0] || line.endAlive[1] || emit(id, false);
 }
 
 bool ContourTracer::killEnd(int32_t entry) {
@@ -342,38 +434,59 @@ bool ContourTracer::killEnd(int32_t entry) {
   return line.endAlive[0] || line.endAlive[1] || emit(entry >> 1, false);
 }
 
+bool ContourTracer::emitChunk(const Chunk& chunk) {
+  const ContourPoint* points = chunk.points.data();
+  if (chunk.spilled) {
+    scratch_.resize(chunk.count);
+    if (!spill_->get(chunk.where, scratch_.data(), chunk.count)) return false;
+    if (chunk.reversed) std::reverse(scratch_.begin(), scratch_.end());
+    points = scratch_.data();
+  } else if (chunk.reversed) {
+    scratch_.assign(chunk.points.rbegin(), chunk.points.rend());
+    points = scratch_.data();
+  }
+  return chunk.count == 0 || sink_.points(points, chunk.count);
+}
+
 bool ContourTracer::emit(int32_t id, bool closed) {
   Line& line = lines_[id];
-  scratch_.clear();
-  scratch_.insert(scratch_.end(), line.head.rbegin(), line.head.rend());
-  scratch_.insert(scratch_.end(), line.tail.begin(), line.tail.end());
   ContourLine out;
   out.level = line.level;
   out.elevation = static_cast<double>(line.level) * settings_.interval;
   out.index = settings_.indexEvery != 0 && line.level % settings_.indexEvery == 0;
   out.closed = closed;
-  out.points = scratch_.data();
-  out.count = scratch_.size();
-  dropLine(id);
+  out.count = line.size();
+  bool ok = sink_.beginLine(out);
+  if (ok && !line.head.empty()) {
+    scratch_.assign(line.head.rbegin(), line.head.rend());
+    ok = sink_.points(scratch_.data(), scratch_.size());
+  }
+  for (auto c = line.middleFront.rbegin(); ok && c != line.middleFront.rend(); ++c)
+    ok = emitChunk(*c);
+  for (auto c = line.middleBack.begin(); ok && c != line.middleBack.end(); ++c) ok = emitChunk(*c);
+  if (ok && !line.tail.empty()) ok = sink_.points(line.tail.data(), line.tail.size());
+  ok = ok && sink_.endLine();
   ++linesWritten_;
   verticesWritten_ += out.count;
-  if (!sink_.line(out)) failed_ = true;
-  return !failed_;
+  dropLine(id);
+  if (!ok) failed_ = true;
+  return ok;
 }
 
 void ContourTracer::dropLine(int32_t id) {
   Line& line = lines_[id];
-  openVertices_ -= line.size();
-  // A long line's room goes back; a short one's is kept for the next.
-  if (line.head.capacity() + line.tail.capacity() > 4096) {
-    std::vector<ContourPoint>().swap(line.head);
-    std::vector<ContourPoint>().swap(line.tail);
-  } else {
-    line.head.clear();
-    line.tail.clear();
-  }
+  held(-static_cast<int64_t>(line.held()));
+  // A long end's room goes back; a short one's is kept for the next line.
+  if (line.head.capacity() > 2 * kSpillAt) std::vector<ContourPoint>().swap(line.head);
+  if (line.tail.capacity() > 2 * kSpillAt) std::vector<ContourPoint>().swap(line.tail);
+  line.head.clear();
+  line.tail.clear();
+  std::vector<Chunk>().swap(line.middleFront);
+  std::vector<Chunk>().swap(line.middleBack);
+  line.chunkPoints = line.heldChunkPoints = 0;
   line.endAlive[0] = line.endAlive[1] = false;
   freeLines_.push_back(id);
+  --openLines_;
 }
 
 }  // namespace ned

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/export/map_projection.h"
+#include "core/file_system.h"
 
 namespace ned {
 
@@ -81,15 +82,45 @@ struct ContourLine {
   double elevation = 0.0;  // level x interval
   bool index = false;      // an index contour (level a multiple of "Index every")
   bool closed = false;
-  const ContourPoint* points = nullptr;
-  size_t count = 0;
+  uint64_t count = 0;  // vertices
 };
 
-// Takes each line as it is finished; false stops the tracing (a write that failed).
+// Takes each line as it is finished: its description, then its vertices in order in one
+// or more pieces, then its end. A false answer stops the tracing (a write that failed).
 class ContourSink {
  public:
   virtual ~ContourSink() = default;
-  virtual bool line(const ContourLine& line) = 0;
+  virtual bool beginLine(const ContourLine& line) = 0;
+  virtual bool points(const ContourPoint* points, size_t count) = 0;
+  virtual bool endLine() = 0;
+};
+
+// Where the tracer puts the older vertices of long open lines when it is given one, so that
+// its memory stays bounded by the number of open lines rather than by their lengths: a
+// contour that winds across a whole square stays open until both its ends are found.
+class VertexSpill {
+ public:
+  virtual ~VertexSpill() = default;
+  // Keeps the points; gives where to find them again. False when they could not be kept.
+  virtual bool put(const ContourPoint* points, size_t count, uint64_t* where) = 0;
+  virtual bool get(uint64_t where, ContourPoint* points, size_t count) = 0;
+};
+
+// A spill into a file through the file seam: a temporary file the caller makes, opens a
+// second time to read, and removes afterwards. Written in pieces of 1 MiB.
+class FileSpill : public VertexSpill {
+ public:
+  FileSpill(OpenFile& writer, OpenFile& reader) : writer_(writer), reader_(reader) {}
+  bool put(const ContourPoint* points, size_t count, uint64_t* where) override;
+  bool get(uint64_t where, ContourPoint* points, size_t count) override;
+  uint64_t pointsKept() const { return written_ + buffer_.size(); }
+
+ private:
+  static constexpr size_t kBufferPoints = 65536;
+  OpenFile& writer_;
+  OpenFile& reader_;
+  uint64_t written_ = 0;  // points in the file
+  std::vector<ContourPoint> buffer_;
 };
 
 struct ContourSettings {
@@ -112,25 +143,42 @@ double crossingFraction(double level, double a, double b);
 
 class ContourTracer {
  public:
-  // cols: kept cells in a row (at least 1).
+  // cols: kept cells in a row (at least 1). Without a spill every open vertex stays in
+  // memory.
   ContourTracer(uint32_t cols, const ContourSettings& settings, VertexPlacement& placement,
-                ContourSink& sink);
+                ContourSink& sink, VertexSpill* spill = nullptr);
 
   // The next kept row, north to south: cols elevations, settings.noData where there is none.
-  // False once the sink has refused a line.
+  // False once the sink or the spill has failed.
   bool addRow(const float* values);
   // After the last row: hands on every line still open. False when the sink refused one.
   bool finish();
 
   uint64_t linesWritten() const { return linesWritten_; }
   uint64_t verticesWritten() const { return verticesWritten_; }
-  // The most vertices held in open lines at one time.
-  uint64_t peakOpenVertices() const { return peakOpenVertices_; }
+  // The most vertices of open lines held in memory at one time, and of open lines.
+  uint64_t peakHeldVertices() const { return peakHeld_; }
+  uint64_t peakOpenLines() const { return peakOpenLines_; }
+  uint64_t spilledVertices() const { return spilled_; }
 
  private:
+  // A run of a line's vertices away from its ends: in memory, or in the spill.
+  struct Chunk {
+    std::vector<ContourPoint> points;
+    uint64_t where = 0;
+    uint32_t count = 0;
+    bool spilled = false;
+    bool reversed = false;  // to be read backwards
+  };
+
+  // A line's vertices in order: head backwards, middleFront backwards, middleBack, tail.
   struct Line {
-    std::vector<ContourPoint> head;  // from the first vertex backwards
+    std::vector<ContourPoint> head;
     std::vector<ContourPoint> tail;
+    std::vector<Chunk> middleFront;
+    std::vector<Chunk> middleBack;
+    uint64_t chunkPoints = 0;      // in the chunks
+    uint64_t heldChunkPoints = 0;  // of those, in memory
     int64_t level = 0;
     // Per end (0 first vertex, 1 last): where it waits, or dead at the block's edge or
     // at no-data.
@@ -138,7 +186,8 @@ class ContourTracer {
     uint32_t endCol[2] = {};
     bool endDown[2] = {};
     bool endAlive[2] = {};
-    size_t size() const { return head.size() + tail.size(); }
+    uint64_t size() const { return head.size() + tail.size() + chunkPoints; }
+    uint64_t held() const { return head.size() + tail.size() + heldChunkPoints; }
   };
 
   // The levels crossing the edges of one row (east edges) or between two rows (south
@@ -156,18 +205,25 @@ class ContourTracer {
   int32_t* slot(uint32_t row, uint32_t col, bool down, int64_t level);
   bool traceSquares();
   bool segment(int64_t level, uint32_t col, int from, int to);
-  bool attach(int64_t level, uint32_t col, int side, int32_t* lineEnd, EdgePoint* edge,
+  void attach(int64_t level, uint32_t col, int side, int32_t* lineEnd, EdgePoint* edge,
               bool* alive);
   int32_t newLine(int64_t level);
   void setEnd(int32_t line, int end, const EdgePoint& edge, bool alive);
+  void push(int32_t line, int end, const ContourPoint& point);
+  bool chunkOf(Line& line, std::vector<ContourPoint>& points, bool reversed, Chunk* chunk);
+  void reverse(int32_t line);
+  bool join(int32_t a, int32_t b);
   bool killEnd(int32_t entry);
   bool emit(int32_t line, bool closed);
+  bool emitChunk(const Chunk& chunk);
   void dropLine(int32_t line);
+  void held(int64_t change);
 
   uint32_t cols_;
   ContourSettings settings_;
   VertexPlacement& placement_;
   ContourSink& sink_;
+  VertexSpill* spill_;
   bool failed_ = false;
   uint32_t row_ = 0;  // rows seen
   std::vector<float> previous_;
@@ -178,8 +234,11 @@ class ContourTracer {
   std::vector<Line> lines_;
   std::vector<int32_t> freeLines_;
   std::vector<ContourPoint> scratch_;
-  uint64_t openVertices_ = 0;
-  uint64_t peakOpenVertices_ = 0;
+  uint64_t held_ = 0;
+  uint64_t openLines_ = 0;
+  uint64_t peakHeld_ = 0;
+  uint64_t peakOpenLines_ = 0;
+  uint64_t spilled_ = 0;
   uint64_t linesWritten_ = 0;
   uint64_t verticesWritten_ = 0;
 };

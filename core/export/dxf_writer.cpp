@@ -148,8 +148,7 @@ bool DxfWriter::begin(const DxfExtents& extents, const DxfLayer* layers, size_t 
   return !failed_;
 }
 
-bool DxfWriter::polyline(const char* layer, double elevation, bool closed,
-                         const ContourPoint* points, size_t count) {
+bool DxfWriter::beginPolyline(const char* layer, double elevation, bool closed) {
   text(0, "POLYLINE");
   text(8, layer);
   integer(66, 1);
@@ -157,46 +156,66 @@ bool DxfWriter::polyline(const char* layer, double elevation, bool closed,
   number(20, 0.0);
   number(30, elevation);
   integer(70, closed ? 1 : 0);
-  // The vertices' groups but their coordinates are the same for the whole line: made once.
+  // The groups of a vertex but its coordinates are the same for the whole line: made once.
   // Each vertex carries the elevation as its own 30 too (a 2D polyline's vertices lie in
   // its plane): readers such as GDAL's take a vertex's height from there.
+  layer_ = layer;
+  elevation_ = elevation;
   const size_t layerLength = std::strlen(layer);
   char elevationText[kMaxFixed3Chars + 2];
   const size_t elevationLength =
       static_cast<size_t>(lineEnd(formatFixed3(elevation, elevationText)) - elevationText);
-  if (layerLength > 64 || elevationLength > 64) {
-    for (size_t i = 0; i < count; ++i) {
-      text(0, "VERTEX");
-      text(8, layer);
-      number(10, points[i].x);
-      number(20, points[i].y);
-      number(30, elevation);
-    }
-  } else {
-    char head[96];
-    char* h = head;
+  vertexHeadLength_ = 0;
+  if (layerLength <= 64 && elevationLength <= 64) {
     static const char kVertex[] = "  0\r\nVERTEX\r\n  8\r\n";
+    char* h = vertexHead_;
     std::memcpy(h, kVertex, sizeof kVertex - 1);
     h += sizeof kVertex - 1;
     std::memcpy(h, layer, layerLength);
     h = lineEnd(h + layerLength);
     std::memcpy(h, " 10\r\n", 5);
-    h += 5;
-    const size_t headLength = static_cast<size_t>(h - head);
-    for (size_t i = 0; i < count && room(); ++i) {
-      char* p = cursor_;
-      std::memcpy(p, head, headLength);
-      p = lineEnd(formatFixed3(points[i].x, p + headLength));
-      std::memcpy(p, " 20\r\n", 5);
-      p = lineEnd(formatFixed3(points[i].y, p + 5));
-      std::memcpy(p, " 30\r\n", 5);
-      std::memcpy(p + 5, elevationText, elevationLength);
-      cursor_ = p + 5 + elevationLength;
-    }
+    vertexHeadLength_ = static_cast<size_t>(h + 5 - vertexHead_);
+    std::memcpy(vertexTail_, " 30\r\n", 5);
+    std::memcpy(vertexTail_ + 5, elevationText, elevationLength);
+    vertexTailLength_ = 5 + elevationLength;
   }
-  text(0, "SEQEND");
-  text(8, layer);
   return !failed_;
+}
+
+bool DxfWriter::vertices(const ContourPoint* points, size_t count) {
+  if (vertexHeadLength_ == 0) {
+    for (size_t i = 0; i < count; ++i) {
+      text(0, "VERTEX");
+      text(8, layer_);
+      number(10, points[i].x);
+      number(20, points[i].y);
+      number(30, elevation_);
+    }
+    return !failed_;
+  }
+  for (size_t i = 0; i < count && room(); ++i) {
+    char* p = cursor_;
+    std::memcpy(p, vertexHead_, vertexHeadLength_);
+    p = lineEnd(formatFixed3(points[i].x, p + vertexHeadLength_));
+    std::memcpy(p, " 20\r\n", 5);
+    p = lineEnd(formatFixed3(points[i].y, p + 5));
+    std::memcpy(p, vertexTail_, vertexTailLength_);
+    cursor_ = p + vertexTailLength_;
+  }
+  return !failed_;
+}
+
+bool DxfWriter::endPolyline() {
+  text(0, "SEQEND");
+  text(8, layer_);
+  return !failed_;
+}
+
+bool DxfWriter::polyline(const char* layer, double elevation, bool closed,
+                         const ContourPoint* points, size_t count) {
+  beginPolyline(layer, elevation, closed);
+  vertices(points, count);
+  return endPolyline();
 }
 
 bool DxfWriter::face(const char* layer, const DxfPoint3 corners[4]) {
@@ -210,9 +229,17 @@ bool DxfWriter::face(const char* layer, const DxfPoint3 corners[4]) {
   return !failed_;
 }
 
-bool DxfContours::line(const ContourLine& line) {
-  return writer_.polyline(line.index ? kMajorContourLayer : kMinorContourLayer, line.elevation,
-                          line.closed, line.points, line.count);
+bool DxfContours::beginLine(const ContourLine& line) {
+  return writer_.beginPolyline(line.index ? kMajorContourLayer : kMinorContourLayer, line.elevation,
+                               line.closed);
+}
+
+bool DxfContours::points(const ContourPoint* points, size_t count) {
+  return writer_.vertices(points, count);
+}
+
+bool DxfContours::endLine() {
+  return writer_.endPolyline();
 }
 
 bool DxfWriter::end() {

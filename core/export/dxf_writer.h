@@ -63,7 +63,12 @@ class DxfWriter {
   // The header, the tables (the line type CONTINUOUS and the layers, on top of layer 0)
   // and the start of the entities.
   bool begin(const DxfExtents& extents, const DxfLayer* layers, size_t layerCount);
-  // A 2D polyline at an elevation (its group 30), flag 1 when closed.
+  // A 2D polyline at an elevation (its group 30), flag 1 when closed: its start, its
+  // vertices in one or more pieces, its end; or all at once. The layer's name stays the
+  // caller's until the end.
+  bool beginPolyline(const char* layer, double elevation, bool closed);
+  bool vertices(const ContourPoint* points, size_t count);
+  bool endPolyline();
   bool polyline(const char* layer, double elevation, bool closed, const ContourPoint* points,
                 size_t count);
   // A 3D face; a triangle repeats its third corner as the fourth.
@@ -87,6 +92,12 @@ class DxfWriter {
   void number(int code, double value);
 
   ByteSink& sink_;
+  const char* layer_ = "0";  // of the polyline being written
+  double elevation_ = 0.0;
+  char vertexHead_[96] = {};  // "  0 VERTEX  8 <layer>  10", none when too long
+  size_t vertexHeadLength_ = 0;
+  char vertexTail_[80] = {};  // " 30 <elevation>"
+  size_t vertexTailLength_ = 0;
   std::unique_ptr<char[]> buffer_;
   char* cursor_;
   uint64_t written_ = 0;
@@ -97,7 +108,9 @@ class DxfWriter {
 class DxfContours : public ContourSink {
  public:
   explicit DxfContours(DxfWriter& writer) : writer_(writer) {}
-  bool line(const ContourLine& line) override;
+  bool beginLine(const ContourLine& line) override;
+  bool points(const ContourPoint* points, size_t count) override;
+  bool endLine() override;
 
  private:
   DxfWriter& writer_;

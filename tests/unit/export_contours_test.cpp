@@ -8,11 +8,13 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/export/contours.h"
+#include "core/posix_file_system.h"
 #include "tests/support/gdal_fixtures.h"
 
 namespace ned {
@@ -30,12 +32,40 @@ struct Polyline {
 
 class Collect : public ContourSink {
  public:
-  bool line(const ContourLine& line) override {
-    lines.push_back({line.level, line.closed, line.index,
-                     std::vector<ContourPoint>(line.points, line.points + line.count)});
+  bool beginLine(const ContourLine& line) override {
+    lines.push_back({line.level, line.closed, line.index, {}});
+    expected = line.count;
+    return true;
+  }
+  bool points(const ContourPoint* points, size_t count) override {
+    lines.back().points.insert(lines.back().points.end(), points, points + count);
+    return true;
+  }
+  bool endLine() override {
+    EXPECT_EQ(lines.back().points.size(), expected);
     return true;
   }
   std::vector<Polyline> lines;
+  uint64_t expected = 0;
+};
+
+// A spill in memory that checks that what it gives back is what it was given.
+class MemorySpill : public VertexSpill {
+ public:
+  bool put(const ContourPoint* points, size_t count, uint64_t* where) override {
+    *where = kept.size();
+    kept.insert(kept.end(), points, points + count);
+    return true;
+  }
+  bool get(uint64_t where, ContourPoint* points, size_t count) override {
+    if (where + count > kept.size()) return false;
+    std::copy(kept.begin() + static_cast<std::ptrdiff_t>(where),
+              kept.begin() + static_cast<std::ptrdiff_t>(where + count), points);
+    ++reads;
+    return true;
+  }
+  std::vector<ContourPoint> kept;
+  int reads = 0;
 };
 
 // Cell coordinates: x the column, y the row (growing south).
@@ -44,10 +74,10 @@ GridPlacement cellPlacement() {
 }
 
 std::vector<Polyline> trace(const std::vector<float>& values, uint32_t cols, double interval,
-                            uint32_t indexEvery = 0) {
+                            uint32_t indexEvery = 0, VertexSpill* spill = nullptr) {
   GridPlacement placement = cellPlacement();
   Collect collect;
-  ContourTracer tracer(cols, {interval, indexEvery, -9999.0f}, placement, collect);
+  ContourTracer tracer(cols, {interval, indexEvery, -9999.0f}, placement, collect, spill);
   for (size_t r = 0; r * cols < values.size(); ++r) EXPECT_TRUE(tracer.addRow(&values[r * cols]));
   EXPECT_TRUE(tracer.finish());
   return collect.lines;
@@ -334,27 +364,34 @@ TEST(ContourPlacement, GridAndMapPlaceCrossingsBetweenTheCellPositions) {
   EXPECT_DOUBLE_EQ(b.y, 0.0);
 }
 
-// Lines, no-data and memory: a wide block with one long open line per column pair
-// streams through with the open vertices bounded by the lines still open.
-TEST(ContourTracer, HoldsOnlyTheOpenLines) {
+// Memory: without a spill the open lines are held whole; with one, only their ends, and
+// the lines come out the same. Rows of no-data end every line now and then.
+TEST(ContourTracer, HoldsOnlyTheEndsOfOpenLinesWithASpill) {
   const uint32_t cols = 64;
-  GridPlacement placement = cellPlacement();
-  Collect collect;
-  ContourTracer tracer(cols, {1.0, 0, -9999.0f}, placement, collect);
-  std::vector<float> row(cols);
-  for (uint32_t c = 0; c < cols; ++c) row[c] = c % 2 == 0 ? 0.5f : 1.5f;
+  std::vector<float> values;
   const uint32_t rows = 2000;
+  for (uint32_t r = 0; r < rows; ++r)
+    for (uint32_t c = 0; c < cols; ++c)
+      values.push_back(r % 1000 == 500 ? -9999.0f : c % 2 == 0 ? 0.5f : 1.5f);
+  GridPlacement placement = cellPlacement();
+  Collect whole;
+  ContourTracer holding(cols, {1.0, 0, -9999.0f}, placement, whole);
+  MemorySpill spill;
+  Collect spilled;
+  ContourTracer spilling(cols, {1.0, 0, -9999.0f}, placement, spilled, &spill);
   for (uint32_t r = 0; r < rows; ++r) {
-    // Every 100 rows a row of no-data ends every line.
-    std::vector<float> values = row;
-    if (r % 100 == 50) std::fill(values.begin(), values.end(), -9999.0f);
-    ASSERT_TRUE(tracer.addRow(values.data()));
+    ASSERT_TRUE(holding.addRow(&values[r * cols]));
+    ASSERT_TRUE(spilling.addRow(&values[r * cols]));
   }
-  ASSERT_TRUE(tracer.finish());
-  // 63 lines between columns in each of the 21 stretches between no-data rows.
-  EXPECT_EQ(collect.lines.size(), 63u * 21u);
-  EXPECT_LE(tracer.peakOpenVertices(), 63u * 101u);
-  EXPECT_GE(tracer.peakOpenVertices(), 63u * 99u);
+  ASSERT_TRUE(holding.finish());
+  ASSERT_TRUE(spilling.finish());
+  // 63 lines between the columns in each of the 3 stretches between no-data rows.
+  EXPECT_EQ(whole.lines.size(), 63u * 3u);
+  EXPECT_EQ(holding.peakOpenLines(), 63u);
+  EXPECT_GE(holding.peakHeldVertices(), 63u * 999u);
+  EXPECT_LE(spilling.peakHeldVertices(), 63u * 2u * 128u);
+  EXPECT_GT(spill.reads, 0);
+  expectSameLines(spilled.lines, whole.lines, 0.0);
 }
 
 // A block of the demo tile, level by level: the same lines as gdal_contour's on the same
@@ -383,12 +420,26 @@ TEST(ContourGdal, BlockOfTheDemoTileGivesGdalContoursLines) {
             static_cast<std::streamsize>(values.size() * sizeof(float)));
     ASSERT_TRUE(in.good());
     const std::vector<Polyline> ours = trace(values, static_cast<uint32_t>(b.width), b.interval);
+    // The same through a spill file, its buffer of 1 MiB flushed now and then.
+    const std::string spillPath = scratchFolder() + "/block.spill";
+    std::remove(spillPath.c_str());
+    std::unique_ptr<OpenFile> file = posixFileSystem().open(spillPath, OpenMode::createNew);
+    std::unique_ptr<OpenFile> reader = posixFileSystem().open(spillPath, OpenMode::read);
+    ASSERT_NE(file, nullptr);
+    ASSERT_NE(reader, nullptr);
+    FileSpill spill(*file, *reader);
+    const std::vector<Polyline> spilled =
+        trace(values, static_cast<uint32_t>(b.width), b.interval, 0, &spill);
+    mostSpilled = std::max(mostSpilled, spill.pointsKept());
     const std::vector<Polyline> theirs =
         gdalLines(cut, b.interval, b.width, b.height, info.transform);
     ASSERT_GT(theirs.size(), 20u);
     // 0.001 of the unit on cells of about 10 m: 1e-4 of a cell.
     expectSameLines(ours, theirs, 1e-4);
+    expectSameLines(spilled, ours, 0.0);
   }
+  // More than the spill's buffer of 65536 points: some were read back from the file.
+  EXPECT_GT(mostSpilled, 65536u);
 }
 
 }  // namespace

@@ -134,10 +134,14 @@ TEST(DxfWriter, RealReadersReadEveryPolyline) {
   // Our own count of lines per layer and elevation, from the tracer.
   struct Count : ContourSink {
     explicit Count(DxfContours& next) : next_(next) {}
-    bool line(const ContourLine& line) override {
+    bool beginLine(const ContourLine& line) override {
       ++lines[{line.index ? kMajorContourLayer : kMinorContourLayer, line.elevation}];
-      return next_.line(line);
+      return next_.beginLine(line);
     }
+    bool points(const ContourPoint* points, size_t count) override {
+      return next_.points(points, count);
+    }
+    bool endLine() override { return next_.endLine(); }
     std::map<std::pair<std::string, double>, int> lines;
     DxfContours& next_;
   };

@@ -403,6 +403,7 @@ TEST(ContourGdal, BlockOfTheDemoTileGivesGdalContoursLines) {
     int col, row, width, height;
     double interval;
   };
+  uint64_t mostSpilled = 0;
   for (const Block& b : std::vector<Block>{
            {4000, 5200, 240, 180, 1.0}, {2000, 1000, 150, 200, 0.5}, {7000, 7000, 120, 120, 5.0}}) {
     SCOPED_TRACE(::testing::Message() << b.col << " " << b.row << " at " << b.interval);

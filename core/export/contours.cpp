@@ -366,33 +366,53 @@ void ContourTracer::reverse(int32_t id) {
       *slot(line.endRow[end], line.endCol[end], line.endDown[end], line.level) = id << 1 | end;
 }
 
-// Line a's last vertex and line b's first are the two ends of a segment: b goes on a.
-bool ContourTracer::join(int32_t a, int32_t b) {
-  Line& keep = lines_[a];
-  Line& gone = lines_[b];
-  Chunk chunk;
-  if (!keep.tail.empty() && chunkOf(keep, keep.tail, false, &chunk))
-    keep.middleBack.push_back(std::move(chunk));
-  chunk = Chunk();
-  if (!gone.head.empty() && chunkOf(keep, gone.head, true, &chunk))
-    keep.middleBack.push_back(std::move(chunk));
-  for (auto c = gone.middleFront.rbegin(); c != gone.middleFront.rend(); ++c)
-    keep.middleBack.push_back(std::move(*c));
-  for (Chunk& c : gone.middleBack) keep.middleBack.push_back(std::move(c));
+// Line a's last vertex and line b's first are the two ends of a segment: the two become
+// one, kept under the id of the one with more chunks so that a long line is not copied
+// over and over. Gives the id kept.
+int32_t ContourTracer::join(int32_t a, int32_t b) {
+  Line& first = lines_[a];
+  Line& second = lines_[b];
+  const bool intoFirst = first.middleFront.size() + first.middleBack.size() >=
+                         second.middleFront.size() + second.middleBack.size();
+  Line& keep = intoFirst ? first : second;
+  Line& gone = intoFirst ? second : first;
+  // The two ends that meet become chunks in the middle.
+  Chunk meetFirst;
+  Chunk meetSecond;
+  const bool hasFirst = !first.tail.empty() && chunkOf(keep, first.tail, false, &meetFirst);
+  const bool hasSecond = !second.head.empty() && chunkOf(keep, second.head, true, &meetSecond);
   keep.chunkPoints += gone.chunkPoints;
   keep.heldChunkPoints += gone.heldChunkPoints;
-  keep.tail = std::move(gone.tail);
-  const EdgePoint far = {gone.endRow[1], gone.endCol[1], gone.endDown[1], 0.0};
-  const bool farAlive = gone.endAlive[1];
+  if (intoFirst) {
+    // first's middle, then its tail, second's head, second's middle, second's tail.
+    if (hasFirst) keep.middleBack.push_back(std::move(meetFirst));
+    if (hasSecond) keep.middleBack.push_back(std::move(meetSecond));
+    for (auto c = gone.middleFront.rbegin(); c != gone.middleFront.rend(); ++c)
+      keep.middleBack.push_back(std::move(*c));
+    for (Chunk& c : gone.middleBack) keep.middleBack.push_back(std::move(c));
+    keep.tail = std::move(gone.tail);
+  } else {
+    // The same built backwards in front of second's middle.
+    if (hasSecond) keep.middleFront.push_back(std::move(meetSecond));
+    if (hasFirst) keep.middleFront.push_back(std::move(meetFirst));
+    for (auto c = gone.middleBack.rbegin(); c != gone.middleBack.rend(); ++c)
+      keep.middleFront.push_back(std::move(*c));
+    for (Chunk& c : gone.middleFront) keep.middleFront.push_back(std::move(c));
+    keep.head = std::move(gone.head);
+  }
+  const int farEnd = intoFirst ? 1 : 0;
+  const EdgePoint far = {gone.endRow[farEnd], gone.endCol[farEnd], gone.endDown[farEnd], 0.0};
+  const bool farAlive = gone.endAlive[farEnd];
   // Nothing of gone is left to count.
   gone.head.clear();
   gone.tail.clear();
   gone.middleFront.clear();
   gone.middleBack.clear();
   gone.chunkPoints = gone.heldChunkPoints = 0;
-  dropLine(b);
-  setEnd(a, 1, far, farAlive);
-  return !failed_;
+  const int32_t kept = intoFirst ? a : b;
+  dropLine(intoFirst ? b : a);
+  setEnd(kept, farEnd, far, farAlive);
+  return kept;
 }
 
 bool ContourTracer::segment(int64_t level, uint32_t col, int from, int to) {
@@ -421,7 +441,7 @@ bool ContourTracer::segment(int64_t level, uint32_t col, int from, int to) {
     if (id == other) return emit(id, true);
     if ((entries[0] & 1) == 0) reverse(id);
     if ((entries[1] & 1) == 1) reverse(other);
-    join(id, other);
+    id = join(id, other);
   }
   if (failed_) return false;
   const Line& line = lines_[id];
@@ -477,8 +497,8 @@ void ContourTracer::dropLine(int32_t id) {
   Line& line = lines_[id];
   held(-static_cast<int64_t>(line.held()));
   // A long end's room goes back; a short one's is kept for the next line.
-  if (line.head.capacity() > 2 * kSpillAt) std::vector<ContourPoint>().swap(line.head);
-  if (line.tail.capacity() > 2 * kSpillAt) std::vector<ContourPoint>().swap(line.tail);
+  if (line.head.capacity() > kSpillAt) std::vector<ContourPoint>().swap(line.head);
+  if (line.tail.capacity() > kSpillAt) std::vector<ContourPoint>().swap(line.tail);
   line.head.clear();
   line.tail.clear();
   std::vector<Chunk>().swap(line.middleFront);

@@ -212,7 +212,7 @@ class ContourTracer {
   void push(int32_t line, int end, const ContourPoint& point);
   bool chunkOf(Line& line, std::vector<ContourPoint>& points, bool reversed, Chunk* chunk);
   void reverse(int32_t line);
-  bool join(int32_t a, int32_t b);
+  int32_t join(int32_t a, int32_t b);
   bool killEnd(int32_t entry);
   bool emit(int32_t line, bool closed);
   bool emitChunk(const Chunk& chunk);

@@ -47,10 +47,6 @@ constexpr size_t kSpillAt = 128;
 // Levels beyond this many intervals from 0 are not traced: their index would not fit.
 constexpr double kLevelLimit = 4.0e15;
 
-bool isData(float value, float noData) {
-  return value == value && value != noData;
-}
-
 }  // namespace
 
 GridPlacement::GridPlacement(double startEasting, double startNorthing, double w, double nsSpacing,
@@ -139,14 +135,21 @@ ContourTracer::ContourTracer(uint32_t cols, const ContourSettings& settings,
       sink_(sink),
       spill_(spill),
       previous_(cols),
-      current_(cols) {}
+      current_(cols),
+      valueLimit_(kLevelLimit * settings.interval) {}
+
+// A value with data, whose levels the tracer can number. Every other value (no-data, not a
+// number, infinite, or more than kLevelLimit intervals from 0, and every value when the
+// interval is not above 0) counts as no data.
+bool ContourTracer::usable(float value) const {
+  return value != settings_.noData && std::fabs(static_cast<double>(value)) < valueLimit_;
+}
 
 void ContourTracer::crossingLevels(double a, double b, int64_t* first, uint32_t* count) const {
   *count = 0;
   const double interval = settings_.interval;
   const double low = std::min(a, b) / interval;
   const double high = std::max(a, b) / interval;
-  if (!(low > -kLevelLimit && high < kLevelLimit)) return;
   // The levels whose side differs at the two ends, from one below the lower value's
   // multiple to one above the higher's: the tolerance moves a level by far less than
   // an interval.
@@ -170,8 +173,7 @@ void ContourTracer::fillEdges(EdgeRow& edges, const float* a, const float* b, ui
   for (uint32_t c = 0; c < n; ++c) {
     const float u = a[c];
     const float v = acrossRows ? b[c] : a[c + 1];
-    if (isData(u, settings_.noData) && isData(v, settings_.noData))
-      crossingLevels(u, v, &edges.first[c], &edges.count[c]);
+    if (usable(u) && usable(v)) crossingLevels(u, v, &edges.first[c], &edges.count[c]);
     edges.base[c] = total;
     total += edges.count[c];
   }
@@ -207,12 +209,11 @@ bool ContourTracer::finish() {
 }
 
 bool ContourTracer::traceSquares() {
-  const float noData = settings_.noData;
   const float* upper = previous_.data();
   const float* lower = current_.data();
   for (uint32_t c = 0; c + 1 < cols_; ++c) {
-    const bool square = isData(upper[c], noData) && isData(upper[c + 1], noData) &&
-                        isData(lower[c], noData) && isData(lower[c + 1], noData);
+    const bool square =
+        usable(upper[c]) && usable(upper[c + 1]) && usable(lower[c]) && usable(lower[c + 1]);
     if (!square) {
       // Lines that came down to this square end at its upper edge.
       const uint32_t base = eastAbove_.base[c];
@@ -284,8 +285,7 @@ void ContourTracer::attach(int64_t level, uint32_t col, int side, int32_t* entry
     *alive = true;  // unless the next row says otherwise
     return;
   }
-  const float noData = settings_.noData;
-  *alive = col + 2 < cols_ && isData(above[col + 2], noData) && isData(below[col + 2], noData);
+  *alive = col + 2 < cols_ && usable(above[col + 2]) && usable(below[col + 2]);
 }
 
 int32_t ContourTracer::newLine(int64_t level) {
@@ -340,11 +340,15 @@ bool ContourTracer::chunkOf(Line& line, std::vector<ContourPoint>& points, bool 
 
 void ContourTracer::push(int32_t id, int end, const ContourPoint& point) {
   Line& line = lines_[id];
-  std::vector<ContourPoint>& points = end == 0 ? line.head : line.tail;
-  points.push_back(point);
+  (end == 0 ? line.head : line.tail).push_back(point);
   held(1);
+  spillEnd(line, end);
+}
+
+// An end that has grown long enough goes next to the line's middle, into the spill.
+void ContourTracer::spillEnd(Line& line, int end) {
+  std::vector<ContourPoint>& points = end == 0 ? line.head : line.tail;
   if (spill_ == nullptr || points.size() < kSpillAt) return;
-  // The end's older vertices go next to the line's middle.
   Chunk chunk;
   chunkOf(line, points, end == 0, &chunk);
   (end == 0 ? line.middleFront : line.middleBack).push_back(std::move(chunk));
@@ -368,7 +372,9 @@ void ContourTracer::reverse(int32_t id) {
 
 // Line a's last vertex and line b's first are the two ends of a segment: the two become
 // one, kept under the id of the one with more chunks so that a long line is not copied
-// over and over. Gives the id kept.
+// over and over. The vertices on either side of the meeting stay together: in the kept
+// line's end when the other line has no chunks (most joins are of short lines), else as
+// one chunk. Gives the id kept.
 int32_t ContourTracer::join(int32_t a, int32_t b) {
   Line& first = lines_[a];
   Line& second = lines_[b];
@@ -376,29 +382,45 @@ int32_t ContourTracer::join(int32_t a, int32_t b) {
                          second.middleFront.size() + second.middleBack.size();
   Line& keep = intoFirst ? first : second;
   Line& gone = intoFirst ? second : first;
-  // The two ends that meet become chunks in the middle.
-  Chunk meetFirst;
-  Chunk meetSecond;
-  const bool hasFirst = !first.tail.empty() && chunkOf(keep, first.tail, false, &meetFirst);
-  const bool hasSecond = !second.head.empty() && chunkOf(keep, second.head, true, &meetSecond);
+  const bool goneHasChunks = !gone.middleFront.empty() || !gone.middleBack.empty();
+  // first's tail and second's head, in order.
+  std::vector<ContourPoint> meeting;
+  meeting.reserve(first.tail.size() + second.head.size());
+  meeting.insert(meeting.end(), first.tail.begin(), first.tail.end());
+  meeting.insert(meeting.end(), second.head.rbegin(), second.head.rend());
+  first.tail.clear();
+  second.head.clear();
   keep.chunkPoints += gone.chunkPoints;
   keep.heldChunkPoints += gone.heldChunkPoints;
   if (intoFirst) {
-    // first's middle, then its tail, second's head, second's middle, second's tail.
-    if (hasFirst) keep.middleBack.push_back(std::move(meetFirst));
-    if (hasSecond) keep.middleBack.push_back(std::move(meetSecond));
-    for (auto c = gone.middleFront.rbegin(); c != gone.middleFront.rend(); ++c)
-      keep.middleBack.push_back(std::move(*c));
-    for (Chunk& c : gone.middleBack) keep.middleBack.push_back(std::move(c));
-    keep.tail = std::move(gone.tail);
+    // first's middle, the meeting, second's middle, second's tail.
+    if (!goneHasChunks) {
+      meeting.insert(meeting.end(), gone.tail.begin(), gone.tail.end());
+      keep.tail = std::move(meeting);
+    } else {
+      Chunk chunk;
+      if (chunkOf(keep, meeting, false, &chunk)) keep.middleBack.push_back(std::move(chunk));
+      for (auto c = gone.middleFront.rbegin(); c != gone.middleFront.rend(); ++c)
+        keep.middleBack.push_back(std::move(*c));
+      for (Chunk& c : gone.middleBack) keep.middleBack.push_back(std::move(c));
+      keep.tail = std::move(gone.tail);
+    }
+    spillEnd(keep, 1);
   } else {
     // The same built backwards in front of second's middle.
-    if (hasSecond) keep.middleFront.push_back(std::move(meetSecond));
-    if (hasFirst) keep.middleFront.push_back(std::move(meetFirst));
-    for (auto c = gone.middleBack.rbegin(); c != gone.middleBack.rend(); ++c)
-      keep.middleFront.push_back(std::move(*c));
-    for (Chunk& c : gone.middleFront) keep.middleFront.push_back(std::move(c));
-    keep.head = std::move(gone.head);
+    if (!goneHasChunks) {
+      std::reverse(meeting.begin(), meeting.end());
+      meeting.insert(meeting.end(), gone.head.begin(), gone.head.end());
+      keep.head = std::move(meeting);
+    } else {
+      Chunk chunk;
+      if (chunkOf(keep, meeting, false, &chunk)) keep.middleFront.push_back(std::move(chunk));
+      for (auto c = gone.middleBack.rbegin(); c != gone.middleBack.rend(); ++c)
+        keep.middleFront.push_back(std::move(*c));
+      for (Chunk& c : gone.middleFront) keep.middleFront.push_back(std::move(c));
+      keep.head = std::move(gone.head);
+    }
+    spillEnd(keep, 0);
   }
   const int farEnd = intoFirst ? 1 : 0;
   const EdgePoint far = {gone.endRow[farEnd], gone.endCol[farEnd], gone.endDown[farEnd], 0.0};

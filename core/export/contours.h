@@ -200,6 +200,7 @@ class ContourTracer {
     std::vector<int32_t> slots;
   };
 
+  bool usable(float value) const;
   void crossingLevels(double a, double b, int64_t* first, uint32_t* count) const;
   void fillEdges(EdgeRow& edges, const float* a, const float* b, uint32_t n, bool acrossRows);
   int32_t* slot(uint32_t row, uint32_t col, bool down, int64_t level);
@@ -210,6 +211,7 @@ class ContourTracer {
   int32_t newLine(int64_t level);
   void setEnd(int32_t line, int end, const EdgePoint& edge, bool alive);
   void push(int32_t line, int end, const ContourPoint& point);
+  void spillEnd(Line& line, int end);
   bool chunkOf(Line& line, std::vector<ContourPoint>& points, bool reversed, Chunk* chunk);
   void reverse(int32_t line);
   int32_t join(int32_t a, int32_t b);
@@ -228,6 +230,7 @@ class ContourTracer {
   uint32_t row_ = 0;  // rows seen
   std::vector<float> previous_;
   std::vector<float> current_;
+  double valueLimit_;  // values at or beyond this distance from 0 count as no data
   EdgeRow eastAbove_;  // east edges of the previous row
   EdgeRow eastBelow_;  // east edges of the current row
   EdgeRow south_;      // south edges from the previous row to the current

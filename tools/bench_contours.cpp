@@ -251,15 +251,15 @@ int main(int argc, char** argv) {
                   block.size, block.row, block.col, interval);
     // The drawing and the floor take turns, the best of three each (the whole square once,
     // into nothing).
-    const bool whole = block.size == kTileCells;
+    const bool square = block.size == kTileCells;
     Figures figures;
     double floor = 0;
-    for (int turn = 0; turn < (whole ? 1 : 3); ++turn) {
+    for (int turn = 0; turn < (square ? 1 : 3); ++turn) {
       std::remove(dxf.c_str());
       const Figures run =
-          drawBlock(raster, block, interval, whole ? nullOutput : dxf, folder + "/contours.spill");
+          drawBlock(raster, block, interval, square ? nullOutput : dxf, folder + "/contours.spill");
       if (turn == 0 || run.seconds < figures.seconds) figures = run;
-      if (whole) break;
+      if (square) break;
       std::remove((folder + "/floor.bin").c_str());
       const double f = timeBlockWrites(figures.bytes, folder + "/floor.bin");
       if (turn == 0 || f < floor) floor = f;

@@ -1,5 +1,5 @@
 // bench_contours [--tile <base>] [--out <directory>] [--interval <m>] [--whole] [--small]
-//                [--no-gdal]
+//                [--no-spill] [--no-gdal]
 //
 // Measures the contour drawing on blocks of the demo tile: the rows read from the raster,
 // traced (through a spill file) and written as a DXF file, the best of three, against gdal_contour
@@ -15,7 +15,9 @@
 // --interval  the contour interval in metres (default 1)
 // --whole     also the whole square of 10812 x 10812 cells (without gdal_contour)
 // --small     only the block of 1350 x 1350
+// --no-spill  every open vertex in memory
 // --no-gdal   leave gdal_contour out
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,6 +49,16 @@ using bench::secondsSince;
 
 constexpr uint32_t kTileCells = 10812;
 
+bool useSpill = true;
+
+// The processor time of this process so far (user and system), in seconds.
+double cpuSeconds() {
+  rusage usage = {};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
 class FileSink : public ned::ByteSink {
  public:
   explicit FileSink(std::FILE* file) : file_(file) {}
@@ -66,6 +78,7 @@ struct Block {
 
 struct Figures {
   double seconds = 0;
+  double cpu = 0;  // processor time, user and system
   uint64_t lines = 0;
   uint64_t vertices = 0;
   uint64_t bytes = 0;
@@ -97,6 +110,7 @@ Figures drawBlock(const std::string& raster, const Block& block, double interval
   std::setvbuf(out, nullptr, _IONBF, 0);  // the writer hands on 64 KiB at a time
   resetPeak();
   const Clock::time_point start = Clock::now();
+  const double cpuStart = cpuSeconds();
   FileSink sink(out);
   ned::DxfWriter writer(sink);
   // The local grid at 37 N, 10 m cells.
@@ -108,7 +122,8 @@ Figures drawBlock(const std::string& raster, const Block& block, double interval
   const ned::DxfLayer layers[2] = {ned::kMajorContourDxfLayer, ned::kMinorContourDxfLayer};
   bool ok = writer.begin(box.extents(), layers, 2);
   ned::DxfContours contours(writer);
-  ned::ContourTracer tracer(block.size, {interval, 5, -9999.0f}, placement, contours, &spill);
+  ned::ContourTracer tracer(block.size, {interval, 5, -9999.0f}, placement, contours,
+                            useSpill ? &spill : nullptr);
   std::vector<float> row(block.size);
   for (uint32_t r = 0; r < block.size && ok; ++r) {
     const long offset = (static_cast<long>(block.row + r) * kTileCells + block.col) * 4;
@@ -119,6 +134,7 @@ Figures drawBlock(const std::string& raster, const Block& block, double interval
   ok = writer.end() && ok;
   ok = std::fclose(out) == 0 && ok;
   figures.seconds = secondsSince(start);
+  figures.cpu = cpuSeconds() - cpuStart;
   figures.peak = peakKib();
   std::fclose(in);
   figures.ok = ok;
@@ -180,10 +196,12 @@ double timeGdalContour(const std::string& raster, const Block& block, double int
 
 void report(const char* name, const Figures& f, double floor, double gdal, uint64_t gdalBytes) {
   std::printf("%s\n", name);
-  std::printf("  contours   %8.3f s  %llu lines, %llu vertices, %.1f M vertices/s, %llu bytes%s\n",
-              f.seconds, static_cast<unsigned long long>(f.lines),
-              static_cast<unsigned long long>(f.vertices), f.vertices / f.seconds / 1e6,
-              static_cast<unsigned long long>(f.bytes), f.ok ? "" : "  FAILED");
+  std::printf(
+      "  contours   %8.3f s  (processor %.3f s)  %llu lines, %llu vertices, %.1f M vertices/s, "
+      "%llu bytes%s\n",
+      f.seconds, f.cpu, static_cast<unsigned long long>(f.lines),
+      static_cast<unsigned long long>(f.vertices), f.vertices / f.seconds / 1e6,
+      static_cast<unsigned long long>(f.bytes), f.ok ? "" : "  FAILED");
   if (floor > 0)
     std::printf("  I/O floor  %8.3f s  (contours at %.2f x the floor; aim: within 2 x)\n", floor,
                 f.seconds / floor);
@@ -219,6 +237,8 @@ int main(int argc, char** argv) {
       interval = std::atof(argv[++i]);
     } else if (arg == "--whole") {
       whole = true;
+    } else if (arg == "--no-spill") {
+      useSpill = false;
     } else if (arg == "--small") {
       small = true;
     } else if (arg == "--no-gdal") {
@@ -226,7 +246,7 @@ int main(int argc, char** argv) {
     } else {
       std::fprintf(stderr,
                    "usage: bench_contours [--tile <base>] [--out <directory>] [--interval <m>] "
-                   "[--whole] [--small] [--no-gdal]\n");
+                   "[--whole] [--small] [--no-spill] [--no-gdal]\n");
       return 2;
     }
   }

@@ -345,10 +345,11 @@ void ContourTracer::push(int32_t id, int end, const ContourPoint& point) {
   spillEnd(line, end);
 }
 
-// An end that has grown long enough goes next to the line's middle, into the spill.
+// An end that has grown long enough goes next to the line's middle as a chunk, into the
+// spill when there is one, so that joins copy only short ends.
 void ContourTracer::spillEnd(Line& line, int end) {
   std::vector<ContourPoint>& points = end == 0 ? line.head : line.tail;
-  if (spill_ == nullptr || points.size() < kSpillAt) return;
+  if (points.size() < kSpillAt) return;
   Chunk chunk;
   chunkOf(line, points, end == 0, &chunk);
   (end == 0 ? line.middleFront : line.middleBack).push_back(std::move(chunk));
@@ -371,54 +372,54 @@ void ContourTracer::reverse(int32_t id) {
 }
 
 // Line a's last vertex and line b's first are the two ends of a segment: the two become
-// one, kept under the id of the one with more chunks so that a long line is not copied
-// over and over. The vertices on either side of the meeting stay together: in the kept
-// line's end when the other line has no chunks (most joins are of short lines), else as
-// one chunk. Gives the id kept.
+// one, kept under the id of the one with more chunks (of the longer when neither has any)
+// so that a long line is not copied over and over. The vertices on either side of the
+// meeting stay together: in the kept line's end when the other line has no chunks (most
+// joins are of short lines), else as one chunk. Gives the id kept.
 int32_t ContourTracer::join(int32_t a, int32_t b) {
   Line& first = lines_[a];
   Line& second = lines_[b];
-  const bool intoFirst = first.middleFront.size() + first.middleBack.size() >=
-                         second.middleFront.size() + second.middleBack.size();
+  const size_t firstChunks = first.middleFront.size() + first.middleBack.size();
+  const size_t secondChunks = second.middleFront.size() + second.middleBack.size();
+  const bool intoFirst =
+      firstChunks != secondChunks ? firstChunks > secondChunks : first.size() >= second.size();
   Line& keep = intoFirst ? first : second;
   Line& gone = intoFirst ? second : first;
-  const bool goneHasChunks = !gone.middleFront.empty() || !gone.middleBack.empty();
-  // first's tail and second's head, in order.
-  std::vector<ContourPoint> meeting;
-  meeting.reserve(first.tail.size() + second.head.size());
-  meeting.insert(meeting.end(), first.tail.begin(), first.tail.end());
-  meeting.insert(meeting.end(), second.head.rbegin(), second.head.rend());
-  first.tail.clear();
-  second.head.clear();
   keep.chunkPoints += gone.chunkPoints;
   keep.heldChunkPoints += gone.heldChunkPoints;
   if (intoFirst) {
-    // first's middle, the meeting, second's middle, second's tail.
-    if (!goneHasChunks) {
-      meeting.insert(meeting.end(), gone.tail.begin(), gone.tail.end());
-      keep.tail = std::move(meeting);
+    // first's middle, its tail, second's head, second's middle, second's tail.
+    if (gone.middleFront.empty() && gone.middleBack.empty()) {
+      keep.tail.insert(keep.tail.end(), gone.head.rbegin(), gone.head.rend());
+      keep.tail.insert(keep.tail.end(), gone.tail.begin(), gone.tail.end());
     } else {
+      std::vector<ContourPoint>& meeting = keep.tail;
+      meeting.insert(meeting.end(), gone.head.rbegin(), gone.head.rend());
       Chunk chunk;
-      if (chunkOf(keep, meeting, false, &chunk)) keep.middleBack.push_back(std::move(chunk));
+      if (!meeting.empty() && chunkOf(keep, meeting, false, &chunk))
+        keep.middleBack.push_back(std::move(chunk));
       for (auto c = gone.middleFront.rbegin(); c != gone.middleFront.rend(); ++c)
         keep.middleBack.push_back(std::move(*c));
       for (Chunk& c : gone.middleBack) keep.middleBack.push_back(std::move(c));
-      keep.tail = std::move(gone.tail);
+      keep.tail.swap(gone.tail);
     }
     spillEnd(keep, 1);
   } else {
     // The same built backwards in front of second's middle.
-    if (!goneHasChunks) {
-      std::reverse(meeting.begin(), meeting.end());
-      meeting.insert(meeting.end(), gone.head.begin(), gone.head.end());
-      keep.head = std::move(meeting);
+    if (gone.middleFront.empty() && gone.middleBack.empty()) {
+      keep.head.insert(keep.head.end(), gone.tail.rbegin(), gone.tail.rend());
+      keep.head.insert(keep.head.end(), gone.head.begin(), gone.head.end());
     } else {
+      // second's head backwards and first's tail backwards: the meeting, read backwards.
+      std::vector<ContourPoint>& meeting = keep.head;
+      meeting.insert(meeting.end(), gone.tail.rbegin(), gone.tail.rend());
       Chunk chunk;
-      if (chunkOf(keep, meeting, false, &chunk)) keep.middleFront.push_back(std::move(chunk));
+      if (!meeting.empty() && chunkOf(keep, meeting, true, &chunk))
+        keep.middleFront.push_back(std::move(chunk));
       for (auto c = gone.middleBack.rbegin(); c != gone.middleBack.rend(); ++c)
         keep.middleFront.push_back(std::move(*c));
       for (Chunk& c : gone.middleFront) keep.middleFront.push_back(std::move(c));
-      keep.head = std::move(gone.head);
+      keep.head.swap(gone.head);
     }
     spillEnd(keep, 0);
   }

@@ -107,7 +107,7 @@ Figures drawBlock(const std::string& raster, const Block& block, double interval
     if (out != nullptr) std::fclose(out);
     return figures;
   }
-  std::setvbuf(out, nullptr, _IONBF, 0);  // the writer hands on 64 KiB at a time
+  std::setvbuf(out, nullptr, _IONBF, 0);  // the writer hands on 1 MiB at a time
   resetPeak();
   const Clock::time_point start = Clock::now();
   const double cpuStart = cpuSeconds();

@@ -148,19 +148,23 @@ bool ContourTracer::usable(float value) const {
 void ContourTracer::crossingLevels(double a, double b, int64_t* first, uint32_t* count) const {
   *count = 0;
   const double interval = settings_.interval;
-  const double low = std::min(a, b) / interval;
-  const double high = std::max(a, b) / interval;
-  // The levels whose side differs at the two ends, from one below the lower value's
-  // multiple to one above the higher's: the tolerance moves a level by far less than
-  // an interval.
-  const int64_t from = static_cast<int64_t>(std::floor(low)) - 1;
-  const int64_t to = static_cast<int64_t>(std::floor(high)) + 1;
-  for (int64_t k = from; k <= to; ++k) {
+  const double low = std::min(a, b);
+  const double high = std::max(a, b);
+  // A level crosses when the lower value is not above it and the higher one is: the levels
+  // from the first above which the lower value lies no more to the last below which the
+  // higher one still does. The tolerance moves each by far less than an interval, so the
+  // one next to the multiple decides.
+  const auto above = [&](double value, int64_t k) {
     const double level = static_cast<double>(k) * interval;
-    if ((level < contourValue(level, a)) != (level < contourValue(level, b))) {
-      if (*count == 0) *first = k;
-      ++*count;
-    }
+    return level < contourValue(level, value);
+  };
+  int64_t from = static_cast<int64_t>(std::floor(low / interval)) - 1;
+  while (above(low, from)) ++from;
+  int64_t to = static_cast<int64_t>(std::floor(high / interval)) + 1;
+  while (!above(high, to)) --to;
+  if (to >= from) {
+    *first = from;
+    *count = static_cast<uint32_t>(to - from + 1);
   }
 }
 

@@ -2,7 +2,7 @@
 // the drawing's extents, the tables of the line type and the layers, then the entities
 // (2D polylines at an elevation, 3D faces), each group as its code and value on two
 // lines ending in CR LF, coordinates with three decimals. The bytes go to a sink in
-// pieces of up to 64 KiB.
+// pieces of up to 1 MiB.
 #pragma once
 
 #include <cstddef>
@@ -81,7 +81,7 @@ class DxfWriter {
   }
 
  private:
-  static constexpr size_t kBufferSize = 1 << 16;
+  static constexpr size_t kBufferSize = 1 << 20;
   // Room for the longest piece put at once: a vertex of two coordinates and short texts.
   static constexpr size_t kGroupRoom = 1024;
 

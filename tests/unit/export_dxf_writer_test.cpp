@@ -98,15 +98,16 @@ TEST(DxfWriter, TinyBlockGivesTheGoldenFile) {
 
 TEST(DxfWriter, FailedWriteStopsTheTracing) {
   // A disk that takes the header and little more: the tracer stops at the first line it
-  // cannot hand on, and the end reports the failure. Enough lines to fill the buffer.
+  // cannot hand on, and the end reports the failure. Enough lines to fill the buffer of
+  // 1 MiB twice.
   std::vector<float> slope;
   const uint32_t cols = 400;
-  for (uint32_t r = 0; r < 40; ++r)
+  for (uint32_t r = 0; r < 100; ++r)
     for (uint32_t c = 0; c < cols; ++c) slope.push_back(static_cast<float>(c));
   StringSink whole;
   const Drawing full = drawGrid(whole, slope, cols, 1.0, 5);
   ASSERT_TRUE(full.traced && full.ended);
-  ASSERT_GT(whole.text.size(), 200000u);
+  ASSERT_GT(whole.text.size(), 2u << 20);
   StringSink limited(1000);
   const Drawing cut = drawGrid(limited, slope, cols, 1.0, 5);
   EXPECT_FALSE(cut.traced);

@@ -386,6 +386,43 @@ TEST(ContourPlacement, GridAndMapPlaceCrossingsBetweenTheCellPositions) {
   EXPECT_DOUBLE_EQ(b.y, 0.0);
 }
 
+// The map placement's straight line between two projected centres against the exact
+// projection of the point part of the way along the edge, in a Transverse Mercator zone far
+// from its central meridian and a Lambert zone in feet, for kept cells 1 and 10 apart.
+TEST(ContourPlacement, MapPlacementIsWithinAThousandthOfTheExactProjection) {
+  for (int32_t epsg : {26917, 2274, 26905}) {
+    const MapSystem* system = findMapSystem(epsg);
+    ASSERT_NE(system, nullptr);
+    const ProjectionConstants constants = prepareProjection(*system);
+    for (uint32_t step : {1u, 10u}) {
+      const double cell = step / 10800.0;
+      // Tennessee; for UTM 5N, Alaska at 70 N.
+      const double latitude = epsg == 26905 ? 70.0 : 36.9;
+      const double longitude = epsg == 26905 ? -150.5 : -84.95;
+      MapPoint upper[2];
+      MapPoint lower[2];
+      projectRow(constants, latitude, longitude, cell, 2, upper);
+      projectRow(constants, latitude - cell, longitude, cell, 2, lower);
+      MapPlacement map;
+      map.setRows(8, upper, lower);
+      // The bound of the placement's comment, in the system's unit, and the file's 0.001.
+      const double bound = (1.1e-6 * step * step + 1e-8) / metresPerUnit(system->unit);
+      ASSERT_LT(bound, 0.001);
+      for (double t : {0.1, 0.5, 0.75}) {
+        SCOPED_TRACE(::testing::Message() << epsg << " step " << step << " t " << t);
+        const ContourPoint east = map.place({7, 0, false, t});
+        const MapPoint eastExact = projectPoint(*system, latitude, longitude + t * cell);
+        EXPECT_NEAR(east.x, eastExact.easting, bound);
+        EXPECT_NEAR(east.y, eastExact.northing, bound);
+        const ContourPoint south = map.place({7, 1, true, t});
+        const MapPoint southExact = projectPoint(*system, latitude - t * cell, longitude + cell);
+        EXPECT_NEAR(south.x, southExact.easting, bound);
+        EXPECT_NEAR(south.y, southExact.northing, bound);
+      }
+    }
+  }
+}
+
 // Memory: without a spill the open lines are held whole; with one, only their ends, and
 // the lines come out the same. Rows of no-data end every line now and then.
 TEST(ContourTracer, HoldsOnlyTheEndsOfOpenLinesWithASpill) {

@@ -193,7 +193,7 @@ bool ContourTracer::addRow(const float* values) {
   if (failed_) return false;
   std::copy(values, values + cols_, current_.begin());
   ++row_;
-  fillEdges(eastBelow_, current_.data(), nullptr, cols_ - 1, false);
+  fillEdges(eastBelow_, current_.data(), nullptr, cols_ == 0 ? 0 : cols_ - 1, false);
   if (row_ > 1) {
     fillEdges(south_, previous_.data(), current_.data(), cols_, true);
     if (!traceSquares()) return false;
@@ -321,14 +321,15 @@ void ContourTracer::setEnd(int32_t id, int end, const EdgePoint& edge, bool aliv
   if (alive) *slot(edge.row, edge.col, edge.down, line.level) = id << 1 | end;
 }
 
-// Moves the points into a chunk of the line: into the spill when there is one.
+// Moves the points into a chunk of the line: into the spill when there is one and the
+// memory's share is taken.
 bool ContourTracer::chunkOf(Line& line, std::vector<ContourPoint>& points, bool reversed,
                             Chunk* chunk) {
   const size_t count = points.size();
   chunk->count = static_cast<uint32_t>(count);
   chunk->reversed = reversed;
   line.chunkPoints += count;
-  if (spill_ == nullptr) {
+  if (spill_ == nullptr || held_ <= settings_.heldVertices) {
     chunk->points = std::move(points);
     points.clear();
     line.heldChunkPoints += count;

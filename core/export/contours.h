@@ -2,7 +2,15 @@
 // the cell centres, with the rules gdal_contour follows (so that its lines can check
 // ours), the segments of each level joined into polylines as far as the data allow, and
 // every line handed on as soon as it can grow no more. The tracer holds the previous row
-// and the lines still open, never the block.
+// and the ends of the lines still open, never the block.
+//
+// Where gdal_contour's lines differ, on purpose or below the file's precision:
+// - it runs a line on half a cell past the block's outermost cell centres, and half way
+//   into a cell without data; here a line ends on the edge between the last two centres
+//   with data;
+// - it interpolates each edge in two halves through the edge's middle, whose value is
+//   raised by 1e-6 when within 1e-6 of the level; here the edge is one straight piece,
+//   which moves such a crossing by at most 1e-6 of a cell.
 #pragma once
 
 #include <cstddef>
@@ -128,6 +136,9 @@ struct ContourSettings {
   double interval = 1.0;    // > 0, in the elevations' unit
   uint32_t indexEvery = 5;  // 0: no index contours
   float noData = -9999.0f;
+  // With a spill: the vertices of open lines kept in memory before the older ones go to
+  // the spill (256Ki: 4 MiB).
+  uint64_t heldVertices = uint64_t(1) << 18;
 };
 
 // The elevation a value counts as at a level: within 1e-6 of it, 1e-6 above.

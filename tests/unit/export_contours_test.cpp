@@ -74,11 +74,12 @@ GridPlacement cellPlacement() {
   return GridPlacement(0.0, 0.0, 1.0, -1.0, 1);
 }
 
+// With a spill, every chunk goes into it.
 std::vector<Polyline> trace(const std::vector<float>& values, uint32_t cols, double interval,
                             uint32_t indexEvery = 0, VertexSpill* spill = nullptr) {
   GridPlacement placement = cellPlacement();
   Collect collect;
-  ContourTracer tracer(cols, {interval, indexEvery, -9999.0f}, placement, collect, spill);
+  ContourTracer tracer(cols, {interval, indexEvery, -9999.0f, 0}, placement, collect, spill);
   for (size_t r = 0; r * cols < values.size(); ++r) EXPECT_TRUE(tracer.addRow(&values[r * cols]));
   EXPECT_TRUE(tracer.finish());
   return collect.lines;
@@ -339,6 +340,7 @@ TEST(ContourJoining, LinesCloseOrEndAtTheEdgeOrAtNoData) {
        1.0,
        {o, I, I, o, o, I, I, o, o, o, o, o},
        {{1, false, false, {{0.5, 0}, {0.5, 1}, {1, 1.5}, {2, 1.5}, {2.5, 1}, {2.5, 0}}}}},
+      {"a single column has no squares", 1, 1.0, {o, I, o}, {}},
       {"levels of several intervals, every fifth an index",
        2,
        2.0,
@@ -423,8 +425,9 @@ TEST(ContourPlacement, MapPlacementIsWithinAThousandthOfTheExactProjection) {
   }
 }
 
-// Memory: without a spill the open lines are held whole; with one, only their ends, and
-// the lines come out the same. Rows of no-data end every line now and then.
+// Memory: without a spill the open lines are held whole; with one, only their ends (and as
+// many vertices as the settings allow), and the lines come out the same. Rows of no-data end every
+// line now and then.
 TEST(ContourTracer, HoldsOnlyTheEndsOfOpenLinesWithASpill) {
   const uint32_t cols = 64;
   std::vector<float> values;
@@ -437,13 +440,24 @@ TEST(ContourTracer, HoldsOnlyTheEndsOfOpenLinesWithASpill) {
   ContourTracer holding(cols, {1.0, 0, -9999.0f}, placement, whole);
   MemorySpill spill;
   Collect spilled;
-  ContourTracer spilling(cols, {1.0, 0, -9999.0f}, placement, spilled, &spill);
+  ContourTracer spilling(cols, {1.0, 0, -9999.0f, 0}, placement, spilled, &spill);
+  // And with 20000 vertices in memory before the spill takes over.
+  MemorySpill budgetSpill;
+  Collect budgeted;
+  ContourTracer budget(cols, {1.0, 0, -9999.0f, 20000}, placement, budgeted, &budgetSpill);
   for (uint32_t r = 0; r < rows; ++r) {
     ASSERT_TRUE(holding.addRow(&values[r * cols]));
     ASSERT_TRUE(spilling.addRow(&values[r * cols]));
+    ASSERT_TRUE(budget.addRow(&values[r * cols]));
   }
   ASSERT_TRUE(holding.finish());
   ASSERT_TRUE(spilling.finish());
+  ASSERT_TRUE(budget.finish());
+  EXPECT_GT(budget.peakHeldVertices(), 20000u);
+  EXPECT_LE(budget.peakHeldVertices(), 20000u + 63u * 2u * 128u);
+  EXPECT_GT(budget.spilledVertices(), 0u);
+  EXPECT_LT(budget.spilledVertices(), spilling.spilledVertices());
+  expectSameLines(budgeted.lines, whole.lines, 0.0);
   // 63 lines between the columns in each of the 3 stretches between no-data rows.
   EXPECT_EQ(whole.lines.size(), 63u * 3u);
   EXPECT_EQ(holding.peakOpenLines(), 63u);

@@ -59,6 +59,7 @@ int statusOfWrite(WriteOutcome outcome) {
     case WriteOutcome::rasterFailed:
     case WriteOutcome::writeFailed:
     case WriteOutcome::headerFailed:
+    case WriteOutcome::tooManyLevels:
       break;
   }
   return kStatusFailed;

@@ -74,7 +74,8 @@ inline LiteralWriteResult literalWrite(Program program, const WriteRequest& requ
             if (result.keptRows == 0) ++result.keptCols;
             break;
           case OutputKind::DxfContours:
-            break;  // contours: wired with the contour writer
+            break;  // not a point form: the contour drawing's oracle is gdal_contour
+                    // (export_contour_writer_test), not a literal loop
         }
       }
       x = x + w;

@@ -336,7 +336,7 @@ PassResult writeSelection(const WritePlan& plan, RowSource& source, float* sampl
     case OutputKind::BinaryFlt:
       return run(BinaryRows(plan));
     case OutputKind::DxfContours:
-      break;  // contours: wired with the contour writer
+      break;  // the contour drawing has a pass of its own (contour_writer.h)
   }
   return {};
 }

@@ -71,7 +71,7 @@ const char* kindName(OutputKind kind) {
     case OutputKind::BinaryFlt:
       return "binary";
     case OutputKind::DxfContours:
-      return "contours";  // contours: wired with the contour writer
+      return "contours";  // its lines are held to gdal_contour in export_contour_writer_test
   }
   return "?";
 }

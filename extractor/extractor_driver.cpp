@@ -204,7 +204,8 @@ int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run)
   }
 
   // 12. The write, after a note when the block lies outside the chosen system's area of use.
-  if (run.outputKind == OutputKind::RectangularXyz || run.outputKind == OutputKind::ProjectNorthXyz)
+  if (run.outputKind == OutputKind::RectangularXyz ||
+      run.outputKind == OutputKind::ProjectNorthXyz || formDrawsContours(run.outputKind))
     noteOutsideAreaOfUse(desktop, run.header, run.selection, run.coordinateSystem);
   return statusOfWrite(writePoints(desktop, Program::extractor, request));
 }

@@ -350,7 +350,7 @@ WriteDialogResponse finishWriteDialog(const WriteDialog& dialog) {
   request.header = state.header;
   request.xulcornerText = state.xulcornerText;
   request.yulcornerText = state.yulcornerText;
-  if (isXyz(request.kind))
+  if (isXyz(request.kind) || formDrawsContours(request.kind))
     noteOutsideAreaOfUse(*dialog.desktop, request.header, request.selection,
                          request.coordinateSystem);
   if (writePoints(*dialog.desktop, Program::viewer, request) == WriteOutcome::endOfRaster) {

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Reads every contour drawing of a folder as CAD readers do: GDAL's DXF driver (ogr2ogr)
+"""Reads every contour drawing in a folder (and its folders) as CAD readers do: GDAL's DXF driver (ogr2ogr)
 must give each polyline as a line at its elevation on a contour layer, ezdxf must audit the
 file without an error, and both must find the same polylines, in the same order, as the
 file holds.
@@ -37,7 +37,7 @@ def ogr_lines(path):
 
 
 def main():
-    drawings = sorted(glob.glob(os.path.join(sys.argv[1], "*.dxf")))
+    drawings = sorted(glob.glob(os.path.join(sys.argv[1], "**", "*.dxf"), recursive=True))
     if not drawings:
         print("no drawing in", sys.argv[1])
         return 1

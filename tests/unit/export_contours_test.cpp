@@ -467,6 +467,30 @@ TEST(ContourTracer, HoldsOnlyTheEndsOfOpenLinesWithASpill) {
   expectSameLines(spilled.lines, whole.lines, 0.0);
 }
 
+// A spill that can keep no more (a full disk) stops the tracing: no line is handed on
+// short of its vertices.
+TEST(ContourTracer, FailingSpillStopsTheTracing) {
+  struct FullSpill : MemorySpill {
+    bool put(const ContourPoint* points, size_t count, uint64_t* where) override {
+      return kept.size() + count <= 1000 && MemorySpill::put(points, count, where);
+    }
+  };
+  const uint32_t cols = 16;
+  GridPlacement placement = cellPlacement();
+  FullSpill spill;
+  Collect collect;
+  ContourTracer tracer(cols, {1.0, 0, -9999.0f, 0}, placement, collect, &spill);
+  std::vector<float> row(cols);
+  for (uint32_t c = 0; c < cols; ++c) row[c] = c % 2 == 0 ? 0.5f : 1.5f;
+  bool going = true;
+  uint32_t rows = 0;
+  for (; rows < 1000 && going; ++rows) going = tracer.addRow(row.data());
+  EXPECT_FALSE(going);
+  EXPECT_LT(rows, 1000u);
+  EXPECT_FALSE(tracer.finish());
+  EXPECT_FALSE(tracer.addRow(row.data()));
+}
+
 // A block of the demo tile, level by level: the same lines as gdal_contour's on the same
 // cells, in the same order up to direction, none missing or extra.
 TEST(ContourGdal, BlockOfTheDemoTileGivesGdalContoursLines) {

@@ -444,3 +444,43 @@ TEST(ContourWriter, TooManyLevelsAreRefusedBeforeWriting) {
 
 }  // namespace
 }  // namespace ned
+
+namespace ned {
+namespace {
+
+// A raster that ends inside the block: "End of File.", and the lines traced over the rows
+// read are finished and kept as a whole drawing (the extractor then tells their count).
+TEST(ContourWriter, AnEarlyEndOfTheRasterKeepsAFinishedDrawing) {
+  testing::TempDir dir;
+  const int64_t cells = TileGeometry::cellsPerSide;
+  // Rows 5406 to 5409 whole, and 5 cells of row 5410.
+  testing::makeSparseRaster(dir.file("cut.flt"), (5410 * cells + 5406 + 5) * 4);
+  for (int32_t row = 5406; row <= 5410; ++row) {
+    std::vector<float> ramp;
+    for (int k = 0; k < 10; ++k) ramp.push_back(static_cast<float>(k + row - 5406) + 0.5f);
+    testing::plantSamples(dir.file("cut.flt"), row, 5406,
+                          row < 5410 ? ramp : std::vector<float>(ramp.begin(), ramp.begin() + 5));
+  }
+  WriteRequest request = demoRequest(false);
+  request.header.rasterPath = dir.file("cut.flt");
+  request.selection = {5406, 5406, 10, 10, 0, 1};
+  request.kind = OutputKind::DxfContours;
+  testing::ScriptedDesktop desktop;
+  EXPECT_EQ(writeWith(desktop, Program::extractor, request, dir.file("cut.dxf")),
+            WriteOutcome::endOfRaster);
+  const Drawing drawing = readDrawing(dir.file("cut.dxf"));
+  EXPECT_TRUE(drawing.complete);
+  // Levels 1 to 12 run diagonally over the four whole rows, and on into the squares over
+  // row 5410's five cells; level 8 reaches the first square without data (its corner in
+  // row 5410, column 5) on both sides and ends there twice: 13 lines.
+  ASSERT_EQ(drawing.lines.size(), 13u);
+  EXPECT_EQ(desktop.messageTexts(),
+            (std::vector<std::string>{"End of File.", "13 contour lines written."}));
+  for (const Polyline& line : drawing.lines) {
+    EXPECT_FALSE(line.closed);
+    EXPECT_GE(line.points.size(), 2u);
+  }
+}
+
+}  // namespace
+}  // namespace ned

@@ -5,6 +5,7 @@
 
 #include "core/coordinate_choice.h"
 #include "core/export/data_cells.h"
+#include "core/export/form_choice.h"
 #include "core/export/selection.h"
 #include "core/numbers.h"
 
@@ -33,13 +34,42 @@ OutputKind chosenForm(DialogFields& fields, OutputKind otherwise) {
   if (fields.isChecked(kIdcRectangular)) return OutputKind::RectangularXyz;
   if (fields.isChecked(kIdcProjectNorth)) return OutputKind::ProjectNorthXyz;
   if (fields.isChecked(kIdcCsvGrid)) return OutputKind::ElevationCsv;
+  if (fields.isChecked(kIdcDxfContours)) return OutputKind::DxfContours;
   return otherwise;
 }
 
-// Cells without data can be left out of the XYZ forms only.
-void greySkipBox(DialogFields& fields) {
-  fields.setEnabled(kIdcSkipNoData,
-                    formSkipsNoData(chosenForm(fields, OutputKind::RectangularXyz)));
+// Cells without data can be left out of the XYZ forms only; the contour interval and
+// "Index every" belong to the contours.
+void greyFormFields(DialogFields& fields) {
+  const OutputKind kind = chosenForm(fields, OutputKind::RectangularXyz);
+  fields.setEnabled(kIdcSkipNoData, formSkipsNoData(kind));
+  fields.setEnabled(kIdcContourInterval, formDrawsContours(kind));
+  fields.setEnabled(kIdcIndexEvery, formDrawsContours(kind));
+}
+
+// The contour fields of a dialog 102 accepted with the contours: their values into the
+// run, or the refusal of the first that is not one, told through the run's desktop.
+bool readContourFields(DialogFields& fields, ExtractorRun& run) {
+  const std::string interval = fields.text(kIdcContourInterval, kContourIntervalChars + 1);
+  const std::string every = fields.text(kIdcIndexEvery, kIndexEveryChars + 1);
+  double intervalValue = 0.0;
+  uint32_t everyValue = 0;
+  const char* refusal = nullptr;
+  if (!readContourInterval(interval, &intervalValue)) {
+    refusal = kBadContourIntervalText;
+  } else if (!readIndexEvery(every, &everyValue)) {
+    refusal = kBadIndexEveryText;
+  }
+  if (refusal != nullptr) {
+    if (run.desktop != nullptr)
+      run.desktop->showMessage(fields.owner(), refusal, "Notice", kPlainMessage);
+    return false;
+  }
+  run.contourIntervalText = interval;
+  run.indexEveryText = every;
+  run.contourInterval = intervalValue;
+  run.indexEvery = everyValue;
+  return true;
 }
 
 }  // namespace
@@ -66,9 +96,18 @@ void fillOutputDialog(const ExtractorRun& run, DialogFields& fields) {
   fields.setText(kIdcStartEasting, "200000");
   fields.setText(kIdcStartNorthing, "200000");
   fields.setText(kIdcRemoveCount, "0");
-  fields.setChecked(kIdcRectangular, true);
-  // Rectangular points are an XYZ form: the box stays as the resource has it, usable.
+  const OutputKind form =
+      run.outputKind == OutputKind::BinaryFlt ? OutputKind::RectangularXyz : run.outputKind;
+  fields.setChecked(kIdcRectangular, form == OutputKind::RectangularXyz);
+  fields.setChecked(kIdcProjectNorth, form == OutputKind::ProjectNorthXyz);
+  fields.setChecked(kIdcCsvGrid, form == OutputKind::ElevationCsv);
+  fields.setChecked(kIdcDxfContours, form == OutputKind::DxfContours);
   fields.setChecked(kIdcSkipNoData, run.skipNoData);
+  fields.setText(kIdcContourInterval, run.contourIntervalText);
+  fields.setText(kIdcIndexEvery, run.indexEveryText);
+  fields.limitText(kIdcContourInterval, kContourIntervalChars);
+  fields.limitText(kIdcIndexEvery, kIndexEveryChars);
+  greyFormFields(fields);
   showCoordinateChoices(fields, kIdcCoordinates, coordinateChoices(run.header, run.selection),
                         run.coordinateSystem, kIdcStartNorthing, kIdcStartEasting);
 }
@@ -96,6 +135,11 @@ void fillDialog(int dialogId, const ExtractorRun& run, DialogFields& fields) {
 
 bool handleDialogCommand(int dialogId, int commandId, DialogFields& fields, ExtractorRun& run) {
   if (commandId == kIdOkCommand) {
+    if (dialogId == kOutputDialogId &&
+        formDrawsContours(chosenForm(fields, OutputKind::RectangularXyz)) &&
+        !readContourFields(fields, run)) {
+      return false;
+    }
     if (dialogId == kSelectDialogId) {
       readSelectDialog(fields, run);
     } else {
@@ -111,8 +155,9 @@ bool handleDialogCommand(int dialogId, int commandId, DialogFields& fields, Extr
   if (dialogId != kOutputDialogId) return false;
   if (commandId == kIdcCoordinates)
     greyUnusedStart(fields, kIdcCoordinates, kIdcStartNorthing, kIdcStartEasting);
-  if (commandId == kIdcRectangular || commandId == kIdcProjectNorth || commandId == kIdcCsvGrid)
-    greySkipBox(fields);
+  if (commandId == kIdcRectangular || commandId == kIdcProjectNorth || commandId == kIdcCsvGrid ||
+      commandId == kIdcDxfContours)
+    greyFormFields(fields);
   return false;
 }
 

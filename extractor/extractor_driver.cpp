@@ -4,6 +4,7 @@
 
 #include "core/coordinate_choice.h"
 #include "core/export/data_cells.h"
+#include "core/export/form_choice.h"
 #include "core/export/point_writer.h"
 #include "core/export/selection.h"
 #include "core/numbers.h"
@@ -58,6 +59,7 @@ int statusOfWrite(WriteOutcome outcome) {
     case WriteOutcome::rasterFailed:
     case WriteOutcome::writeFailed:
     case WriteOutcome::headerFailed:
+    case WriteOutcome::tooManyLevels:
       break;
   }
   return kStatusFailed;
@@ -152,15 +154,24 @@ int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run)
   takeTilesBeside(desktop, run, mosaic);
   run.totalPoints = static_cast<int32_t>(run.selection.cols * run.selection.rows);
 
-  // 8. Start coordinates, thinning, unit, form, coordinates and the skipping of cells
-  // without data; the choices of coordinates and of skipping are kept for the next run.
+  // 8. Start coordinates, thinning, unit, form, coordinates, the skipping of cells without
+  // data and the contour fields; the choices of coordinates, of skipping, of the form and
+  // of the contour fields (when the contours are written) are kept for the next run.
   run.coordinateSystem = rememberedCoordinateSystem(desktop);
   run.skipNoData = rememberedSkipNoData(desktop);
+  run.outputKind = rememberedOutputForm(desktop);
+  run.contourIntervalText = rememberedContourInterval(desktop);
+  run.indexEveryText = rememberedIndexEvery(desktop);
+  run.desktop = &desktop;
   run.dialogAccepted = true;
   dialogs.open(kOutputDialogId, run);
+  run.desktop = nullptr;
   if (!run.dialogAccepted) return kStatusFailed;
   rememberCoordinateSystem(desktop, run.coordinateSystem);
   rememberSkipNoData(desktop, run.skipNoData);
+  rememberOutputForm(desktop, run.outputKind);
+  if (formDrawsContours(run.outputKind))
+    rememberContourFields(desktop, run.contourIntervalText, run.indexEveryText);
 
   WriteRequest request;
   request.selection = run.selection;
@@ -172,11 +183,14 @@ int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run)
   request.coordinateSystem = run.coordinateSystem;
   request.mosaic = mosaic;
   request.skipNoData = run.skipNoData && formSkipsNoData(run.outputKind);
+  request.contourInterval = run.contourInterval;
+  request.indexEvery = run.indexEvery;
 
   // 9 - 11. How many points that makes (the kept cells with data where those without are
-  // left out), and the warnings for many.
+  // left out), and the warnings for many. A drawing holds lines, not points: it is not
+  // questioned, but the tracing of many cells takes its time too.
   run.estimate = estimateWrittenPoints(desktop.fileSystem(), Program::extractor, request);
-  if (run.estimate > kQuestionThreshold) {
+  if (run.estimate > kQuestionThreshold && !formDrawsContours(run.outputKind)) {
     const std::string question = "You have chosen to write approximately\n" +
                                  std::to_string(run.estimate) +
                                  " points.  That's alot of points ! !\n"
@@ -190,7 +204,8 @@ int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run)
   }
 
   // 12. The write, after a note when the block lies outside the chosen system's area of use.
-  if (run.outputKind == OutputKind::RectangularXyz || run.outputKind == OutputKind::ProjectNorthXyz)
+  if (run.outputKind == OutputKind::RectangularXyz ||
+      run.outputKind == OutputKind::ProjectNorthXyz || formDrawsContours(run.outputKind))
     noteOutsideAreaOfUse(desktop, run.header, run.selection, run.coordinateSystem);
   return statusOfWrite(writePoints(desktop, Program::extractor, request));
 }

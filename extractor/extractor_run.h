@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/desktop.h"
 #include "core/export/point_writer.h"
 #include "core/export/selection.h"
 #include "core/tile/tile_header.h"
@@ -31,8 +32,16 @@ struct ExtractorRun {
   // Whether the XYZ forms leave cells without data out: the kept choice when dialog 102
   // opens, the user's after.
   bool skipNoData = false;
+  // The contour form's fields: the kept texts when dialog 102 opens, the user's after; and
+  // their values, read when the dialog is accepted with the contours.
+  std::string contourIntervalText = "1";
+  std::string indexEveryText = "5";
+  double contourInterval = 1.0;
+  uint32_t indexEvery = 5;
   int32_t estimate = 0;  // estimated number of written points
   bool dialogAccepted = true;
+  // The desktop dialog 102 tells its refusals through; without one they are not told.
+  Desktop* desktop = nullptr;
 };
 
 }  // namespace ned

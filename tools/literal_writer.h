@@ -73,6 +73,9 @@ inline LiteralWriteResult literalWrite(Program program, const WriteRequest& requ
             std::fwrite(&z, 4, 1, out);
             if (result.keptRows == 0) ++result.keptCols;
             break;
+          case OutputKind::DxfContours:
+            break;  // not a point form: the contour drawing's oracle is gdal_contour
+                    // (export_contour_writer_test), not a literal loop
         }
       }
       x = x + w;

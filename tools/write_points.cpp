@@ -4,8 +4,8 @@
 // Wine with what this native build of the writer makes of the same selection:
 //
 //   write_points <header> <output> <startRow> <startCol> <rows> <cols> <removeCount>
-//                <rect|north|csv|binary> <startEasting> <startNorthing> <feet 0|1>
-//                [viewer] [epsg:<code>] [beside] [skip-nodata]
+//                <rect|north|csv|binary|dxf> <startEasting> <startNorthing> <feet 0|1>
+//                [viewer] [epsg:<code>] [beside] [skip-nodata] [contours:<interval>,<index>]
 //
 // The binary form (viewer only) takes its header's corner from the selection, as the
 // viewer does. epsg:<code> writes X and Y in that map system instead of the local grid
@@ -14,7 +14,9 @@
 // does when the user answers Yes (GeoTIFF tiles among them are converted beside); the
 // block is cut at the last tile the search covers, and the writer fails when a tile it
 // needs is missing or unusable. skip-nodata leaves out the cells without data in the XYZ
-// forms, as the dialogs' "Skip cells without data" does.
+// forms, as the dialogs' "Skip cells without data" does. dxf writes the contour drawing,
+// its interval and index count from contours:<interval>,<index> (1 and 5 without it), as
+// the dialogs' "Contour interval" and "Index every" give them.
 // Messages go to the standard output; the exit status is 0 when the points were written.
 #include <cstdio>
 #include <cstdlib>
@@ -106,7 +108,10 @@ int main(int argc, char** argv) {
   bool beside = false;
   bool skipNoData = false;
   int32_t coordinateSystem = 0;
-  bool usable = argc >= 12 && argc <= 16;
+  bool contours = false;
+  double contourInterval = 1.0;
+  uint32_t indexEvery = 5;
+  bool usable = argc >= 12 && argc <= 17;
   for (int i = 12; usable && i < argc; ++i) {
     if (std::strcmp(argv[i], "viewer") == 0 && !viewer) {
       viewer = true;
@@ -114,6 +119,12 @@ int main(int argc, char** argv) {
       beside = true;
     } else if (std::strcmp(argv[i], "skip-nodata") == 0 && !skipNoData) {
       skipNoData = true;
+    } else if (std::strncmp(argv[i], "contours:", 9) == 0 && !contours) {
+      contours = true;
+      contourInterval = ned::parseLeadingDouble(argv[i] + 9);
+      const char* comma = std::strchr(argv[i] + 9, ',');
+      usable = comma != nullptr;
+      if (usable) indexEvery = count(comma + 1);
     } else if (std::strncmp(argv[i], "epsg:", 5) == 0 && coordinateSystem == 0) {
       coordinateSystem = ned::parseLeadingInt(argv[i] + 5);
       usable = ned::findMapSystem(coordinateSystem) != nullptr;
@@ -124,9 +135,9 @@ int main(int argc, char** argv) {
   if (!usable) {
     std::fprintf(stderr,
                  "usage: write_points <header> <output> <startRow> <startCol> <rows> "
-                 "<cols> <removeCount> <rect|north|csv|binary> <startEasting> <startNorthing> "
+                 "<cols> <removeCount> <rect|north|csv|binary|dxf> <startEasting> <startNorthing> "
                  "<feet 0|1> [viewer] [epsg:<code of a listed map system>] [beside] "
-                 "[skip-nodata]\n");
+                 "[skip-nodata] [contours:<interval>,<index>]\n");
     return 2;
   }
   ConsoleDesktop desktop(argv[1], argv[2]);
@@ -146,6 +157,7 @@ int main(int argc, char** argv) {
   request.kind = kind == "north"    ? ned::OutputKind::ProjectNorthXyz
                  : kind == "csv"    ? ned::OutputKind::ElevationCsv
                  : kind == "binary" ? ned::OutputKind::BinaryFlt
+                 : kind == "dxf"    ? ned::OutputKind::DxfContours
                                     : ned::OutputKind::RectangularXyz;
   const ned::UpperLeftCorner corner = ned::upperLeft(request.header, request.selection);
   request.xulcornerText = corner.xulcornerText;
@@ -155,6 +167,8 @@ int main(int argc, char** argv) {
   request.toFeet = std::strcmp(argv[11], "1") == 0;
   request.coordinateSystem = coordinateSystem;
   request.skipNoData = skipNoData;
+  request.contourInterval = contourInterval;
+  request.indexEvery = indexEvery;
   const ned::WriteOutcome outcome = ned::writePoints(desktop, program, request);
   return outcome == ned::WriteOutcome::written ? 0 : 1;
 }

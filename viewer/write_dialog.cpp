@@ -4,6 +4,7 @@
 
 #include "core/coordinate_choice.h"
 #include "core/export/data_cells.h"
+#include "core/export/form_choice.h"
 #include "core/export/number_format.h"
 #include "core/export/point_writer.h"
 #include "core/numbers.h"
@@ -16,16 +17,32 @@ OutputKind chosenForm(DialogFields& fields) {
   if (fields.isChecked(kIdcProjectNorthForm)) return OutputKind::ProjectNorthXyz;
   if (fields.isChecked(kIdcCsvGridForm)) return OutputKind::ElevationCsv;
   if (fields.isChecked(kIdcBinaryForm)) return OutputKind::BinaryFlt;
+  if (fields.isChecked(kIdcDxfContoursForm)) return OutputKind::DxfContours;
   return OutputKind::RectangularXyz;
 }
+
+// The radio button of each form.
+struct FormButton {
+  OutputKind kind;
+  int id;
+};
+constexpr FormButton kFormButtons[] = {{OutputKind::RectangularXyz, kIdcRectangularForm},
+                                       {OutputKind::ProjectNorthXyz, kIdcProjectNorthForm},
+                                       {OutputKind::BinaryFlt, kIdcBinaryForm},
+                                       {OutputKind::ElevationCsv, kIdcCsvGridForm},
+                                       {OutputKind::DxfContours, kIdcDxfContoursForm}};
 
 bool isXyz(OutputKind kind) {
   return kind == OutputKind::RectangularXyz || kind == OutputKind::ProjectNorthXyz;
 }
 
-// Cells without data can be left out of the XYZ forms only.
-void greySkipBox(DialogFields& fields) {
-  fields.setEnabled(kIdcSkipNoData, formSkipsNoData(chosenForm(fields)));
+// Cells without data can be left out of the XYZ forms only; the contour interval and
+// "Index every" belong to the contours.
+void greyFormFields(DialogFields& fields) {
+  const OutputKind kind = chosenForm(fields);
+  fields.setEnabled(kIdcSkipNoData, formSkipsNoData(kind));
+  fields.setEnabled(kIdcContourInterval, formDrawsContours(kind));
+  fields.setEnabled(kIdcIndexEvery, formDrawsContours(kind));
 }
 
 // The Northing, then the Easting: each a plain number, or its message in a box of the
@@ -85,9 +102,28 @@ int32_t chosenSystem(const ViewerState& state, DialogFields& fields) {
                                 coordinateChoices(state.header, state.selection));
 }
 
-// Whether the typed Northing and Easting are what X and Y start from.
+// Whether the typed Northing and Easting are what X and Y start from: the points' and the
+// contours' in the local grid.
 bool startsFromTypedCoordinates(OutputKind kind, int32_t system) {
-  return isXyz(kind) && system == 0;
+  return (isXyz(kind) || formDrawsContours(kind)) && system == 0;
+}
+
+// The contour interval, then "Index every", as typed; or the message of the first that is
+// refused, in a box owned by the dialog. Gives false after a message.
+bool readContourFields(WriteDialog& dialog, DialogFields& fields, std::string* interval,
+                       std::string* every, WriteRequest* request) {
+  *interval = fields.text(kIdcContourInterval, kContourIntervalChars + 1);
+  *every = fields.text(kIdcIndexEvery, kIndexEveryChars + 1);
+  const char* refusal = nullptr;
+  if (!readContourInterval(*interval, &request->contourInterval)) {
+    refusal = kBadContourIntervalText;
+  } else if (!readIndexEvery(*every, &request->indexEvery)) {
+    refusal = kBadIndexEveryText;
+  }
+  if (refusal == nullptr) return true;
+  dialog.desktop->showMessage(fields.owner(), refusal, "Notice", kTaskModalMessage);
+  dialog.state->actionOk = 0;
+  return false;
 }
 
 bool writePressed(WriteDialog& dialog, DialogFields& fields) {
@@ -108,9 +144,18 @@ bool writePressed(WriteDialog& dialog, DialogFields& fields) {
       !readGridSize(dialog, fields, kIdcSelCols, dialog.maxCols, "Not enough Cols.", &cols)) {
     return false;
   }
+  // The interval and the count are read into a copy, so that a refusal leaves the request.
+  WriteRequest contours = request;
+  std::string interval;
+  std::string every;
+  if (formDrawsContours(kind) && !readContourFields(dialog, fields, &interval, &every, &contours)) {
+    return false;
+  }
   const uint32_t removeCount = parseRemoveCount(fields.text(kIdcSelRemoveCount, kRemoveChars + 1));
   const bool skip = fields.isChecked(kIdcSkipNoData);
 
+  request.contourInterval = contours.contourInterval;
+  request.indexEvery = contours.indexEvery;
   request.kind = kind;
   request.toFeet = toFeet;
   request.skipNoData = skip && formSkipsNoData(kind);
@@ -127,6 +172,8 @@ bool writePressed(WriteDialog& dialog, DialogFields& fields) {
   dialog.end = WriteDialogEnd::write;
   rememberCoordinateSystem(*dialog.desktop, system);
   rememberSkipNoData(*dialog.desktop, skip);
+  rememberOutputForm(*dialog.desktop, kind);
+  if (formDrawsContours(kind)) rememberContourFields(*dialog.desktop, interval, every);
   return true;
 }
 
@@ -148,7 +195,7 @@ void estimatesPressed(WriteDialog& dialog, DialogFields& fields) {
     fields.setText(kIdcSelRemoveCount, "0");
   }
   // The block as Write Pnts would write it; without its cells without data, they are
-  // counted.
+  // counted. For the contours: the kept cells the lines are traced over.
   WriteRequest block;
   block.kind = kind;
   block.skipNoData = fields.isChecked(kIdcSkipNoData);
@@ -180,11 +227,13 @@ void estimatesPressed(WriteDialog& dialog, DialogFields& fields) {
     const MapPoint first = projectPoint(*plan.map, plan.firstLatitude, plan.firstLongitude);
     easting = formatFixed3(first.easting);
     northing = formatFixed3(first.northing);
-  } else {
+  } else if (!formDrawsContours(kind)) {
     fields.setText(kIdcEasting, "N/A");
     fields.setText(kIdcNorthing, "N/A");
   }
   fields.setText(kIdcEstimatedSize, "");
+  // The size of a drawing follows from the terrain's lines, not from the cells: none.
+  if (formDrawsContours(kind)) return;
   fields.setText(kIdcEstimatedSize, formatSize(estimateBytes(kind, points, easting, northing)));
 }
 
@@ -242,15 +291,20 @@ void initWriteDialog(WriteDialog& dialog, DialogFields& fields) {
   fields.setText(kIdcEasting, "200000");
   fields.setText(kIdcNorthing, "200000");
   fields.setText(kIdcSelRemoveCount, "0");
-  fields.setChecked(kIdcRectangularForm, true);
-  // The rectangular grid is an XYZ form: the box stays as the resource has it, usable.
+  const OutputKind form = rememberedOutputForm(*dialog.desktop);
+  for (const FormButton& button : kFormButtons) fields.setChecked(button.id, button.kind == form);
   fields.setChecked(kIdcSkipNoData, rememberedSkipNoData(*dialog.desktop));
+  fields.setText(kIdcContourInterval, rememberedContourInterval(*dialog.desktop));
+  fields.setText(kIdcIndexEvery, rememberedIndexEvery(*dialog.desktop));
+  greyFormFields(fields);
   // What can be typed is what is read back, so nothing typed is cut off unseen.
   fields.limitText(kIdcNorthing, kCoordinateChars);
   fields.limitText(kIdcEasting, kCoordinateChars);
   fields.limitText(kIdcSelCols, kGridSizeChars);
   fields.limitText(kIdcSelRows, kGridSizeChars);
   fields.limitText(kIdcSelRemoveCount, kRemoveChars);
+  fields.limitText(kIdcContourInterval, kContourIntervalChars);
+  fields.limitText(kIdcIndexEvery, kIndexEveryChars);
   showCoordinateChoices(fields, kIdcCoordinates, coordinateChoices(state.header, state.selection),
                         rememberedCoordinateSystem(*dialog.desktop), kIdcNorthing, kIdcEasting);
   state.writeDialogOpen = 1;
@@ -267,7 +321,8 @@ bool writeDialogCommand(WriteDialog& dialog, int commandId, DialogFields& fields
     case kIdcProjectNorthForm:
     case kIdcBinaryForm:
     case kIdcCsvGridForm:
-      greySkipBox(fields);
+    case kIdcDxfContoursForm:
+      greyFormFields(fields);
       return false;
     case kIdcCoordinates:
       greyUnusedStart(fields, kIdcCoordinates, kIdcNorthing, kIdcEasting);
@@ -295,7 +350,7 @@ WriteDialogResponse finishWriteDialog(const WriteDialog& dialog) {
   request.header = state.header;
   request.xulcornerText = state.xulcornerText;
   request.yulcornerText = state.yulcornerText;
-  if (isXyz(request.kind))
+  if (isXyz(request.kind) || formDrawsContours(request.kind))
     noteOutsideAreaOfUse(*dialog.desktop, request.header, request.selection,
                          request.coordinateSystem);
   if (writePoints(*dialog.desktop, Program::viewer, request) == WriteOutcome::endOfRaster) {

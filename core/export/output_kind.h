@@ -4,7 +4,8 @@
 namespace ned {
 
 // Comma-separated X, Y, Z points on a rectangular grid or projected north, the elevations
-// alone as a CSV grid, or a reduced binary tile with a header of its own.
-enum class OutputKind { RectangularXyz, ProjectNorthXyz, ElevationCsv, BinaryFlt };
+// alone as a CSV grid, a reduced binary tile with a header of its own, or the contour lines
+// of the kept cells as a DXF drawing.
+enum class OutputKind { RectangularXyz, ProjectNorthXyz, ElevationCsv, BinaryFlt, DxfContours };
 
 }  // namespace ned

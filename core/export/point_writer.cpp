@@ -1,11 +1,14 @@
 #include "core/export/point_writer.h"
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "core/export/contour_writer.h"
 #include "core/export/map_projection.h"
 #include "core/export/reduced_tile.h"
 #include "core/export/row_writers.h"
@@ -21,6 +24,10 @@ std::string countText(uint64_t points) {
   return std::to_string(points) + " points written.";
 }
 
+std::string linesText(uint64_t lines) {
+  return std::to_string(lines) + " contour lines written.";
+}
+
 }  // namespace
 
 FileDialogRequest outputDialogRequest(OutputKind kind) {
@@ -28,6 +35,9 @@ FileDialogRequest outputDialogRequest(OutputKind kind) {
   if (kind == OutputKind::BinaryFlt) {
     request.filters = {{"Float File (*.flt)", "*.flt"}};
     request.defaultExtension = "flt";
+  } else if (kind == OutputKind::DxfContours) {
+    request.filters = {{"DXF Drawing (*.dxf)", "*.dxf"}};
+    request.defaultExtension = "dxf";
   } else {
     request.filters = {{"Comma Seperated Value (*.csv)", "*.csv"}};
     request.defaultExtension = "csv";
@@ -69,10 +79,12 @@ WritePlan planWrite(const WriteRequest& request, Program program, const GroundSp
   plan.feetPerMetre = elevationFactor(request);
   plan.skipNoData = request.skipNoData && (request.kind == OutputKind::RectangularXyz ||
                                            request.kind == OutputKind::ProjectNorthXyz);
-  plan.map =
-      request.kind == OutputKind::RectangularXyz || request.kind == OutputKind::ProjectNorthXyz
-          ? findMapSystem(request.coordinateSystem)
-          : nullptr;
+  plan.contourInterval = request.contourInterval;
+  plan.indexEvery = request.indexEvery;
+  const bool placed = request.kind == OutputKind::RectangularXyz ||
+                      request.kind == OutputKind::ProjectNorthXyz ||
+                      request.kind == OutputKind::DxfContours;
+  plan.map = placed ? findMapSystem(request.coordinateSystem) : nullptr;
   if (plan.map != nullptr) {
     // The centre of the first cell, as the tile's corner and its cells place it.
     const TileHeader& header = request.header;
@@ -89,7 +101,7 @@ WritePlan planWrite(const WriteRequest& request, Program program, const GroundSp
   plan.startNorthing = request.startNorthing;
   plan.nsSpacing = spacing.nsSpacing;
   plan.ewSpacingGrowth = spacing.ewSpacingGrowth;
-  if (request.kind == OutputKind::RectangularXyz) {
+  if (request.kind == OutputKind::RectangularXyz || request.kind == OutputKind::DxfContours) {
     const int64_t middleRow = static_cast<int64_t>(selection.startRow) + selection.rows / 2;
     plan.firstRowEwSpacing =
         ewSpacingAtRow(spacing, truncateToInt32(static_cast<long double>(middleRow)));
@@ -192,6 +204,92 @@ bool writeSideFiles(Desktop& desktop, const WriteRequest& request, const WritePl
   return true;
 }
 
+// The spill file of the tracer beside the output, removed with this object on every path.
+class SpillFile {
+ public:
+  SpillFile(FileSystem& files, std::string path) : files_(files), path_(std::move(path)) {
+    writer_ = files_.open(path_, OpenMode::createOrTruncate);
+    if (writer_ != nullptr) reader_ = files_.open(path_, OpenMode::read);
+    if (reader_ != nullptr) spill_.reset(new FileSpill(*writer_, *reader_));
+  }
+  SpillFile(const SpillFile&) = delete;
+  SpillFile& operator=(const SpillFile&) = delete;
+  ~SpillFile() {
+    spill_.reset();
+    reader_.reset();
+    const bool made = writer_ != nullptr;
+    writer_.reset();
+    if (made) files_.remove(path_);
+  }
+  // None when the file could not be made: the tracer then keeps its lines in memory.
+  VertexSpill* spill() { return spill_.get(); }
+
+ private:
+  FileSystem& files_;
+  std::string path_;
+  std::unique_ptr<OpenFile> writer_;
+  std::unique_ptr<OpenFile> reader_;
+  std::unique_ptr<FileSpill> spill_;
+};
+
+// The contour drawing: the levels of the block counted first (a pass over its rows), then
+// the drawing traced and written under a name of its own and put in place when complete.
+WriteOutcome writeContours(Desktop& desktop, const WriteRequest& request, const WritePlan& plan,
+                           const std::string& path) {
+  FileSystem& files = desktop.fileSystem();
+  SelectionRows source(files, request, plan.cols);
+  std::unique_ptr<float[]> samples(new (std::nothrow) float[plan.cols == 0 ? 1 : plan.cols]);
+  const auto rasterFailed = [&]() {
+    desktop.showMessage("Can't Open Gridfloat file.", "Message.", kPlainMessage);
+    return WriteOutcome::rasterFailed;
+  };
+  RowSource* rows = samples == nullptr ? nullptr : source.openRowSource();
+  if (rows == nullptr) return rasterFailed();
+  const ElevationRange range = keptElevationRange(plan, *rows, samples.get());
+  source.close();
+  const bool usableInterval = plan.contourInterval > 0.0 && std::isfinite(plan.contourInterval);
+  if (!usableInterval ||
+      (range.any &&
+       contourLevelCount(range.low, range.high, plan.contourInterval) > kMostContourLevels)) {
+    desktop.showMessage(kTooManyLevelsText, "Message.", kPlainMessage);
+    return WriteOutcome::tooManyLevels;
+  }
+
+  StagedOutputs staged(files);
+  const std::string part = staged.add(path);
+  std::unique_ptr<OpenFile> out = files.open(part, OpenMode::createOrTruncate);
+  if (out == nullptr) {
+    desktop.showMessage("Can't Open Output file.\n", "Message.", kPlainMessage);
+    return WriteOutcome::outputFailed;
+  }
+  rows = source.openRowSource();
+  if (rows == nullptr) return rasterFailed();
+  PassResult pass;
+  {
+    SpillFile spill(files, path + "." + std::to_string(files.processId()) + ".spill");
+    pass = writeContourDrawing(plan, *rows, samples.get(), *out, spill.spill());
+  }
+  source.close();
+  const auto writeFailed = [&]() {
+    desktop.showMessage(kWriteFailedText, "Message.", kPlainMessage);
+    return WriteOutcome::writeFailed;
+  };
+  if (pass.end == PassEnd::outputFailed) return writeFailed();
+  const bool ended = pass.end == PassEnd::endOfRaster;
+  // What was traced before the end of the raster is a finished drawing, and kept.
+  if (ended) desktop.showMessage("End of File.", "Message.", kPlainMessage);
+  const bool closed = out->close();
+  out.reset();
+  if (!closed || !staged.putInPlace().empty()) return writeFailed();
+  if (ended) {
+    if (plan.rules.countAfterEndOfFile)
+      desktop.showMessage(linesText(pass.points), "Message", kPlainMessage);
+    return WriteOutcome::endOfRaster;
+  }
+  desktop.showMessage(linesText(pass.points), "Message", kPlainMessage);
+  return WriteOutcome::written;
+}
+
 }  // namespace
 
 WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& request) {
@@ -211,6 +309,8 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
     case OutputNamesCheck::go:
       break;
   }
+  if (request.kind == OutputKind::DxfContours)
+    return writeContours(desktop, request, plan, names.points);
 
   // Every output is written under a name of its own and put in place when complete; until
   // then, and after a failure, the files of these names stay as they were.

@@ -33,6 +33,8 @@ struct WriteRequest {
   TileMosaic mosaic;
   // The XYZ forms: a cell whose sample is the no-data value gets no line and no count.
   bool skipNoData = false;
+  double contourInterval = 1.0;  // DxfContours: levels every interval, in the elevations' unit
+  uint32_t indexEvery = 5;       // DxfContours: every n-th level an index contour; 0 for none
 };
 
 // What differs between the programs in a write.
@@ -54,6 +56,11 @@ struct WritePlan {
   long double feetPerMetre = 0.0L;  // the elevations' factor; 0 keeps metres
   // The XYZ forms: cells without data are left out.
   bool skipNoData = false;
+  // DxfContours: the levels' interval in the elevations' unit, and every indexEvery-th
+  // level an index contour (0 for none). Its lines lie on the rectangular grid's positions
+  // or in the map system.
+  double contourInterval = 1.0;
+  uint32_t indexEvery = 5;
   // The local grid: X from startEasting by firstRowEwSpacing a cell (growing by
   // ewSpacingGrowth a row when projected north), Y from startNorthing by nsSpacing a row;
   // in feet on request.
@@ -78,18 +85,21 @@ WritePlan planWrite(const WriteRequest& request, Program program, const GroundSp
 // makes is written under a name of its own and put in place when complete, so that an
 // outcome that writes nothing leaves the files of that name as they were.
 enum class WriteOutcome {
-  written,       // the count message was shown
-  outOfRange,    // the tile lies outside the degree table; nothing written
-  cancelled,     // the save dialog was cancelled, or the user would not replace an
-                 // existing side file of the reduced tile; nothing written
-  outputFailed,  // the output file could not be opened, or its name is one of the files
-                 // of the tiles read; nothing written
-  rasterFailed,  // the raster could not be opened; nothing written
-  endOfRaster,   // the raster ended before the selection did; what was written before is
-                 // in place (a reduced tile with side files of its whole rows); the
-                 // program is to end with 0
-  writeFailed,   // writing, closing or putting in place an output failed; nothing written
-  headerFailed,  // BinaryFlt: the header file could not be opened; nothing written
+  written,        // the count message was shown
+  outOfRange,     // the tile lies outside the degree table; nothing written
+  cancelled,      // the save dialog was cancelled, or the user would not replace an
+                  // existing side file of the reduced tile; nothing written
+  outputFailed,   // the output file could not be opened, or its name is one of the files
+                  // of the tiles read; nothing written
+  rasterFailed,   // the raster could not be opened; nothing written
+  endOfRaster,    // the raster ended before the selection did; what was written before is
+                  // in place (a reduced tile with side files of its whole rows); the
+                  // program is to end with 0
+  writeFailed,    // writing, closing or putting in place an output failed; nothing written
+  headerFailed,   // BinaryFlt: the header file could not be opened; nothing written
+  tooManyLevels,  // DxfContours: the interval gives more than kMostContourLevels levels
+                  // over the block's elevations, or is not a positive number; nothing
+                  // written
 };
 
 // Runs the whole write: spacing lookup, save dialog, the pass over the raster, and the
@@ -103,13 +113,18 @@ enum class WriteOutcome {
 // A reduced tile's header or virtual raster may not take the name of a file of the tiles
 // read, and replaces an existing file only when the user agrees. A failed write or close
 // of an output shows kWriteFailedText (kHeaderWriteFailedText, kVrtWriteFailedText for the
-// side files) and gives writeFailed without a count.
+// side files) and gives writeFailed without a count. The contour drawing tells the lines
+// written ("412 contour lines written.") in place of the points, and is refused before
+// anything is written when its interval gives too many levels (kTooManyLevelsText).
 WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& request);
 
 // The messages of a write that the system adds: a disk that is full or failing.
 constexpr const char* kWriteFailedText = "Can't Write Output file.";
 constexpr const char* kHeaderWriteFailedText = "Can't Write Header file.";
 constexpr const char* kVrtWriteFailedText = "Can't Write VRT file.";
+constexpr const char* kTooManyLevelsText =
+    "The contour interval gives more than 10000 levels over this block. Choose a larger "
+    "interval.";
 
 constexpr double kFeetPerMetre = 3.28084;
 

@@ -335,6 +335,8 @@ PassResult writeSelection(const WritePlan& plan, RowSource& source, float* sampl
       return run(CsvRows(plan));
     case OutputKind::BinaryFlt:
       return run(BinaryRows(plan));
+    case OutputKind::DxfContours:
+      break;  // the contour drawing has a pass of its own (contour_writer.h)
   }
   return {};
 }

@@ -236,6 +236,8 @@ uint64_t estimateBytes(OutputKind kind, int32_t estimatedPoints, const std::stri
       return points * 8;
     case OutputKind::BinaryFlt:
       return points * 4;
+    case OutputKind::DxfContours:
+      break;  // a drawing's size follows from its lines, not from the points
   }
   return 0;
 }

@@ -20,6 +20,8 @@ static_assert(IDC_COLS == kIdcCols && IDC_ROWS == kIdcRows && IDC_TOTAL_POINTS =
 static_assert(IDC_TO_FEET == kIdcToFeet && IDC_RECTANGULAR == kIdcRectangular &&
               IDC_PROJECT_NORTH == kIdcProjectNorth && IDC_CSV_GRID == kIdcCsvGrid &&
               IDC_COORDINATES == kIdcCoordinates && IDC_SKIP_NODATA == kIdcSkipNoData);
+static_assert(IDC_DXF_CONTOURS == kIdcDxfContours && IDC_CONTOUR_INTERVAL == kIdcContourInterval &&
+              IDC_INDEX_EVERY == kIdcIndexEvery);
 
 namespace {
 

@@ -30,3 +30,7 @@ link USGS_13_n36w084.tif USGS_13_n36w084.tif
 # 10716, 90 of each in the demo tile; the CSV grid.
 rm -f "$out/tiles_beside.csv"
 "$writer" "$tiles/n37w085.hdr" "$out/tiles_beside.csv" 10716 10716 195 242 0 csv 200000 200000 0 beside
+# The same block's contours at 2 m in the local grid, which scenarios_contours.cpp draws.
+rm -f "$out/contours_beside.dxf"
+"$writer" "$tiles/n37w085.hdr" "$out/contours_beside.dxf" 10716 10716 195 242 0 dxf 200000 200000 0 \
+  beside contours:2,5

@@ -78,7 +78,8 @@ class ScriptedDialogs : public ExtractorDialogs {
       if (id == kIdcToFeet || id == kIdcSkipNoData) {
         fields.checks[id] = !fields.checks[id];
       } else {
-        static const int kForms[] = {kIdcRectangular, kIdcProjectNorth, kIdcCsvGrid};
+        static const int kForms[] = {kIdcRectangular, kIdcProjectNorth, kIdcCsvGrid,
+                                     kIdcDxfContours};
         fields.clickRadio(id, kForms);
       }
       EXPECT_FALSE(handleDialogCommand(dialogId, id, fields, run));

@@ -70,6 +70,8 @@ const char* kindName(OutputKind kind) {
       return "csv";
     case OutputKind::BinaryFlt:
       return "binary";
+    case OutputKind::DxfContours:
+      return "contours";  // its lines are held to gdal_contour in export_contour_writer_test
   }
   return "?";
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -176,8 +178,9 @@ TEST(DialogFrames, LieTwoUnitsOutsideTheirFields) {
   // positions (x, y, width, height) in the dialog resources.
   const DialogFrame selectFields[] = {
       {15, 25, 35, 11}, {60, 25, 35, 11}, {30, 75, 20, 11}, {60, 75, 20, 11}};
-  const DialogFrame outputFields[] = {
-      {47, 14, 22, 11}, {77, 14, 22, 11}, {107, 14, 36, 11}, {55, 48, 35, 11}, {100, 48, 35, 11}};
+  const DialogFrame outputFields[] = {{47, 14, 22, 11},  {77, 14, 22, 11},  {107, 14, 36, 11},
+                                      {55, 48, 35, 11},  {100, 48, 35, 11}, {77, 140, 25, 11},
+                                      {147, 140, 14, 11}};
   auto check = [](const DialogFrame& frame, const DialogFrame& field) {
     EXPECT_EQ(frame.left, field.left - 2);
     EXPECT_EQ(frame.top, field.top - 2);
@@ -185,7 +188,7 @@ TEST(DialogFrames, LieTwoUnitsOutsideTheirFields) {
     EXPECT_EQ(frame.bottom, field.top + field.bottom + 2);
   };
   for (size_t i = 0; i < 4; ++i) check(kSelectDialogFrames[i + 1], selectFields[i]);
-  for (size_t i = 0; i < 5; ++i) check(kOutputDialogFrames[i + 1], outputFields[i]);
+  for (size_t i = 0; i < 7; ++i) check(kOutputDialogFrames[i + 1], outputFields[i]);
   EXPECT_EQ(kFrameColour & 0xFFu, 0u);
   EXPECT_EQ((kFrameColour >> 8) & 0xFFu, 136u);
   EXPECT_EQ((kFrameColour >> 16) & 0xFFu, 136u);
@@ -275,7 +278,11 @@ TEST(OutputDialog, ShowsTheRunsCoordinatesGreysXAndYForAMapSystemAndReadsThePick
       const bool localGrid = std::string(shown[i]) == kLocalGrid;
       EXPECT_EQ(fields.isEnabled(kIdcStartEasting), localGrid);
       EXPECT_EQ(fields.isEnabled(kIdcStartNorthing), localGrid);
-      EXPECT_EQ(fields.enabled.size(), 2u);  // nothing else is greyed
+      // Nothing else is greyed but the contour form's fields.
+      for (const auto& control : fields.enabled) {
+        if (control.first == kIdcStartEasting || control.first == kIdcStartNorthing) continue;
+        EXPECT_EQ(control.second, control.first == kIdcSkipNoData) << control.first;
+      }
     }
     EXPECT_TRUE(handleDialogCommand(kOutputDialogId, 1, fields, run));
     EXPECT_EQ(run.coordinateSystem, c.read);
@@ -425,6 +432,204 @@ TEST(OutputDialog, TheCountOfCellsWithDataReadsOnIntoTheTileBeside) {
   request.mosaic.rasterPaths = {own, dir.file("none.flt")};  // a tile gone meanwhile
   uint64_t count = 0;
   EXPECT_FALSE(countKeptDataCells(posixFileSystem(), request, &count));
+}
+
+const int kContourForms[] = {kIdcRectangular, kIdcProjectNorth, kIdcCsvGrid, kIdcDxfContours};
+
+// The contour form opens as the run has it (the binary tile, which gridpick does not offer,
+// as rectangular points); its fields are usable with it alone, the box "Skip cells without
+// data" never with it.
+TEST(OutputDialogContours, OpensAsTheRunHasItAndGreysTheFieldsOfTheOtherForms) {
+  const std::pair<OutputKind, int> cases[] = {{OutputKind::RectangularXyz, kIdcRectangular},
+                                              {OutputKind::ProjectNorthXyz, kIdcProjectNorth},
+                                              {OutputKind::ElevationCsv, kIdcCsvGrid},
+                                              {OutputKind::DxfContours, kIdcDxfContours},
+                                              {OutputKind::BinaryFlt, kIdcRectangular}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.second);
+    ExtractorRun run;
+    run.outputKind = c.first;
+    run.contourIntervalText = "2";
+    run.indexEveryText = "10";
+    ScriptedFields fields;
+    fillDialog(kOutputDialogId, run, fields);
+    EXPECT_EQ(fields.texts[kIdcContourInterval], "2");
+    EXPECT_EQ(fields.texts[kIdcIndexEvery], "10");
+    EXPECT_EQ(fields.limits[kIdcContourInterval], 8);
+    EXPECT_EQ(fields.limits[kIdcIndexEvery], 3);
+    std::vector<int> clicks = {c.second};  // the state at the start, then every form clicked
+    clicks.insert(clicks.end(), std::begin(kContourForms), std::end(kContourForms));
+    for (size_t i = 0; i < clicks.size(); ++i) {
+      const int form = clicks[i];
+      SCOPED_TRACE(form);
+      if (i > 0) {
+        fields.clickRadio(form, kContourForms);
+        EXPECT_FALSE(handleDialogCommand(kOutputDialogId, form, fields, run));
+      }
+      for (int radio : kContourForms) EXPECT_EQ(fields.checks[radio], radio == form);
+      EXPECT_EQ(fields.isEnabled(kIdcSkipNoData),
+                form == kIdcRectangular || form == kIdcProjectNorth);
+      EXPECT_EQ(fields.isEnabled(kIdcContourInterval), form == kIdcDxfContours);
+      EXPECT_EQ(fields.isEnabled(kIdcIndexEvery), form == kIdcDxfContours);
+    }
+  }
+}
+
+// OK with the contours reads the interval, a plain decimal number above 0, and "Index every",
+// a whole number; any other text is refused with its message, the dialog stays open and
+// nothing is read into the run. Held to the C library's reading. The other forms read
+// neither field.
+TEST(OutputDialogContours, OkRefusesABadIntervalOrIndexCount) {
+  const char* const kInterval = "The contour interval must be a number greater than 0.";
+  const char* const kEvery =
+      "Index every must be a whole number of lines, 0 for no index contours.";
+  struct Case {
+    int form;
+    const char* interval;
+    const char* every;
+    const char* refusal;  // null: accepted
+  };
+  const Case cases[] = {
+      {kIdcDxfContours, "2", "5", nullptr},      {kIdcDxfContours, "0.25", "0", nullptr},
+      {kIdcDxfContours, " 10 ", "999", nullptr}, {kIdcDxfContours, "0", "5", kInterval},
+      {kIdcDxfContours, "-2", "5", kInterval},   {kIdcDxfContours, "", "5", kInterval},
+      {kIdcDxfContours, "two", "5", kInterval},  {kIdcDxfContours, "1e1", "5", kInterval},
+      {kIdcDxfContours, "0.", "x", kInterval},  // the interval is told first
+      {kIdcDxfContours, "2", "", kEvery},        {kIdcDxfContours, "2", "-5", kEvery},
+      {kIdcDxfContours, "2", "2.5", kEvery},     {kIdcCsvGrid, "0", "", nullptr},
+      {kIdcProjectNorth, "x", "x", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.interval) + " / " + c.every + " form " + std::to_string(c.form));
+    testing::ScriptedDesktop desktop;
+    ExtractorRun run;
+    run.desktop = &desktop;
+    ScriptedFields fields;
+    fillDialog(kOutputDialogId, run, fields);
+    fields.clickRadio(c.form, kContourForms);
+    EXPECT_FALSE(handleDialogCommand(kOutputDialogId, c.form, fields, run));
+    fields.texts[kIdcContourInterval] = c.interval;
+    fields.texts[kIdcIndexEvery] = c.every;
+    fields.texts[kIdcStartEasting] = "7";
+    run.dialogAccepted = false;
+    const bool ended = handleDialogCommand(kOutputDialogId, 1, fields, run);
+    if (c.refusal != nullptr) {
+      EXPECT_FALSE(ended);
+      ASSERT_EQ(desktop.messages.size(), 1u);
+      EXPECT_EQ(desktop.messages[0].text, c.refusal);
+      EXPECT_EQ(desktop.messages[0].caption, "Notice");
+      EXPECT_TRUE(desktop.messages[0].style == kPlainMessage);
+      EXPECT_EQ(desktop.messages[0].owner, fields.owner());
+      EXPECT_FALSE(run.dialogAccepted);
+      EXPECT_EQ(run.startEasting, 200000.0);  // nothing read
+      EXPECT_EQ(run.outputKind, OutputKind::RectangularXyz);
+      EXPECT_EQ(run.contourIntervalText, "1");
+      // Without a desktop the refusal still holds, untold.
+      run.desktop = nullptr;
+      EXPECT_FALSE(handleDialogCommand(kOutputDialogId, 1, fields, run));
+      continue;
+    }
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(desktop.messages.empty());
+    EXPECT_TRUE(run.dialogAccepted);
+    EXPECT_EQ(run.startEasting, 7.0);
+    if (c.form != kIdcDxfContours) {
+      EXPECT_EQ(run.contourIntervalText, "1");
+      EXPECT_EQ(run.contourInterval, 1.0);
+      continue;
+    }
+    EXPECT_EQ(run.outputKind, OutputKind::DxfContours);
+    EXPECT_EQ(run.contourIntervalText, c.interval);
+    EXPECT_EQ(run.indexEveryText, c.every);
+    EXPECT_EQ(run.contourInterval, std::strtod(c.interval, nullptr));
+    EXPECT_EQ(run.indexEvery, static_cast<uint32_t>(std::strtoul(c.every, nullptr, 10)));
+  }
+}
+
+// A whole run: dialog 102 opens on the contours when an earlier run of either program last
+// drew them (otherwise on the rectangular points, as it always has), with the fields kept; the
+// write asks for a drawing with the typed interval and count, without the question about many
+// points (a drawing holds lines); the form is kept, and the fields with the contours. The tile of
+// the skip test: 100001 cells, above the question's threshold.
+TEST(OutputDialogContours, TheRunOpensOnTheKeptFormAndKeepsTheChoice) {
+  struct Case {
+    std::vector<std::pair<std::string, std::string>> remembered;
+    int shown;  // the radio button checked at the start
+    std::vector<int> clicks;
+    std::vector<std::pair<int, std::string>> typed;
+    bool question;
+    const char* keptForm;
+    const char* keptInterval;  // null: nothing kept
+    const char* extension;
+  };
+  const Case cases[] = {
+      {{}, kIdcRectangular, {}, {}, true, "rectangular", nullptr, "csv"},
+      {{},
+       kIdcRectangular,
+       {kIdcDxfContours},
+       {{kIdcContourInterval, "2"}},
+       false,
+       "contours",
+       "2",
+       "dxf"},
+      {{{"OutputForm", "contours"}, {"ContourInterval", "0.5"}, {"IndexContourEvery", "4"}},
+       kIdcDxfContours,
+       {},
+       {},
+       false,
+       "contours",
+       "0.5",
+       "dxf"},
+      {{{"OutputForm", "contours"}, {"ContourInterval", "5"}},
+       kIdcDxfContours,
+       {kIdcCsvGrid},
+       {},
+       true,
+       "csv",
+       "5",
+       "csv"},
+      {{{"OutputForm", "binary"}}, kIdcRectangular, {}, {}, true, "rectangular", nullptr, "csv"},
+      {{{"OutputForm", "north"}}, kIdcRectangular, {}, {}, true, "rectangular", nullptr, "csv"},
+      {{{"OutputForm", "north"}},
+       kIdcRectangular,
+       {kIdcProjectNorth},
+       {},
+       true,
+       "north",
+       nullptr,
+       "csv"},
+  };
+  testing::TempDir dir;
+  testing::writeFile(dir.file("tile.hdr"), testing::shortHeader(-84.00055555556, 33.99944444444));
+  testing::makeSparseRaster(dir.file("tile.flt"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.keptForm) + " " + std::to_string(c.clicks.size()));
+    testing::ScriptedDesktop desktop;
+    desktop.chooseFile(dir.file("tile.hdr"));
+    for (const auto& kept : c.remembered) desktop.settings[kept.first] = kept.second;
+    desktop.buttons.push_back(MessageAnswer::yes);
+    testing::ScriptedDialogs dialogs;
+    dialogs.scripts = {testing::selectDialog("35.0000", "84.0000", "77.3", "0.11"),
+                       testing::outputDialog(c.typed, c.clicks)};
+    ExtractorRun run;
+    EXPECT_EQ(runExtractor(desktop, dialogs, run), 1);  // the save dialog is cancelled
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    ScriptedFields& shown = dialogs.shown[1].second;
+    for (int radio : kContourForms) EXPECT_EQ(shown.checks[radio], radio == c.shown);
+    EXPECT_EQ(shown.isEnabled(kIdcContourInterval), c.shown == kIdcDxfContours);
+    EXPECT_EQ(desktop.messages.size(), c.question ? 1u : 0u);
+    EXPECT_EQ(desktop.settings["OutputForm"], c.keptForm);
+    const auto interval = desktop.settings.find("ContourInterval");
+    if (c.keptInterval == nullptr) {
+      EXPECT_TRUE(interval == desktop.settings.end());
+    } else {
+      ASSERT_TRUE(interval != desktop.settings.end());
+      EXPECT_EQ(interval->second, c.keptInterval);
+    }
+    ASSERT_FALSE(desktop.dialogs.empty());
+    EXPECT_EQ(desktop.dialogs.back().request.defaultExtension, c.extension);
+    EXPECT_TRUE(run.desktop == nullptr);  // the desktop is the dialog's only while it is open
+  }
 }
 
 }  // namespace

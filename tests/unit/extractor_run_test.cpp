@@ -405,6 +405,7 @@ TEST_F(ExtractorRunTest, NotesAZoneNextToTheBlocksOwnAndNeverWritesInOneBeyondIt
     const char* kept;
     int32_t written;  // the system the run wrote in
     std::vector<std::string> messages;
+    const char* form = "rectangular";  // the form the dialog opens on
   };
   const Case cases[] = {
       {"26917", 26917, {"121 points written."}},
@@ -412,12 +413,19 @@ TEST_F(ExtractorRunTest, NotesAZoneNextToTheBlocksOwnAndNeverWritesInOneBeyondIt
        26916,
        {"The block lies outside the area of use of NAD83 / UTM zone 16N.", "121 points written."}},
       {"26910", 0, {"121 points written."}},
+      // The contour drawing lies in the system too.
+      {"26916",
+       26916,
+       {"The block lies outside the area of use of NAD83 / UTM zone 16N.",
+        "0 contour lines written."},
+       "contours"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.kept);
     desktop = ScriptedDesktop();
     makeTile();
     desktop.settings["Coordinates"] = c.kept;
+    desktop.settings["OutputForm"] = c.form;
     dialogs.scripts = {selectDialog("34.3000", "83.3000", "0.09", "0.11"), outputDialog({}, {})};
     desktop.chooseFile(outputPath());
     EXPECT_EQ(run(), 0);

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
@@ -80,7 +82,9 @@ TEST(WriteDialog, OpensWithTheSelectionItsCornerAndTheDefaults) {
                                           {kIdcSelRows, 5},
                                           {kIdcSelRemoveCount, 2},
                                           {kIdcEasting, 11},
-                                          {kIdcNorthing, 11}}));
+                                          {kIdcNorthing, 11},
+                                          {kIdcContourInterval, 8},
+                                          {kIdcIndexEvery, 3}}));
   EXPECT_EQ(open.dialog.maxCols, 450u);
   EXPECT_EQ(open.dialog.maxRows, 450u);
 }
@@ -562,7 +566,11 @@ TEST(WriteDialogCoordinates, OpensOnTheKeptChoiceAndGreysTheStartForAMapSystem) 
       const bool localGrid = std::string(shown[i]) == kLocalGrid;
       EXPECT_EQ(open.fields.isEnabled(kIdcNorthing), localGrid);
       EXPECT_EQ(open.fields.isEnabled(kIdcEasting), localGrid);
-      EXPECT_EQ(open.fields.enabled.size(), 2u);  // nothing else is greyed
+      // Nothing else is greyed but the contour form's fields.
+      for (const auto& control : open.fields.enabled) {
+        if (control.first == kIdcNorthing || control.first == kIdcEasting) continue;
+        EXPECT_EQ(control.second, control.first == kIdcSkipNoData) << control.first;
+      }
     }
     // Opening and picking keep nothing.
     EXPECT_EQ(open.desktop.settings.size(), c.remembered == nullptr ? 0u : 1u);
@@ -786,6 +794,226 @@ TEST(WriteDialogSkipNoData, OpensAsKeptAndWritePntsKeepsIt) {
       ASSERT_TRUE(kept != open.desktop.settings.end());
       EXPECT_EQ(kept->second, c.kept);
     }
+  }
+}
+
+// The contour form: its radio button joins the group; the interval and "Index every" are
+// usable with it alone, the box "Skip cells without data" never with it. The dialog opens
+// on the contours when an earlier run of either program last drew them, otherwise on the
+// rectangular points, and with the fields kept.
+TEST(WriteDialogContours, OpensAsKeptAndGreysTheFieldsOfTheOtherForms) {
+  const int forms[] = {kIdcRectangularForm, kIdcProjectNorthForm, kIdcBinaryForm, kIdcCsvGridForm,
+                       kIdcDxfContoursForm};
+  struct Case {
+    const char* form;  // the kept values; null: nothing kept
+    const char* interval;
+    const char* every;
+    int shown;  // the radio button checked at the start
+    const char* intervalShown;
+    const char* everyShown;
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, nullptr, kIdcRectangularForm, "1", "5"},
+      {"contours", "2", "10", kIdcDxfContoursForm, "2", "10"},
+      // A point form kept opens as the dialog always has, on the rectangular points.
+      {"binary", "0.5", "0", kIdcRectangularForm, "0.5", "0"},
+      {"csv", "0", "-1", kIdcRectangularForm, "1", "5"},  // refused values are not shown
+      {"north", "abc", "1.5", kIdcRectangularForm, "1", "5"},
+      {"Contours", "123456789", "1000", kIdcRectangularForm, "1", "5"},  // longer than typed
+      {"", "", "", kIdcRectangularForm, "1", "5"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.form == nullptr ? "nothing kept" : c.form);
+    OpenDialog open;
+    if (c.form != nullptr) {
+      open.desktop.settings["OutputForm"] = c.form;
+      open.desktop.settings["ContourInterval"] = c.interval;
+      open.desktop.settings["IndexContourEvery"] = c.every;
+      initWriteDialog(open.dialog, open.fields);
+    }
+    EXPECT_EQ(open.fields.texts[kIdcContourInterval], c.intervalShown);
+    EXPECT_EQ(open.fields.texts[kIdcIndexEvery], c.everyShown);
+    EXPECT_EQ(open.fields.limits[kIdcContourInterval], 8);
+    EXPECT_EQ(open.fields.limits[kIdcIndexEvery], 3);
+    std::vector<int> clicks = {c.shown};  // the state at the start, then every form clicked
+    clicks.insert(clicks.end(), std::begin(forms), std::end(forms));
+    for (size_t i = 0; i < clicks.size(); ++i) {
+      const int form = clicks[i];
+      SCOPED_TRACE(form);
+      if (i > 0) {
+        open.fields.clickRadio(form, forms);
+        EXPECT_FALSE(open.command(form));
+      }
+      for (int radio : forms) EXPECT_EQ(open.fields.checks[radio], radio == form);
+      const bool xyz = form == kIdcRectangularForm || form == kIdcProjectNorthForm;
+      EXPECT_EQ(open.fields.isEnabled(kIdcSkipNoData), xyz);
+      EXPECT_EQ(open.fields.isEnabled(kIdcContourInterval), form == kIdcDxfContoursForm);
+      EXPECT_EQ(open.fields.isEnabled(kIdcIndexEvery), form == kIdcDxfContoursForm);
+    }
+  }
+}
+
+// Write Pnts with the contours reads the interval, a plain decimal number above 0, and
+// "Index every", a whole number; every other text is refused with its message, the dialog
+// stays open and nothing is written or kept. Held to the C library's reading of the texts.
+// The other forms do not read the fields.
+TEST(WriteDialogContours, WritePntsRefusesABadIntervalOrIndexCount) {
+  const char* const kInterval = "The contour interval must be a number greater than 0.";
+  const char* const kEvery =
+      "Index every must be a whole number of lines, 0 for no index contours.";
+  struct Case {
+    int form;
+    const char* interval;
+    const char* every;
+    const char* refusal;  // null: written
+  };
+  const Case cases[] = {
+      {kIdcDxfContoursForm, "1", "5", nullptr},
+      {kIdcDxfContoursForm, "0.5", "0", nullptr},
+      {kIdcDxfContoursForm, " 2 ", "10", nullptr},
+      {kIdcDxfContoursForm, ".25", "999", nullptr},
+      {kIdcDxfContoursForm, "5.", "1", nullptr},
+      {kIdcDxfContoursForm, "0", "5", kInterval},
+      {kIdcDxfContoursForm, "0.000", "5", kInterval},
+      {kIdcDxfContoursForm, "-1", "5", kInterval},
+      {kIdcDxfContoursForm, "", "5", kInterval},
+      {kIdcDxfContoursForm, "abc", "5", kInterval},
+      {kIdcDxfContoursForm, "2ft", "5", kInterval},
+      {kIdcDxfContoursForm, "1e3", "5", kInterval},
+      {kIdcDxfContoursForm, "1.2.3", "5", kInterval},
+      {kIdcDxfContoursForm, ".", "5", kInterval},
+      {kIdcDxfContoursForm, "inf", "5", kInterval},
+      {kIdcDxfContoursForm, "nan", "x", kInterval},  // the interval is told first
+      {kIdcDxfContoursForm, "2", "", kEvery},
+      {kIdcDxfContoursForm, "2", "-1", kEvery},
+      {kIdcDxfContoursForm, "2", "1.5", kEvery},
+      {kIdcDxfContoursForm, "2", "five", kEvery},
+      {kIdcCsvGridForm, "0", "x", nullptr},
+      {kIdcRectangularForm, "-1", "", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.interval) + " / " + c.every + " form " + std::to_string(c.form));
+    OpenDialog open;
+    const int forms[] = {kIdcRectangularForm, kIdcProjectNorthForm, kIdcBinaryForm, kIdcCsvGridForm,
+                         kIdcDxfContoursForm};
+    open.fields.clickRadio(c.form, forms);
+    EXPECT_FALSE(open.command(c.form));
+    open.fields.texts[kIdcContourInterval] = c.interval;
+    open.fields.texts[kIdcIndexEvery] = c.every;
+    open.fields.texts[kIdcSelRows] = "20";
+    open.state.actionOk = 1;
+    const bool ended = open.command(kIdcWritePoints);
+    if (c.refusal != nullptr) {
+      EXPECT_FALSE(ended);
+      ASSERT_EQ(open.desktop.messages.size(), 1u);
+      EXPECT_EQ(open.desktop.messages[0].text, c.refusal);
+      EXPECT_EQ(open.desktop.messages[0].caption, "Notice");
+      EXPECT_TRUE(open.desktop.messages[0].style == kTaskModalMessage);
+      EXPECT_EQ(open.desktop.messages[0].owner, open.fields.owner());
+      EXPECT_EQ(open.dialog.end, WriteDialogEnd::open);
+      EXPECT_EQ(open.state.writeDialogOpen, 1);
+      EXPECT_EQ(open.state.actionOk, 0);
+      EXPECT_EQ(open.state.selection.rows, 1350u);  // nothing was read into the selection
+      EXPECT_TRUE(open.state.writeRequest.kind == OutputKind::RectangularXyz);
+      EXPECT_TRUE(open.desktop.settings.empty());
+      EXPECT_EQ(open.fields.texts[kIdcContourInterval], c.interval);
+      finishWriteDialog(open.dialog);
+      EXPECT_TRUE(open.desktop.dialogs.empty());  // no save dialog: nothing is written
+      continue;
+    }
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(open.desktop.messages.empty());
+    EXPECT_EQ(open.dialog.end, WriteDialogEnd::write);
+    EXPECT_EQ(open.state.selection.rows, 20u);
+    const WriteRequest& request = open.state.writeRequest;
+    if (c.form != kIdcDxfContoursForm) {
+      EXPECT_EQ(request.contourInterval, 1.0);
+      EXPECT_EQ(request.indexEvery, 5u);
+      continue;
+    }
+    EXPECT_TRUE(request.kind == OutputKind::DxfContours);
+    EXPECT_EQ(request.contourInterval, std::strtod(c.interval, nullptr));
+    EXPECT_EQ(request.indexEvery, static_cast<uint32_t>(std::strtoul(c.every, nullptr, 10)));
+    // The save dialog offers the drawing.
+    finishWriteDialog(open.dialog);
+    ASSERT_FALSE(open.desktop.dialogs.empty());
+    const FileDialogRequest& save = open.desktop.dialogs[0].request;
+    ASSERT_EQ(save.filters.size(), 1u);
+    EXPECT_EQ(save.filters[0].text, "DXF Drawing (*.dxf)");
+    EXPECT_EQ(save.filters[0].pattern, "*.dxf");
+    EXPECT_EQ(save.defaultExtension, "dxf");
+  }
+}
+
+// Write Pnts keeps the form for the next run of either program, and the contour fields as
+// typed when the contours are written; Cancel keeps nothing. Estimates give the kept cells
+// the lines are traced over and no size; the contours start from the typed Northing and
+// Easting in the local grid, so those are checked as for the points, never set to "N/A".
+TEST(WriteDialogContours, WritePntsKeepsTheFormAndEstimatesCountTheTracedCells) {
+  struct Case {
+    int form;
+    int command;
+    const char* keptForm;  // null: nothing kept
+    const char* keptInterval;
+  };
+  const Case cases[] = {
+      {kIdcDxfContoursForm, kIdcWritePoints, "contours", "2.5"},
+      {kIdcCsvGridForm, kIdcWritePoints, "csv", nullptr},
+      {kIdcBinaryForm, kIdcWritePoints, "binary", nullptr},
+      {kIdcProjectNorthForm, kIdcWritePoints, "north", nullptr},
+      {kIdcRectangularForm, kIdcWritePoints, "rectangular", nullptr},
+      {kIdcDxfContoursForm, kIdcCancelWrite, nullptr, nullptr},
+  };
+  const int forms[] = {kIdcRectangularForm, kIdcProjectNorthForm, kIdcBinaryForm, kIdcCsvGridForm,
+                       kIdcDxfContoursForm};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.form);
+    OpenDialog open;
+    open.fields.clickRadio(c.form, forms);
+    open.command(c.form);
+    open.fields.texts[kIdcContourInterval] = "2.5";
+    open.fields.texts[kIdcIndexEvery] = "4";
+    EXPECT_TRUE(open.command(c.command));
+    const auto find = [&open](const char* name) {
+      const auto found = open.desktop.settings.find(name);
+      return found == open.desktop.settings.end() ? std::string("none") : found->second;
+    };
+    EXPECT_EQ(find("OutputForm"), c.keptForm == nullptr ? "none" : c.keptForm);
+    EXPECT_EQ(find("ContourInterval"), c.keptInterval == nullptr ? "none" : c.keptInterval);
+    EXPECT_EQ(find("IndexContourEvery"), c.keptInterval == nullptr ? "none" : "4");
+  }
+
+  struct Estimate {
+    uint32_t removeCount;
+    const char* coordinates;
+    const char* northing;
+    const char* refusal;  // null: estimated
+  };
+  const Estimate estimates[] = {
+      {0, kLocalGrid, "200000", nullptr},
+      {1, kLocalGrid, "200000", nullptr},
+      {2, kTennesseeFeet, "N/A", nullptr},  // a map system reads no Northing
+      {1, kLocalGrid, "N/A", "Non Numerical Northing."},
+  };
+  for (const Estimate& e : estimates) {
+    SCOPED_TRACE(std::to_string(e.removeCount) + " " + e.coordinates);
+    OpenDialog open(5, kMiddleOrigin);
+    open.fields.clickRadio(kIdcDxfContoursForm, forms);
+    open.command(kIdcDxfContoursForm);
+    open.pick(e.coordinates);
+    open.fields.texts[kIdcNorthing] = e.northing;
+    open.fields.texts[kIdcSelRemoveCount] = std::to_string(e.removeCount);
+    open.fields.texts[kIdcEstimatedSize] = "old";
+    EXPECT_FALSE(open.command(kIdcEstimates));
+    const int32_t kept = estimatePoints(Program::viewer, 202500, e.removeCount);
+    EXPECT_EQ(open.fields.texts[kIdcEstimatedPoints],
+              e.removeCount == 0 ? std::string() : std::to_string(kept));
+    EXPECT_EQ(open.fields.texts[kIdcNorthing], e.northing);
+    EXPECT_EQ(open.fields.texts[kIdcEasting], "200000");
+    EXPECT_EQ(open.desktop.messageTexts(), e.refusal == nullptr
+                                               ? std::vector<std::string>{}
+                                               : std::vector<std::string>{e.refusal});
+    EXPECT_EQ(open.fields.texts[kIdcEstimatedSize], e.refusal == nullptr ? "" : "old");
   }
 }
 

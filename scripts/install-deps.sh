@@ -5,21 +5,35 @@
 # programs, Xvfb and Wine (32-bit, and 64-bit for machines that cannot run 32-bit code) to
 # run them, GDAL to make and check the GeoTIFF fixtures, PROJ's command-line tools to check
 # the map projections (and to regenerate their table), ezdxf to audit the DXF drawings (and,
-# with matplotlib, to draw them for the documentation).
+# with matplotlib, to draw them for the documentation), Node.js with npm to run delatin (the
+# oracle of the surface's size), installed under build/npm.
 set -euo pipefail
 
 native=(cmake make g++ googletest libgtest-dev zlib1g-dev clang libclang-rt-dev gdal-bin
-        proj-bin python3-ezdxf python3-matplotlib)
+        proj-bin python3-ezdxf python3-matplotlib nodejs)
 windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
          binutils-mingw-w64-x86-64 libz-mingw-w64-dev)
 desktop=(xvfb xauth wine wine64 fonts-wine fonts-liberation)
 i386=(wine32:i386)
 
+repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+install_delatin() {
+  if [ ! -f "$repo/build/npm/node_modules/delatin/index.js" ]; then
+    mkdir -p "$repo/build/npm"
+    npm install --prefix "$repo/build/npm" --no-audit --no-fund delatin@0.2.0 >/dev/null
+  fi
+}
+
 missing=()
 for package in "${native[@]}" "${windows[@]}" "${desktop[@]}" "${i386[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# Debian's nodejs comes without npm; other builds of nodejs bring their own.
+command -v npm >/dev/null 2>&1 || missing+=(npm)
+if [ ${#missing[@]} -eq 0 ]; then
+  install_delatin
+  exit 0
+fi
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
@@ -30,3 +44,4 @@ fi
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" \
   >/dev/null
+install_delatin

@@ -1,0 +1,81 @@
+// A TIN surface of a block of kept cells: the fewest cells of the block that, joined into a
+// Delaunay triangulation in cell index space, keep every cell with data within a vertical
+// tolerance of the surface (linear within each triangle).
+//
+// Greedy insertion: the triangulation starts from the block's four corner cells (two
+// triangles) and inserts, one at a time, the cell farthest vertically from the current
+// surface. Each triangle keeps its worst cell, found by scanning the cells it covers (its
+// edges and corners included), in a priority queue by that error; an insertion splits the
+// triangle (or, for a cell on an edge, the two triangles beside it) and restores the
+// Delaunay property with edge flips, and only the triangles that changed are scanned again.
+// Insertion stops when the worst error left is at most the tolerance. Coordinates are whole
+// cell indices, so every orientation and circle test is exact in 64-bit integers.
+//
+// Cells without data: such a cell is never measured, and a triangle that covers one (its
+// own corner, an edge or its inside) is a hole face. A hole face whose cells hold data other
+// than its corners goes first in the queue and inserts the data cell nearest to a no-data
+// cell it covers, so the triangulation closes in on the hole until no hole face covers a
+// data cell other than its corners. The hole faces are then left out: no face covers a cell
+// without data, and every data cell is a vertex or lies in a kept face within the
+// tolerance. A corner cell without data still starts the triangulation, as a point that is
+// no vertex of the result; the faces at it are hole faces, so they close in on the data
+// as any hole does. A data cell that no face can cover without covering a cell without data
+// (a lone cell among no-data cells) is a vertex of no face.
+//
+// Memory: the triangulation is held in flat int32 arrays (three vertex indices and three
+// opposite half-edges per triangle) with one worst cell, its error (a float rounded up, so
+// that the stop test never passes a cell beyond the tolerance) and a queue place per
+// triangle: about 36 bytes per triangle and 8 per vertex, besides the cells themselves.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace ned {
+
+// The no-data value of the cells.
+constexpr float kTinNoData = -9999.0f;
+
+// The largest block a surface is made of: 6000 x 6000 kept cells.
+constexpr std::int64_t kMaxTinCells = INT64_C(36000000);
+
+// Whether a block of cols x rows kept cells may be made into a surface: both at least 1 and
+// at most kMaxTinCells cells.
+bool tinBlockFits(std::int64_t cols, std::int64_t rows);
+
+struct TinVertex {
+  std::int32_t row = 0;  // Cell row of the block, 0 north.
+  std::int32_t col = 0;  // Cell column, 0 west.
+  float elevation = 0.0f;
+};
+
+// Three indices into TinSurface::vertices, counter-clockwise with X east and Y north.
+struct TinFace {
+  std::int32_t a = 0;
+  std::int32_t b = 0;
+  std::int32_t c = 0;
+};
+
+struct TinSurface {
+  std::vector<TinVertex> vertices;
+  std::vector<TinFace> faces;
+  double maxError = 0.0;  // The largest vertical error of a data cell in its face (as a
+                          // float, rounded up).
+};
+
+enum class TinResult {
+  Built,         // The surface holds at least one face.
+  NoData,        // No cell of the block holds data: no surface.
+  NoFace,        // Data, but no face can be made (a block one cell wide or high, or lone
+                 // cells only): the vertices hold the data cells, the faces are empty.
+  TooLarge,      // The block does not fit (tinBlockFits).
+  BadTolerance,  // The tolerance is not a number above 0.
+  OutOfMemory,   // The arrays could not be had.
+};
+
+// Makes the surface of the cols x rows cells (row after row, row 0 north; kTinNoData where a
+// cell holds no data) to the vertical tolerance. The surface is cleared first.
+TinResult buildTin(const float* cells, std::int32_t cols, std::int32_t rows, double tolerance,
+                   TinSurface* surface);
+
+}  // namespace ned

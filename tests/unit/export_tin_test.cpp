@@ -1,0 +1,290 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/export/tin.h"
+#include "tests/support/gdal_fixtures.h"
+#include "tests/support/tile_files.h"
+
+namespace ned {
+namespace {
+
+struct Grid {
+  int32_t cols = 0;
+  int32_t rows = 0;
+  std::vector<float> cells;
+  float at(int64_t col, int64_t row) const { return cells[row * cols + col]; }
+};
+
+bool hasData(float value) {
+  return value != kTinNoData;
+}
+
+// Twice the signed area in map coordinates (X east = column, Y north = -row).
+int64_t mapArea(const TinVertex& a, const TinVertex& b, const TinVertex& c) {
+  return int64_t(b.col - a.col) * -(c.row - a.row) - int64_t(-(b.row - a.row)) * (c.col - a.col);
+}
+
+// Positive when d lies strictly inside the circle through the map-counter-clockwise a, b, c.
+int64_t inCircle(const TinVertex& a, const TinVertex& b, const TinVertex& c, int64_t dx,
+                 int64_t dy) {
+  const int64_t ax = a.col - dx, ay = -a.row - dy, bx = b.col - dx, by = -b.row - dy;
+  const int64_t cx = c.col - dx, cy = -c.row - dy;
+  return (ax * ax + ay * ay) * (bx * cy - cx * by) - (bx * bx + by * by) * (ax * cy - cx * ay) +
+         (cx * cx + cy * cy) * (ax * by - bx * ay);
+}
+
+// The independent check of a surface: faces counter-clockwise and not degenerate, each
+// directed edge once, no face over a cell without data, each data cell a vertex or covered,
+// inside at most one face, within the tolerance of every face that covers it; no vertex
+// strictly inside a face's circumcircle. Returns the largest error found.
+double checkSurface(const Grid& grid, const TinSurface& surface, double tolerance) {
+  const auto& v = surface.vertices;
+  std::vector<int32_t> vertexAt(size_t(grid.cols) * grid.rows, -1);
+  for (size_t i = 0; i < v.size(); ++i) {
+    EXPECT_TRUE(v[i].col >= 0 && v[i].col < grid.cols && v[i].row >= 0 && v[i].row < grid.rows);
+    EXPECT_TRUE(hasData(grid.at(v[i].col, v[i].row)));
+    EXPECT_EQ(v[i].elevation, grid.at(v[i].col, v[i].row));
+    int32_t& slot = vertexAt[size_t(v[i].row) * grid.cols + v[i].col];
+    EXPECT_EQ(slot, -1) << "two vertices at one cell";
+    slot = int32_t(i);
+  }
+  std::vector<int32_t> inside(vertexAt.size(), 0), touched(vertexAt.size(), 0);
+  std::map<std::pair<int32_t, int32_t>, int> edges;
+  double worst = 0.0;
+  int delaunayFaults = 0;
+  for (const TinFace& f : surface.faces) {
+    const int32_t ids[3] = {f.a, f.b, f.c};
+    for (int32_t id : ids) EXPECT_TRUE(id >= 0 && size_t(id) < v.size());
+    const TinVertex &a = v[f.a], &b = v[f.b], &c = v[f.c];
+    const int64_t area = mapArea(a, b, c);
+    EXPECT_GT(area, 0) << "flipped or degenerate face";
+    if (area <= 0) continue;
+    for (int k = 0; k < 3; ++k) {
+      const std::pair<int32_t, int32_t> edge(ids[k], ids[(k + 1) % 3]);
+      EXPECT_EQ(++edges[edge], 1) << "an edge twice in one direction";
+    }
+    const int32_t minCol = std::min({a.col, b.col, c.col}),
+                  maxCol = std::max({a.col, b.col, c.col});
+    const int32_t minRow = std::min({a.row, b.row, c.row}),
+                  maxRow = std::max({a.row, b.row, c.row});
+    for (int32_t row = minRow; row <= maxRow; ++row) {
+      for (int32_t col = minCol; col <= maxCol; ++col) {
+        const TinVertex p{row, col, 0.0f};
+        const int64_t wa = mapArea(p, b, c), wb = mapArea(a, p, c), wc = mapArea(a, b, p);
+        if (wa < 0 || wb < 0 || wc < 0) continue;
+        const size_t index = size_t(row) * grid.cols + col;
+        const float z = grid.at(col, row);
+        EXPECT_TRUE(hasData(z)) << "a face covers the no-data cell " << col << "," << row;
+        if (!hasData(z)) continue;
+        ++touched[index];
+        if (wa > 0 && wb > 0 && wc > 0) ++inside[index];
+        const long double surfaceZ =
+            (wa * (long double)a.elevation + wb * (long double)b.elevation +
+             wc * (long double)c.elevation) /
+            area;
+        worst = std::max(worst, double(std::fabs(z - surfaceZ)));
+      }
+    }
+    // Delaunay: no vertex strictly inside the circumcircle (cocircular ones allowed).
+    for (const TinVertex& d : v) {
+      if (inCircle(a, b, c, d.col, -d.row) > 0) ++delaunayFaults;
+    }
+  }
+  EXPECT_EQ(delaunayFaults, 0);
+  int gaps = 0, overlaps = 0;
+  for (size_t i = 0; i < vertexAt.size(); ++i) {
+    if (!hasData(grid.cells[i])) continue;
+    if (vertexAt[i] >= 0) {
+      EXPECT_EQ(inside[i], 0) << "a vertex inside a face";
+      continue;
+    }
+    if (touched[i] == 0) ++gaps;
+    if (inside[i] > 1 || (inside[i] == 1 && touched[i] > 1)) ++overlaps;
+  }
+  EXPECT_EQ(gaps, 0) << "data cells in no face";
+  EXPECT_EQ(overlaps, 0) << "data cells in more than one face";
+  EXPECT_LE(worst, tolerance);
+  return worst;
+}
+
+int64_t doubledArea(const TinSurface& surface) {
+  int64_t sum = 0;
+  for (const TinFace& f : surface.faces) {
+    sum += mapArea(surface.vertices[f.a], surface.vertices[f.b], surface.vertices[f.c]);
+  }
+  return sum;
+}
+
+Grid makeGrid(int32_t cols, int32_t rows, float (*height)(int32_t, int32_t)) {
+  Grid grid{cols, rows, {}};
+  for (int32_t row = 0; row < rows; ++row) {
+    for (int32_t col = 0; col < cols; ++col) grid.cells.push_back(height(col, row));
+  }
+  return grid;
+}
+
+// A bumpy surface whose values differ from cell to cell, with flat spots and ridges, so
+// that insertions fall inside faces and on their edges.
+float bumps(int32_t col, int32_t row) {
+  uint32_t h = uint32_t(col) * 2654435761u ^ uint32_t(row) * 40503u;
+  h ^= h >> 13;
+  return float(std::round(4.0 * std::sin(col * 0.37) * std::cos(row * 0.23)) + (h % 3) * 0.25);
+}
+
+TEST(Tin, TinyGridsGiveTheExpectedFaces) {
+  struct Case {
+    const char* name;
+    int32_t cols, rows;
+    float (*height)(int32_t, int32_t);
+    double tolerance;
+    size_t vertices, faces;
+  };
+  const Case cases[] = {
+      {"plane", 9, 7, [](int32_t c, int32_t r) { return 2.0f * c - 3.0f * r + 5.0f; }, 0.001, 4, 2},
+      // A square pyramid: its four sides are the four faces from its top to the corners.
+      {"single peak", 9, 9,
+       [](int32_t c, int32_t r) {
+         return 10.0f - 2.5f * float(std::max(std::abs(c - 4), std::abs(r - 4)));
+       },
+       0.001, 5, 4},
+      // The centre cell lies 1 above the corners' plane: at 1 the surface keeps two faces,
+      // just below it the cell is inserted.
+      {"at its limit", 3, 3, [](int32_t c, int32_t r) { return c == 1 && r == 1 ? 1.0f : 0.0f; },
+       1.0, 4, 2},
+      {"below its limit", 3, 3, [](int32_t c, int32_t r) { return c == 1 && r == 1 ? 1.0f : 0.0f; },
+       0.9999999, 5, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Grid grid = makeGrid(c.cols, c.rows, c.height);
+    TinSurface surface;
+    ASSERT_EQ(buildTin(grid.cells.data(), c.cols, c.rows, c.tolerance, &surface), TinResult::Built);
+    EXPECT_EQ(surface.vertices.size(), c.vertices);
+    EXPECT_EQ(surface.faces.size(), c.faces);
+    checkSurface(grid, surface, c.tolerance);
+    EXPECT_EQ(doubledArea(surface), 2 * int64_t(c.cols - 1) * (c.rows - 1));
+  }
+}
+
+TEST(Tin, HolesAreLeftOpenAndTheirEdgesKeptWithinTheTolerance) {
+  struct Case {
+    const char* name;
+    bool (*noData)(int32_t, int32_t);
+  };
+  const Case cases[] = {
+      {"inner hole", [](int32_t c, int32_t r) { return c >= 8 && c < 12 && r >= 5 && r < 8; }},
+      {"one cell", [](int32_t c, int32_t r) { return c == 10 && r == 10; }},
+      {"corners", [](int32_t c, int32_t r) { return (c < 3 && r < 2) || (c == 29 && r == 24); }},
+      {"scattered", [](int32_t c, int32_t r) { return (c * 7 + r * 13) % 17 == 0; }},
+      {"lone data cells",
+       [](int32_t c, int32_t r) { return !(c > 20 || (c % 4 == 1 && r % 4 == 1)); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Grid grid = makeGrid(30, 25, bumps);
+    for (int32_t row = 0; row < grid.rows; ++row) {
+      for (int32_t col = 0; col < grid.cols; ++col) {
+        if (c.noData(col, row)) grid.cells[size_t(row) * grid.cols + col] = kTinNoData;
+      }
+    }
+    for (double tolerance : {0.3, 1.5}) {
+      TinSurface surface;
+      ASSERT_EQ(buildTin(grid.cells.data(), grid.cols, grid.rows, tolerance, &surface),
+                TinResult::Built);
+      checkSurface(grid, surface, tolerance);
+    }
+  }
+}
+
+TEST(Tin, BumpyBlocksStayDelaunayAndWithinTheTolerance) {
+  for (double tolerance : {0.01, 0.3, 1.0, 3.0}) {
+    SCOPED_TRACE(tolerance);
+    const Grid grid = makeGrid(41, 33, bumps);
+    TinSurface surface;
+    ASSERT_EQ(buildTin(grid.cells.data(), grid.cols, grid.rows, tolerance, &surface),
+              TinResult::Built);
+    const double worst = checkSurface(grid, surface, tolerance);
+    EXPECT_LE(worst, surface.maxError);
+    EXPECT_EQ(doubledArea(surface), 2 * int64_t(grid.cols - 1) * (grid.rows - 1));
+  }
+}
+
+TEST(Tin, RefusesWhatMakesNoSurface) {
+  TinSurface surface;
+  surface.faces.push_back(TinFace{});
+  const std::vector<float> empty(12, kTinNoData);
+  EXPECT_EQ(buildTin(empty.data(), 4, 3, 0.1, &surface), TinResult::NoData);
+  EXPECT_TRUE(surface.faces.empty() && surface.vertices.empty());
+  const std::vector<float> line = {1.0f, kTinNoData, 3.0f};
+  EXPECT_EQ(buildTin(line.data(), 3, 1, 0.1, &surface), TinResult::NoFace);
+  EXPECT_EQ(surface.vertices.size(), 2u);
+  const std::vector<float> plane(12, 1.0f);
+  for (double tolerance : {0.0, -1.0, std::nan(""), HUGE_VAL}) {
+    EXPECT_EQ(buildTin(plane.data(), 4, 3, tolerance, &surface), TinResult::BadTolerance);
+  }
+  EXPECT_TRUE(tinBlockFits(6000, 6000));
+  EXPECT_TRUE(tinBlockFits(1, kMaxTinCells));
+  EXPECT_FALSE(tinBlockFits(6001, 6000));
+  EXPECT_FALSE(tinBlockFits(0, 5));
+  EXPECT_FALSE(tinBlockFits(INT64_C(1) << 32, INT64_C(1) << 32));
+  EXPECT_EQ(buildTin(plane.data(), 6001, 6000, 0.1, &surface), TinResult::TooLarge);
+}
+
+// delatin, the JavaScript port of the original greedy insertion, on the same cells.
+std::pair<size_t, double> delatinCount(const Grid& grid, double tolerance) {
+  testing::TempDir dir;
+  const std::string cells = dir.file("cells.raw");
+  {
+    std::ofstream out(cells, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(grid.cells.data()),
+              std::streamsize(grid.cells.size() * sizeof(float)));
+  }
+  const std::string command =
+      "node " + testing::projectFile("tests/support/delatin_count.mjs") + " " +
+      testing::projectFile("build/npm/node_modules/delatin/index.js") + " " + cells + " " +
+      std::to_string(grid.cols) + " " + std::to_string(grid.rows) + " " + std::to_string(tolerance);
+  FILE* pipe = popen(command.c_str(), "r");
+  size_t triangles = 0;
+  double maxError = -1.0;
+  if (pipe) {
+    if (std::fscanf(pipe, "%zu %lf", &triangles, &maxError) != 2) triangles = 0;
+    pclose(pipe);
+  }
+  return {triangles, maxError};
+}
+
+TEST(Tin, DemoBlockIsNoLargerThanDelatinsAtTheSameError) {
+  const std::string raster = testing::projectFile("build/demo/n37w085.flt");
+  std::ifstream in(raster, std::ios::binary);
+  ASSERT_TRUE(in) << raster << " is missing: run scripts/make-demo-tiles.sh";
+  const int64_t tileCols = 10812, first = 4728;
+  Grid grid{300, 300, std::vector<float>(300 * 300)};
+  for (int32_t row = 0; row < grid.rows; ++row) {
+    in.seekg(((first + row) * tileCols + first) * 4);
+    in.read(reinterpret_cast<char*>(&grid.cells[size_t(row) * grid.cols]), grid.cols * 4);
+  }
+  ASSERT_TRUE(in);
+  for (double tolerance : {0.5, 2.0}) {
+    SCOPED_TRACE(tolerance);
+    TinSurface surface;
+    ASSERT_EQ(buildTin(grid.cells.data(), grid.cols, grid.rows, tolerance, &surface),
+              TinResult::Built);
+    checkSurface(grid, surface, tolerance);
+    const auto [triangles, maxError] = delatinCount(grid, tolerance);
+    ASSERT_GT(triangles, 0u) << "delatin did not run: npm install --prefix build/npm delatin";
+    EXPECT_LE(maxError, tolerance);
+    EXPECT_LE(double(surface.faces.size()), 1.02 * double(triangles));
+  }
+}
+
+}  // namespace
+}  // namespace ned

@@ -12,16 +12,6 @@ namespace ned {
 
 namespace {
 
-// A sample as the points give it: in feet on request, raised to 0.001 just below zero in
-// the viewer; a cell without data stays without data.
-inline float contourElevation(const WritePlan& plan, float z) {
-  if (z == TileGeometry::noDataValue) return z;
-  if (plan.feetPerMetre != 0.0L)
-    z = static_cast<float>(static_cast<long double>(z) * plan.feetPerMetre);
-  if (plan.rules.raiseJustBelowZero && z < 0.0f && static_cast<double>(z) > -0.001) z = 0.001f;
-  return z;
-}
-
 // The bytes of the drawing written one after another through the file seam.
 class FileBytes : public ByteSink {
  public:
@@ -95,7 +85,7 @@ ElevationRange keptElevationRange(const WritePlan& plan, RowSource& rows, float*
     const uint32_t n = static_cast<uint32_t>(rows.readRow(samples));
     if (i % plan.step == 0) {
       for (uint32_t j = 0; j < n; j += plan.step) {
-        const float z = contourElevation(plan, samples[j]);
+        const float z = outputValue(plan, samples[j]);
         if (z == TileGeometry::noDataValue || !std::isfinite(z)) continue;
         const double value = static_cast<double>(z);
         if (!range.any || value < range.low) range.low = value;
@@ -167,7 +157,7 @@ PassResult writeContourDrawing(const WritePlan& plan, RowSource& rows, float* sa
       // A row the raster cut short has no data past its end: its lines end there.
       for (uint32_t k = 0; k < keptCols; ++k) {
         const uint64_t j = static_cast<uint64_t>(k) * plan.step;
-        kept[k] = j < n ? contourElevation(plan, samples[j]) : TileGeometry::noDataValue;
+        kept[k] = j < n ? outputValue(plan, samples[j]) : TileGeometry::noDataValue;
       }
       if (cells != nullptr) {
         previous.swap(current);

@@ -37,17 +37,6 @@ char* BlockOutput::drain(char* p) {
 
 namespace {
 
-// A sample as it is written: in feet on request, and raised to 0.001 just below zero in
-// the viewer. The reduced tile keeps its no-data cells at -9999, so that its header's
-// NODATA line stays true.
-inline float outputValue(const WritePlan& plan, float z) {
-  if (plan.feetPerMetre != 0.0L &&
-      !(plan.kind == OutputKind::BinaryFlt && z == TileGeometry::noDataValue))
-    z = static_cast<float>(static_cast<long double>(z) * plan.feetPerMetre);
-  if (plan.rules.raiseJustBelowZero && z < 0.0f && static_cast<double>(z) > -0.001) z = 0.001f;
-  return z;
-}
-
 inline char* lineEnd(char* p) {
   p[0] = '\r';
   p[1] = '\n';

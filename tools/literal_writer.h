@@ -74,8 +74,10 @@ inline LiteralWriteResult literalWrite(Program program, const WriteRequest& requ
             if (result.keptRows == 0) ++result.keptCols;
             break;
           case OutputKind::DxfContours:
-            break;  // not a point form: the contour drawing's oracle is gdal_contour
-                    // (export_contour_writer_test), not a literal loop
+          case OutputKind::LandXmlTin:
+          case OutputKind::DxfTin:
+            break;  // not point forms: the drawing's oracle is gdal_contour
+                    // (export_contour_writer_test), the surfaces' the TIN checker
         }
       }
       x = x + w;

@@ -96,6 +96,10 @@ inline const char* outputFormName(OutputKind kind) {
       return "binary";
     case OutputKind::DxfContours:
       return "contours";
+    case OutputKind::LandXmlTin:
+      return "landxml";
+    case OutputKind::DxfTin:
+      return "dxftin";
   }
   return "rectangular";
 }

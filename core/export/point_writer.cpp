@@ -81,6 +81,7 @@ WritePlan planWrite(const WriteRequest& request, Program program, const GroundSp
                                            request.kind == OutputKind::ProjectNorthXyz);
   plan.contourInterval = request.contourInterval;
   plan.indexEvery = request.indexEvery;
+  plan.tolerance = request.tolerance;
   const bool placed = request.kind == OutputKind::RectangularXyz ||
                       request.kind == OutputKind::ProjectNorthXyz ||
                       request.kind == OutputKind::DxfContours;

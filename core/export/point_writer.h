@@ -35,6 +35,8 @@ struct WriteRequest {
   bool skipNoData = false;
   double contourInterval = 1.0;  // DxfContours: levels every interval, in the elevations' unit
   uint32_t indexEvery = 5;       // DxfContours: every n-th level an index contour; 0 for none
+  double tolerance = 0.1;        // LandXmlTin, DxfTin: the largest vertical error of a cell,
+                                 // in the elevations' unit
 };
 
 // What differs between the programs in a write.
@@ -61,6 +63,9 @@ struct WritePlan {
   // or in the map system.
   double contourInterval = 1.0;
   uint32_t indexEvery = 5;
+  // LandXmlTin, DxfTin: the largest vertical error of a kept cell from the surface, in the
+  // elevations' unit.
+  double tolerance = 0.1;
   // The local grid: X from startEasting by firstRowEwSpacing a cell (growing by
   // ewSpacingGrowth a row when projected north), Y from startNorthing by nsSpacing a row;
   // in feet on request.

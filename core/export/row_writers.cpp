@@ -325,7 +325,9 @@ PassResult writeSelection(const WritePlan& plan, RowSource& source, float* sampl
     case OutputKind::BinaryFlt:
       return run(BinaryRows(plan));
     case OutputKind::DxfContours:
-      break;  // the contour drawing has a pass of its own (contour_writer.h)
+    case OutputKind::LandXmlTin:
+    case OutputKind::DxfTin:
+      break;  // the drawing and the surfaces have passes of their own
   }
   return {};
 }

@@ -237,7 +237,9 @@ uint64_t estimateBytes(OutputKind kind, int32_t estimatedPoints, const std::stri
     case OutputKind::BinaryFlt:
       return points * 4;
     case OutputKind::DxfContours:
-      break;  // a drawing's size follows from its lines, not from the points
+    case OutputKind::LandXmlTin:
+    case OutputKind::DxfTin:
+      break;  // a drawing's or a surface's size follows from its lines or faces
   }
   return 0;
 }

@@ -72,6 +72,9 @@ const char* kindName(OutputKind kind) {
       return "binary";
     case OutputKind::DxfContours:
       return "contours";  // its lines are held to gdal_contour in export_contour_writer_test
+    case OutputKind::LandXmlTin:
+    case OutputKind::DxfTin:
+      return "surface";
   }
   return "?";
 }

@@ -60,6 +60,7 @@ int statusOfWrite(WriteOutcome outcome) {
     case WriteOutcome::writeFailed:
     case WriteOutcome::headerFailed:
     case WriteOutcome::tooManyLevels:
+    case WriteOutcome::noSurface:
       break;
   }
   return kStatusFailed;

@@ -12,21 +12,6 @@ namespace ned {
 
 namespace {
 
-// The bytes of the drawing written one after another through the file seam.
-class FileBytes : public ByteSink {
- public:
-  explicit FileBytes(OpenFile& file) : file_(file) {}
-  bool write(const char* bytes, size_t count) override {
-    if (!file_.write(offset_, bytes, count)) return false;
-    offset_ += count;
-    return true;
-  }
-
- private:
-  OpenFile& file_;
-  uint64_t offset_ = 0;
-};
-
 // The centres of a kept row's kept cells in the map system, as the map row writer
 // projects them.
 class MapRowsOfCells {
@@ -122,7 +107,7 @@ PassResult writeContourDrawing(const WritePlan& plan, RowSource& rows, float* sa
   VertexPlacement& placement = plan.map != nullptr ? static_cast<VertexPlacement&>(map)
                                                    : static_cast<VertexPlacement&>(grid);
 
-  FileBytes bytes(out);
+  FileByteSink bytes(out);
   DxfWriter writer(bytes);
   const DxfLayer layers[] = {kMajorContourDxfLayer, kMinorContourDxfLayer};
   if (!writer.begin(drawingExtents(plan, keptRows, keptCols, grid), layers, 2)) {

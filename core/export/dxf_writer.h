@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "core/export/contours.h"
+#include "core/file_system.h"
 
 namespace ned {
 
@@ -18,6 +19,21 @@ class ByteSink {
  public:
   virtual ~ByteSink() = default;
   virtual bool write(const char* bytes, size_t count) = 0;
+};
+
+// The bytes written one after another into a file through the file seam.
+class FileByteSink : public ByteSink {
+ public:
+  explicit FileByteSink(OpenFile& file) : file_(file) {}
+  bool write(const char* bytes, size_t count) override {
+    if (!file_.write(offset_, bytes, count)) return false;
+    offset_ += count;
+    return true;
+  }
+
+ private:
+  OpenFile& file_;
+  uint64_t offset_ = 0;
 };
 
 struct DxfLayer {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <new>
 #include <string>
@@ -13,6 +14,7 @@
 #include "core/export/reduced_tile.h"
 #include "core/export/row_writers.h"
 #include "core/export/staged_outputs.h"
+#include "core/export/surface_writer.h"
 #include "core/numbers.h"
 #include "core/tile/raster.h"
 
@@ -35,9 +37,12 @@ FileDialogRequest outputDialogRequest(OutputKind kind) {
   if (kind == OutputKind::BinaryFlt) {
     request.filters = {{"Float File (*.flt)", "*.flt"}};
     request.defaultExtension = "flt";
-  } else if (kind == OutputKind::DxfContours) {
+  } else if (kind == OutputKind::DxfContours || kind == OutputKind::DxfTin) {
     request.filters = {{"DXF Drawing (*.dxf)", "*.dxf"}};
     request.defaultExtension = "dxf";
+  } else if (kind == OutputKind::LandXmlTin) {
+    request.filters = {{"LandXML File (*.xml)", "*.xml"}};
+    request.defaultExtension = "xml";
   } else {
     request.filters = {{"Comma Seperated Value (*.csv)", "*.csv"}};
     request.defaultExtension = "csv";
@@ -84,7 +89,7 @@ WritePlan planWrite(const WriteRequest& request, Program program, const GroundSp
   plan.tolerance = request.tolerance;
   const bool placed = request.kind == OutputKind::RectangularXyz ||
                       request.kind == OutputKind::ProjectNorthXyz ||
-                      request.kind == OutputKind::DxfContours;
+                      request.kind == OutputKind::DxfContours || buildsSurface(request.kind);
   plan.map = placed ? findMapSystem(request.coordinateSystem) : nullptr;
   if (plan.map != nullptr) {
     // The centre of the first cell, as the tile's corner and its cells place it.
@@ -102,7 +107,8 @@ WritePlan planWrite(const WriteRequest& request, Program program, const GroundSp
   plan.startNorthing = request.startNorthing;
   plan.nsSpacing = spacing.nsSpacing;
   plan.ewSpacingGrowth = spacing.ewSpacingGrowth;
-  if (request.kind == OutputKind::RectangularXyz || request.kind == OutputKind::DxfContours) {
+  if (request.kind == OutputKind::RectangularXyz || request.kind == OutputKind::DxfContours ||
+      buildsSurface(request.kind)) {
     const int64_t middleRow = static_cast<int64_t>(selection.startRow) + selection.rows / 2;
     plan.firstRowEwSpacing =
         ewSpacingAtRow(spacing, truncateToInt32(static_cast<long double>(middleRow)));
@@ -291,6 +297,100 @@ WriteOutcome writeContours(Desktop& desktop, const WriteRequest& request, const 
   return WriteOutcome::written;
 }
 
+// The tile's name (its file's, without the folder and the extension) and the block's
+// north-west cell.
+std::string surfaceName(const WriteRequest& request) {
+  std::string name =
+      request.header.chosenPath.empty() ? request.header.headerPath : request.header.chosenPath;
+  const size_t slash = name.find_last_of("/\\");
+  if (slash != std::string::npos) name.erase(0, slash + 1);
+  const size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  return name + " from row " + std::to_string(request.selection.startRow) + ", column " +
+         std::to_string(request.selection.startCol);
+}
+
+// The local date and time for the file's header.
+void stampNow(SurfaceLabels* labels) {
+  const std::time_t now = std::time(nullptr);
+  const std::tm* local = std::localtime(&now);
+  char date[16] = "1970-01-01";
+  char time[16] = "00:00:00";
+  if (local != nullptr) {
+    std::strftime(date, sizeof date, "%Y-%m-%d", local);
+    std::strftime(time, sizeof time, "%H:%M:%S", local);
+  }
+  labels->date = date;
+  labels->time = time;
+}
+
+// A surface: the block's elevations read and the surface made before any file is made, so
+// that a block without data, without a face or beyond the memory at hand writes nothing;
+// then the file written under a name of its own and put in place when complete.
+WriteOutcome writeSurface(Desktop& desktop, Program program, const WriteRequest& request,
+                          const WritePlan& plan, const std::string& path) {
+  FileSystem& files = desktop.fileSystem();
+  SelectionRows source(files, request, plan.cols);
+  std::unique_ptr<float[]> samples(new (std::nothrow) float[plan.cols == 0 ? 1 : plan.cols]);
+  RowSource* rows = samples == nullptr ? nullptr : source.openRowSource();
+  if (rows == nullptr) {
+    desktop.showMessage("Can't Open Gridfloat file.", "Message.", kPlainMessage);
+    return WriteOutcome::rasterFailed;
+  }
+  SurfaceCells read = readSurfaceCells(plan, *rows, samples.get());
+  source.close();
+  samples.reset();
+  const auto refuse = [&](const char* text, WriteOutcome outcome) {
+    desktop.showMessage(text, "Message.", kPlainMessage);
+    return outcome;
+  };
+  if (read.outOfMemory) return refuse(kSurfaceMemoryText, WriteOutcome::noSurface);
+  const bool ended = read.end == PassEnd::endOfRaster;
+  if (ended) desktop.showMessage("End of File.", "Message.", kPlainMessage);
+  TinSurface surface;
+  const TinResult built = read.keptRows == 0
+                              ? TinResult::NoData
+                              : buildTin(read.cells.get(), static_cast<int32_t>(read.keptCols),
+                                         static_cast<int32_t>(read.keptRows),
+                                         toleranceOfTheBuild(plan.tolerance), &surface);
+  read.cells.reset();
+  switch (built) {
+    case TinResult::Built:
+      break;
+    case TinResult::NoData:
+      return refuse(kSurfaceNoDataText, WriteOutcome::noSurface);
+    case TinResult::NoFace:
+      return refuse(kSurfaceNoFaceText, WriteOutcome::noSurface);
+    case TinResult::TooLarge:
+      return refuse(kSurfaceTooLargeText, WriteOutcome::noSurface);
+    case TinResult::BadTolerance:
+      return refuse(kBadSurfaceToleranceText, WriteOutcome::noSurface);
+    case TinResult::OutOfMemory:
+      return refuse(kSurfaceMemoryText, WriteOutcome::noSurface);
+  }
+
+  StagedOutputs staged(files);
+  std::unique_ptr<OpenFile> out = files.open(staged.add(path), OpenMode::createOrTruncate);
+  if (out == nullptr) {
+    desktop.showMessage("Can't Open Output file.\n", "Message.", kPlainMessage);
+    return WriteOutcome::outputFailed;
+  }
+  SurfaceLabels labels;
+  labels.application = program == Program::viewer ? "gridview" : "gridpick";
+  labels.surfaceName = surfaceName(request);
+  stampNow(&labels);
+  uint64_t points = 0;
+  uint64_t faces = 0;
+  const bool written = writeSurfaceFile(plan, surface, labels, *out, &points, &faces);
+  const bool closed = out->close();
+  out.reset();
+  if (!written || !closed || !staged.putInPlace().empty())
+    return refuse(kWriteFailedText, WriteOutcome::writeFailed);
+  if (!ended || plan.rules.countAfterEndOfFile)
+    desktop.showMessage(surfaceCountText(points, faces), "Message", kPlainMessage);
+  return ended ? WriteOutcome::endOfRaster : WriteOutcome::written;
+}
+
 }  // namespace
 
 WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& request) {
@@ -298,6 +398,11 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
   if (!lookupGroundSpacing(desktop, northEdgeLat(request.header), &spacing))
     return WriteOutcome::outOfRange;
   const WritePlan plan = planWrite(request, program, spacing);
+  if (buildsSurface(request.kind) &&
+      !tinBlockFits(keptCount(plan.cols, plan.step), keptCount(plan.rows, plan.step))) {
+    desktop.showMessage(kSurfaceTooLargeText, "Message.", kPlainMessage);
+    return WriteOutcome::noSurface;
+  }
 
   const ChosenFile chosen = desktop.chooseFileToSave(outputDialogRequest(request.kind));
   if (chosen.path.empty()) return WriteOutcome::cancelled;
@@ -312,6 +417,8 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
   }
   if (request.kind == OutputKind::DxfContours)
     return writeContours(desktop, request, plan, names.points);
+  if (buildsSurface(request.kind))
+    return writeSurface(desktop, program, request, plan, names.points);
 
   // Every output is written under a name of its own and put in place when complete; until
   // then, and after a failure, the files of these names stay as they were.

@@ -105,6 +105,8 @@ enum class WriteOutcome {
   tooManyLevels,  // DxfContours: the interval gives more than kMostContourLevels levels
                   // over the block's elevations, or is not a positive number; nothing
                   // written
+  noSurface,      // LandXmlTin, DxfTin: the block is too large, holds no data, makes no face
+                  // or needs more memory than there is; said, nothing written
 };
 
 // Runs the whole write: spacing lookup, save dialog, the pass over the raster, and the
@@ -130,6 +132,24 @@ constexpr const char* kVrtWriteFailedText = "Can't Write VRT file.";
 constexpr const char* kTooManyLevelsText =
     "The contour interval gives more than 10000 levels over this block. Choose a larger "
     "interval.";
+
+// The refusals of the surface forms.
+constexpr const char* kSurfaceTooLargeText =
+    "A surface is made of at most 36,000,000 cells (6000 x 6000). Thin the block or choose a "
+    "smaller one.";
+constexpr const char* kSurfaceNoDataText =
+    "The block holds no cell with data: there is no surface to write.";
+constexpr const char* kSurfaceNoFaceText =
+    "The block's cells with data make no face: there is no surface to write.";
+constexpr const char* kSurfaceMemoryText =
+    "There is not enough memory for the surface of this block. Thin the block or choose a "
+    "smaller one.";
+constexpr const char* kBadSurfaceToleranceText = "The tolerance must be a number greater than 0.";
+
+// Whether the form is a TIN surface.
+constexpr bool buildsSurface(OutputKind kind) {
+  return kind == OutputKind::LandXmlTin || kind == OutputKind::DxfTin;
+}
 
 constexpr double kFeetPerMetre = 3.28084;
 

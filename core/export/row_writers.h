@@ -15,11 +15,12 @@
 namespace ned {
 
 // A sample as it is written: in feet on request, and raised to 0.001 just below zero in
-// the viewer. The reduced tile and the contour drawing keep their no-data cells at -9999:
-// the tile's header says NODATA -9999, and the tracer leaves such cells out.
+// the viewer. The reduced tile, the contour drawing and the surfaces keep their no-data cells at
+// -9999: the tile's header says NODATA -9999, and the tracer leaves such cells out.
 inline float outputValue(const WritePlan& plan, float z) {
-  const bool keepsNoData =
-      plan.kind == OutputKind::BinaryFlt || plan.kind == OutputKind::DxfContours;
+  const bool keepsNoData = plan.kind == OutputKind::BinaryFlt ||
+                           plan.kind == OutputKind::DxfContours ||
+                           plan.kind == OutputKind::LandXmlTin || plan.kind == OutputKind::DxfTin;
   if (plan.feetPerMetre != 0.0L && !(keepsNoData && z == TileGeometry::noDataValue))
     z = static_cast<float>(static_cast<long double>(z) * plan.feetPerMetre);
   if (plan.rules.raiseJustBelowZero && z < 0.0f && static_cast<double>(z) > -0.001) z = 0.001f;

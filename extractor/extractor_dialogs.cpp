@@ -35,16 +35,19 @@ OutputKind chosenForm(DialogFields& fields, OutputKind otherwise) {
   if (fields.isChecked(kIdcProjectNorth)) return OutputKind::ProjectNorthXyz;
   if (fields.isChecked(kIdcCsvGrid)) return OutputKind::ElevationCsv;
   if (fields.isChecked(kIdcDxfContours)) return OutputKind::DxfContours;
+  if (fields.isChecked(kIdcLandXmlTin)) return OutputKind::LandXmlTin;
+  if (fields.isChecked(kIdcDxfTin)) return OutputKind::DxfTin;
   return otherwise;
 }
 
 // Cells without data can be left out of the XYZ forms only; the contour interval and
-// "Index every" belong to the contours.
+// "Index every" belong to the contours, the tolerance to the surfaces.
 void greyFormFields(DialogFields& fields) {
   const OutputKind kind = chosenForm(fields, OutputKind::RectangularXyz);
   fields.setEnabled(kIdcSkipNoData, formSkipsNoData(kind));
   fields.setEnabled(kIdcContourInterval, formDrawsContours(kind));
   fields.setEnabled(kIdcIndexEvery, formDrawsContours(kind));
+  fields.setEnabled(kIdcSurfaceTolerance, formBuildsSurface(kind));
 }
 
 // The contour fields of a dialog 102 accepted with the contours: their values into the
@@ -69,6 +72,21 @@ bool readContourFields(DialogFields& fields, ExtractorRun& run) {
   run.indexEveryText = every;
   run.contourInterval = intervalValue;
   run.indexEvery = everyValue;
+  return true;
+}
+
+// The tolerance of a dialog 102 accepted with a surface: its value into the run, or its
+// refusal, told through the run's desktop.
+bool readToleranceField(DialogFields& fields, ExtractorRun& run) {
+  const std::string text = fields.text(kIdcSurfaceTolerance, kSurfaceToleranceChars + 1);
+  double value = 0.0;
+  if (!readSurfaceTolerance(text, &value)) {
+    if (run.desktop != nullptr)
+      run.desktop->showMessage(fields.owner(), kBadSurfaceToleranceText, "Notice", kPlainMessage);
+    return false;
+  }
+  run.toleranceText = text;
+  run.tolerance = value;
   return true;
 }
 
@@ -102,11 +120,15 @@ void fillOutputDialog(const ExtractorRun& run, DialogFields& fields) {
   fields.setChecked(kIdcProjectNorth, form == OutputKind::ProjectNorthXyz);
   fields.setChecked(kIdcCsvGrid, form == OutputKind::ElevationCsv);
   fields.setChecked(kIdcDxfContours, form == OutputKind::DxfContours);
+  fields.setChecked(kIdcLandXmlTin, form == OutputKind::LandXmlTin);
+  fields.setChecked(kIdcDxfTin, form == OutputKind::DxfTin);
   fields.setChecked(kIdcSkipNoData, run.skipNoData);
   fields.setText(kIdcContourInterval, run.contourIntervalText);
   fields.setText(kIdcIndexEvery, run.indexEveryText);
   fields.limitText(kIdcContourInterval, kContourIntervalChars);
   fields.limitText(kIdcIndexEvery, kIndexEveryChars);
+  fields.setText(kIdcSurfaceTolerance, run.toleranceText);
+  fields.limitText(kIdcSurfaceTolerance, kSurfaceToleranceChars);
   greyFormFields(fields);
   showCoordinateChoices(fields, kIdcCoordinates, coordinateChoices(run.header, run.selection),
                         run.coordinateSystem, kIdcStartNorthing, kIdcStartEasting);
@@ -140,6 +162,11 @@ bool handleDialogCommand(int dialogId, int commandId, DialogFields& fields, Extr
         !readContourFields(fields, run)) {
       return false;
     }
+    if (dialogId == kOutputDialogId &&
+        formBuildsSurface(chosenForm(fields, OutputKind::RectangularXyz)) &&
+        !readToleranceField(fields, run)) {
+      return false;
+    }
     if (dialogId == kSelectDialogId) {
       readSelectDialog(fields, run);
     } else {
@@ -156,7 +183,7 @@ bool handleDialogCommand(int dialogId, int commandId, DialogFields& fields, Extr
   if (commandId == kIdcCoordinates)
     greyUnusedStart(fields, kIdcCoordinates, kIdcStartNorthing, kIdcStartEasting);
   if (commandId == kIdcRectangular || commandId == kIdcProjectNorth || commandId == kIdcCsvGrid ||
-      commandId == kIdcDxfContours)
+      commandId == kIdcDxfContours || commandId == kIdcLandXmlTin || commandId == kIdcDxfTin)
     greyFormFields(fields);
   return false;
 }

@@ -37,6 +37,9 @@ constexpr int kIdcSkipNoData = 60;     // "Skip cells without data", for the XYZ
 constexpr int kIdcDxfContours = 70;
 constexpr int kIdcContourInterval = 1013;  // the contour form's fields
 constexpr int kIdcIndexEvery = 1014;
+constexpr int kIdcLandXmlTin = 80;
+constexpr int kIdcDxfTin = 90;
+constexpr int kIdcSurfaceTolerance = 1015;  // the surface forms' field
 
 // Read limits, as the window system counts them: the buffer size, terminator included,
 // so at most one character fewer is taken.
@@ -51,12 +54,13 @@ void fillSelectDialog(const ExtractorRun& run, DialogFields& fields);
 void readSelectDialog(DialogFields& fields, ExtractorRun& run);
 
 // Dialog 102: the grid size, "200000" twice, "0" to remove, the run's form (rectangular
-// points unless the last write drew contours), the box "Skip cells without data" and the contour
-// fields as the run has them, each greyed that the form does not use, and the Coordinates list
-// showing the run's coordinate system (the local grid greys nothing).
+// points unless the last write drew contours or a surface), the box "Skip cells without data",
+// the contour fields and the tolerance as the run has them, each greyed that the form does
+// not use, and the Coordinates list showing the run's coordinate system (the local grid
+// greys nothing).
 void fillOutputDialog(const ExtractorRun& run, DialogFields& fields);
 // Dialog 102 on OK: start coordinates, thinning, output form, unit, the skipping of cells
-// without data, coordinate system and the contour fields' texts into the run.
+// without data, coordinate system and the contour fields' and tolerance's texts into the run.
 void readOutputDialog(DialogFields& fields, ExtractorRun& run);
 
 // What dialog dialogId shows when it opens.
@@ -65,11 +69,12 @@ void fillDialog(int dialogId, const ExtractorRun& run, DialogFields& fields);
 // A command sent to dialog dialogId: OK reads the fields and marks the run accepted,
 // Cancel marks it cancelled without reading a field, a change of dialog 102's Coordinates
 // list greys or ungreys X and Y, a click on one of its forms greys the box "Skip cells
-// without data" for the CSV grid and the contours, the contour fields for every other
-// form. With the contours chosen, OK refuses a contour interval that is not a number above
-// 0 and an "Index every" that is not a whole number: the refusal is told through
-// run.desktop, nothing is read and the dialog stays. True when the dialog is to end (OK or
-// Cancel).
+// without data" for the CSV grid, the contours and the surfaces, the contour fields for
+// every form but the contours, the tolerance for every form but the surfaces. With the
+// contours chosen, OK refuses a contour interval that is not a number above 0 and an
+// "Index every" that is not a whole number, with a surface a tolerance that is not a number
+// above 0: the refusal is told through run.desktop, nothing is read and the dialog stays.
+// True when the dialog is to end (OK or Cancel).
 bool handleDialogCommand(int dialogId, int commandId, DialogFields& fields, ExtractorRun& run);
 
 // A frame in dialog units: left, top, right, bottom.
@@ -94,8 +99,8 @@ constexpr std::array<DialogFrame, 5> kSelectDialogFrames = {{
 
 // Dialog 102 is wide enough for the Coordinates list's longest names; the controls above
 // the list keep their places to each other in the middle of it.
-constexpr std::array<DialogFrame, 8> kOutputDialogFrames = {{
-    {1, 1, 189, 214},      // the whole dialog
+constexpr std::array<DialogFrame, 9> kOutputDialogFrames = {{
+    {1, 1, 189, 249},      // the whole dialog
     {45, 12, 71, 27},      // columns
     {75, 12, 101, 27},     // rows
     {105, 12, 145, 27},    // total points
@@ -103,6 +108,7 @@ constexpr std::array<DialogFrame, 8> kOutputDialogFrames = {{
     {98, 46, 137, 61},     // Y
     {75, 138, 104, 153},   // contour interval
     {145, 138, 163, 153},  // index every
+    {75, 174, 104, 189},   // tolerance
 }};
 
 }  // namespace ned

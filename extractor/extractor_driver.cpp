@@ -163,6 +163,7 @@ int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run)
   run.outputKind = rememberedOutputForm(desktop);
   run.contourIntervalText = rememberedContourInterval(desktop);
   run.indexEveryText = rememberedIndexEvery(desktop);
+  run.toleranceText = rememberedSurfaceTolerance(desktop);
   run.desktop = &desktop;
   run.dialogAccepted = true;
   dialogs.open(kOutputDialogId, run);
@@ -173,6 +174,7 @@ int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run)
   rememberOutputForm(desktop, run.outputKind);
   if (formDrawsContours(run.outputKind))
     rememberContourFields(desktop, run.contourIntervalText, run.indexEveryText);
+  if (formBuildsSurface(run.outputKind)) rememberSurfaceTolerance(desktop, run.toleranceText);
 
   WriteRequest request;
   request.selection = run.selection;
@@ -186,12 +188,15 @@ int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run)
   request.skipNoData = run.skipNoData && formSkipsNoData(run.outputKind);
   request.contourInterval = run.contourInterval;
   request.indexEvery = run.indexEvery;
+  request.tolerance = run.tolerance;
 
   // 9 - 11. How many points that makes (the kept cells with data where those without are
-  // left out), and the warnings for many. A drawing holds lines, not points: it is not
-  // questioned, but the tracing of many cells takes its time too.
+  // left out), and the warnings for many. A drawing holds lines, a surface the few cells it
+  // needs, not all the points: neither is questioned, but the tracing or fitting of many
+  // cells takes its time too.
   run.estimate = estimateWrittenPoints(desktop.fileSystem(), Program::extractor, request);
-  if (run.estimate > kQuestionThreshold && !formDrawsContours(run.outputKind)) {
+  if (run.estimate > kQuestionThreshold && !formDrawsContours(run.outputKind) &&
+      !formBuildsSurface(run.outputKind)) {
     const std::string question = "You have chosen to write approximately\n" +
                                  std::to_string(run.estimate) +
                                  " points.  That's alot of points ! !\n"
@@ -206,7 +211,8 @@ int runExtractor(Desktop& desktop, ExtractorDialogs& dialogs, ExtractorRun& run)
 
   // 12. The write, after a note when the block lies outside the chosen system's area of use.
   if (run.outputKind == OutputKind::RectangularXyz ||
-      run.outputKind == OutputKind::ProjectNorthXyz || formDrawsContours(run.outputKind))
+      run.outputKind == OutputKind::ProjectNorthXyz || formDrawsContours(run.outputKind) ||
+      formBuildsSurface(run.outputKind))
     noteOutsideAreaOfUse(desktop, run.header, run.selection, run.coordinateSystem);
   return statusOfWrite(writePoints(desktop, Program::extractor, request));
 }

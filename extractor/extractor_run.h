@@ -38,6 +38,10 @@ struct ExtractorRun {
   std::string indexEveryText = "5";
   double contourInterval = 1.0;
   uint32_t indexEvery = 5;
+  // The surface forms' tolerance, as the contour fields: the text kept or typed, and its
+  // value, read when the dialog is accepted with a surface.
+  std::string toleranceText = "0.1";
+  double tolerance = 0.1;
   int32_t estimate = 0;  // estimated number of written points
   bool dialogAccepted = true;
   // The desktop dialog 102 tells its refusals through; without one they are not told.

@@ -18,6 +18,8 @@ OutputKind chosenForm(DialogFields& fields) {
   if (fields.isChecked(kIdcCsvGridForm)) return OutputKind::ElevationCsv;
   if (fields.isChecked(kIdcBinaryForm)) return OutputKind::BinaryFlt;
   if (fields.isChecked(kIdcDxfContoursForm)) return OutputKind::DxfContours;
+  if (fields.isChecked(kIdcLandXmlTinForm)) return OutputKind::LandXmlTin;
+  if (fields.isChecked(kIdcDxfTinForm)) return OutputKind::DxfTin;
   return OutputKind::RectangularXyz;
 }
 
@@ -30,19 +32,22 @@ constexpr FormButton kFormButtons[] = {{OutputKind::RectangularXyz, kIdcRectangu
                                        {OutputKind::ProjectNorthXyz, kIdcProjectNorthForm},
                                        {OutputKind::BinaryFlt, kIdcBinaryForm},
                                        {OutputKind::ElevationCsv, kIdcCsvGridForm},
-                                       {OutputKind::DxfContours, kIdcDxfContoursForm}};
+                                       {OutputKind::DxfContours, kIdcDxfContoursForm},
+                                       {OutputKind::LandXmlTin, kIdcLandXmlTinForm},
+                                       {OutputKind::DxfTin, kIdcDxfTinForm}};
 
 bool isXyz(OutputKind kind) {
   return kind == OutputKind::RectangularXyz || kind == OutputKind::ProjectNorthXyz;
 }
 
 // Cells without data can be left out of the XYZ forms only; the contour interval and
-// "Index every" belong to the contours.
+// "Index every" belong to the contours, the tolerance to the surfaces.
 void greyFormFields(DialogFields& fields) {
   const OutputKind kind = chosenForm(fields);
   fields.setEnabled(kIdcSkipNoData, formSkipsNoData(kind));
   fields.setEnabled(kIdcContourInterval, formDrawsContours(kind));
   fields.setEnabled(kIdcIndexEvery, formDrawsContours(kind));
+  fields.setEnabled(kIdcSurfaceTolerance, formBuildsSurface(kind));
 }
 
 // The Northing, then the Easting: each a plain number, or its message in a box of the
@@ -102,10 +107,16 @@ int32_t chosenSystem(const ViewerState& state, DialogFields& fields) {
                                 coordinateChoices(state.header, state.selection));
 }
 
-// Whether the typed Northing and Easting are what X and Y start from: the points' and the
-// contours' in the local grid.
+// Whether the form places its cells as the points do, in the chosen coordinates: the
+// points, the contours and the surfaces.
+bool placesCells(OutputKind kind) {
+  return isXyz(kind) || formDrawsContours(kind) || formBuildsSurface(kind);
+}
+
+// Whether the typed Northing and Easting are what X and Y start from: the points', the
+// contours' and the surfaces' in the local grid.
 bool startsFromTypedCoordinates(OutputKind kind, int32_t system) {
-  return (isXyz(kind) || formDrawsContours(kind)) && system == 0;
+  return placesCells(kind) && system == 0;
 }
 
 // The contour interval, then "Index every", as typed; or the message of the first that is
@@ -122,6 +133,18 @@ bool readContourFields(WriteDialog& dialog, DialogFields& fields, std::string* i
   }
   if (refusal == nullptr) return true;
   dialog.desktop->showMessage(fields.owner(), refusal, "Notice", kTaskModalMessage);
+  dialog.state->actionOk = 0;
+  return false;
+}
+
+// The tolerance as typed, or its refusal in a box owned by the dialog. Gives false after
+// the message.
+bool readToleranceField(WriteDialog& dialog, DialogFields& fields, std::string* tolerance,
+                        WriteRequest* request) {
+  *tolerance = fields.text(kIdcSurfaceTolerance, kSurfaceToleranceChars + 1);
+  if (readSurfaceTolerance(*tolerance, &request->tolerance)) return true;
+  dialog.desktop->showMessage(fields.owner(), kBadSurfaceToleranceText, "Notice",
+                              kTaskModalMessage);
   dialog.state->actionOk = 0;
   return false;
 }
@@ -144,11 +167,16 @@ bool writePressed(WriteDialog& dialog, DialogFields& fields) {
       !readGridSize(dialog, fields, kIdcSelCols, dialog.maxCols, "Not enough Cols.", &cols)) {
     return false;
   }
-  // The interval and the count are read into a copy, so that a refusal leaves the request.
+  // The interval, the count and the tolerance are read into a copy, so that a refusal
+  // leaves the request.
   WriteRequest contours = request;
   std::string interval;
   std::string every;
+  std::string tolerance;
   if (formDrawsContours(kind) && !readContourFields(dialog, fields, &interval, &every, &contours)) {
+    return false;
+  }
+  if (formBuildsSurface(kind) && !readToleranceField(dialog, fields, &tolerance, &contours)) {
     return false;
   }
   const uint32_t removeCount = parseRemoveCount(fields.text(kIdcSelRemoveCount, kRemoveChars + 1));
@@ -156,6 +184,7 @@ bool writePressed(WriteDialog& dialog, DialogFields& fields) {
 
   request.contourInterval = contours.contourInterval;
   request.indexEvery = contours.indexEvery;
+  request.tolerance = contours.tolerance;
   request.kind = kind;
   request.toFeet = toFeet;
   request.skipNoData = skip && formSkipsNoData(kind);
@@ -174,6 +203,7 @@ bool writePressed(WriteDialog& dialog, DialogFields& fields) {
   rememberSkipNoData(*dialog.desktop, skip);
   rememberOutputForm(*dialog.desktop, kind);
   if (formDrawsContours(kind)) rememberContourFields(*dialog.desktop, interval, every);
+  if (formBuildsSurface(kind)) rememberSurfaceTolerance(*dialog.desktop, tolerance);
   return true;
 }
 
@@ -195,7 +225,9 @@ void estimatesPressed(WriteDialog& dialog, DialogFields& fields) {
     fields.setText(kIdcSelRemoveCount, "0");
   }
   // The block as Write Pnts would write it; without its cells without data, they are
-  // counted. For the contours: the kept cells the lines are traced over.
+  // counted. For the contours and the surfaces: the kept cells the lines are traced over or
+  // the surface is fitted to (its points are those of them it needs, which only the fit
+  // tells).
   WriteRequest block;
   block.kind = kind;
   block.skipNoData = fields.isChecked(kIdcSkipNoData);
@@ -227,13 +259,14 @@ void estimatesPressed(WriteDialog& dialog, DialogFields& fields) {
     const MapPoint first = projectPoint(*plan.map, plan.firstLatitude, plan.firstLongitude);
     easting = formatFixed3(first.easting);
     northing = formatFixed3(first.northing);
-  } else if (!formDrawsContours(kind)) {
+  } else if (!formDrawsContours(kind) && !formBuildsSurface(kind)) {
     fields.setText(kIdcEasting, "N/A");
     fields.setText(kIdcNorthing, "N/A");
   }
   fields.setText(kIdcEstimatedSize, "");
-  // The size of a drawing follows from the terrain's lines, not from the cells: none.
-  if (formDrawsContours(kind)) return;
+  // The size of a drawing or a surface follows from the terrain's lines or faces, not from
+  // the cells: none.
+  if (formDrawsContours(kind) || formBuildsSurface(kind)) return;
   fields.setText(kIdcEstimatedSize, formatSize(estimateBytes(kind, points, easting, northing)));
 }
 
@@ -296,6 +329,7 @@ void initWriteDialog(WriteDialog& dialog, DialogFields& fields) {
   fields.setChecked(kIdcSkipNoData, rememberedSkipNoData(*dialog.desktop));
   fields.setText(kIdcContourInterval, rememberedContourInterval(*dialog.desktop));
   fields.setText(kIdcIndexEvery, rememberedIndexEvery(*dialog.desktop));
+  fields.setText(kIdcSurfaceTolerance, rememberedSurfaceTolerance(*dialog.desktop));
   greyFormFields(fields);
   // What can be typed is what is read back, so nothing typed is cut off unseen.
   fields.limitText(kIdcNorthing, kCoordinateChars);
@@ -305,6 +339,7 @@ void initWriteDialog(WriteDialog& dialog, DialogFields& fields) {
   fields.limitText(kIdcSelRemoveCount, kRemoveChars);
   fields.limitText(kIdcContourInterval, kContourIntervalChars);
   fields.limitText(kIdcIndexEvery, kIndexEveryChars);
+  fields.limitText(kIdcSurfaceTolerance, kSurfaceToleranceChars);
   showCoordinateChoices(fields, kIdcCoordinates, coordinateChoices(state.header, state.selection),
                         rememberedCoordinateSystem(*dialog.desktop), kIdcNorthing, kIdcEasting);
   state.writeDialogOpen = 1;
@@ -322,6 +357,8 @@ bool writeDialogCommand(WriteDialog& dialog, int commandId, DialogFields& fields
     case kIdcBinaryForm:
     case kIdcCsvGridForm:
     case kIdcDxfContoursForm:
+    case kIdcLandXmlTinForm:
+    case kIdcDxfTinForm:
       greyFormFields(fields);
       return false;
     case kIdcCoordinates:
@@ -350,7 +387,7 @@ WriteDialogResponse finishWriteDialog(const WriteDialog& dialog) {
   request.header = state.header;
   request.xulcornerText = state.xulcornerText;
   request.yulcornerText = state.yulcornerText;
-  if (isXyz(request.kind) || formDrawsContours(request.kind))
+  if (placesCells(request.kind))
     noteOutsideAreaOfUse(*dialog.desktop, request.header, request.selection,
                          request.coordinateSystem);
   if (writePoints(*dialog.desktop, Program::viewer, request) == WriteOutcome::endOfRaster) {

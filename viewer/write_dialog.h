@@ -35,8 +35,11 @@ constexpr int kIdcSkipNoData = 2007;  // "Skip cells without data", for the XYZ 
 constexpr int kIdcDxfContoursForm = 2008;
 constexpr int kIdcContourInterval = 2009;  // the contour form's fields
 constexpr int kIdcIndexEvery = 2010;
-constexpr int kIdcWritePoints = 1;  // the OK command
-constexpr int kIdcCancelWrite = 2;  // Cancel, the close box and Escape
+constexpr int kIdcLandXmlTinForm = 2011;
+constexpr int kIdcDxfTinForm = 2012;
+constexpr int kIdcSurfaceTolerance = 2013;  // the surface forms' field
+constexpr int kIdcWritePoints = 1;          // the OK command
+constexpr int kIdcCancelWrite = 2;          // Cancel, the close box and Escape
 
 // How many characters each edit control takes, and reads back.
 constexpr int kCoordinateChars = 11;
@@ -68,17 +71,19 @@ std::string fileLabel(const TileHeader& header);
 bool isPlainNumberText(const std::string& text);
 
 // What the dialog shows when it opens, the kept choices of coordinates, of skipping cells
-// without data, of the form and of the contour fields among them, each control greyed
-// that the form does not use; marks it open.
+// without data, of the form, of the contour fields and of the tolerance among them, each
+// control greyed that the form does not use; marks it open.
 void initWriteDialog(WriteDialog& dialog, DialogFields& fields);
 
 // A command from the dialog: Write Pnts, Estimates or Cancel, a click on an output form
 // (the box "Skip cells without data" is greyed for all but the XYZ forms, the contour
-// interval and "Index every" for all but the contours), or a change of the Coordinates
-// list. Gives true when the dialog is to end; dialog.end then says how. Write Pnts refuses
-// a contour interval that is not a number above 0 and an "Index every" that is not a
-// whole number, and keeps the choices of coordinates, of skipping, of the form and of the
-// contour fields (when the contours are written) for the next run.
+// interval and "Index every" for all but the contours, the tolerance for all but the
+// surfaces), or a change of the Coordinates list. Gives true when the dialog is to end;
+// dialog.end then says how. Write Pnts refuses a contour interval that is not a number
+// above 0 and an "Index every" that is not a whole number with the contours, a tolerance
+// that is not a number above 0 with a surface, and keeps the choices of coordinates, of
+// skipping, of the form and of the form's fields (when that form is written) for the next
+// run.
 bool writeDialogCommand(WriteDialog& dialog, int commandId, DialogFields& fields);
 
 // What the window does once the dialog has closed and its write has run.

@@ -1,7 +1,8 @@
-// The output form of both programs' export dialogs and the two fields of the contour
-// form: the interval between levels and how often a level is an index contour. The typed
-// texts are checked as the dialogs read them; the form and the fields are kept between
-// runs like the Coordinates list, one value each for both programs.
+// The output form of both programs' export dialogs, the two fields of the contour form (the
+// interval between levels and how often a level is an index contour) and the one of the two
+// surface forms (the tolerance). The typed texts are checked as the dialogs read them; the
+// form and the fields are kept between runs like the Coordinates list, one value each for
+// both programs.
 #pragma once
 
 #include <cmath>
@@ -18,23 +19,32 @@ namespace ned {
 constexpr const char* kOutputFormSetting = "OutputForm";
 constexpr const char* kContourIntervalSetting = "ContourInterval";
 constexpr const char* kIndexEverySetting = "IndexContourEvery";
+constexpr const char* kSurfaceToleranceSetting = "SurfaceTolerance";
 
 constexpr const char* kDefaultContourInterval = "1";
 constexpr const char* kDefaultIndexEvery = "5";
+constexpr const char* kDefaultSurfaceTolerance = "0.1";
 
 // How many characters each field takes, and reads back.
 constexpr int kContourIntervalChars = 8;
 constexpr int kIndexEveryChars = 3;
+constexpr int kSurfaceToleranceChars = 8;
 
 // The refusals of the two fields; the dialog stays open after them.
 constexpr const char* kBadContourIntervalText =
     "The contour interval must be a number greater than 0.";
 constexpr const char* kBadIndexEveryText =
     "Index every must be a whole number of lines, 0 for no index contours.";
+constexpr const char* kBadSurfaceToleranceText = "The tolerance must be a number greater than 0.";
 
 // Whether the form uses the contour fields.
 constexpr bool formDrawsContours(OutputKind kind) {
   return kind == OutputKind::DxfContours;
+}
+
+// Whether the form is a surface and uses the tolerance.
+constexpr bool formBuildsSurface(OutputKind kind) {
+  return kind == OutputKind::LandXmlTin || kind == OutputKind::DxfTin;
 }
 
 namespace form_choice_detail {
@@ -68,6 +78,11 @@ inline bool readContourInterval(const std::string& text, double* interval) {
   if (!(value > 0.0) || !std::isfinite(value)) return false;
   *interval = value;
   return true;
+}
+
+// A tolerance is read as an interval is: a plain decimal number above 0.
+inline bool readSurfaceTolerance(const std::string& text, double* tolerance) {
+  return readContourInterval(text, tolerance);
 }
 
 // "Index every" is a whole number of lines, 0 and up: decimal digits, blanks around allowed.
@@ -104,13 +119,15 @@ inline const char* outputFormName(OutputKind kind) {
   return "rectangular";
 }
 
-// The form the dialogs open on: the contours when the last write drew them, otherwise the
-// rectangular points, as the dialogs have always opened (a point form is kept by name all
-// the same, so that it ends the contours' turn).
+// The form the dialogs open on: the contours or a surface when the last write made one,
+// otherwise the rectangular points, as the dialogs have always opened (a point form is kept
+// by name all the same, so that it ends the drawings' turn).
 inline OutputKind rememberedOutputForm(Desktop& desktop) {
-  return desktop.readSetting(kOutputFormSetting) == outputFormName(OutputKind::DxfContours)
-             ? OutputKind::DxfContours
-             : OutputKind::RectangularXyz;
+  const std::string name = desktop.readSetting(kOutputFormSetting);
+  for (OutputKind kind : {OutputKind::DxfContours, OutputKind::LandXmlTin, OutputKind::DxfTin}) {
+    if (name == outputFormName(kind)) return kind;
+  }
+  return OutputKind::RectangularXyz;
 }
 
 inline void rememberOutputForm(Desktop& desktop, OutputKind kind) {
@@ -140,6 +157,21 @@ inline void rememberContourFields(Desktop& desktop, const std::string& interval,
                                   const std::string& every) {
   desktop.writeSetting(kContourIntervalSetting, interval);
   desktop.writeSetting(kIndexEverySetting, every);
+}
+
+// The kept tolerance as typed; the default when none is kept or the kept one would be
+// refused.
+inline std::string rememberedSurfaceTolerance(Desktop& desktop) {
+  const std::string text = desktop.readSetting(kSurfaceToleranceSetting);
+  double tolerance = 0.0;
+  if (static_cast<int>(text.size()) > kSurfaceToleranceChars ||
+      !readSurfaceTolerance(text, &tolerance))
+    return kDefaultSurfaceTolerance;
+  return text;
+}
+
+inline void rememberSurfaceTolerance(Desktop& desktop, const std::string& tolerance) {
+  desktop.writeSetting(kSurfaceToleranceSetting, tolerance);
 }
 
 }  // namespace ned

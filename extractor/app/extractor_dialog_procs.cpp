@@ -22,6 +22,8 @@ static_assert(IDC_TO_FEET == kIdcToFeet && IDC_RECTANGULAR == kIdcRectangular &&
               IDC_COORDINATES == kIdcCoordinates && IDC_SKIP_NODATA == kIdcSkipNoData);
 static_assert(IDC_DXF_CONTOURS == kIdcDxfContours && IDC_CONTOUR_INTERVAL == kIdcContourInterval &&
               IDC_INDEX_EVERY == kIdcIndexEvery);
+static_assert(IDC_LANDXML_TIN == kIdcLandXmlTin && IDC_DXF_TIN == kIdcDxfTin &&
+              IDC_TOLERANCE == kIdcSurfaceTolerance);
 
 namespace {
 

@@ -79,7 +79,7 @@ class ScriptedDialogs : public ExtractorDialogs {
         fields.checks[id] = !fields.checks[id];
       } else {
         static const int kForms[] = {kIdcRectangular, kIdcProjectNorth, kIdcCsvGrid,
-                                     kIdcDxfContours};
+                                     kIdcDxfContours, kIdcLandXmlTin,   kIdcDxfTin};
         fields.clickRadio(id, kForms);
       }
       EXPECT_FALSE(handleDialogCommand(dialogId, id, fields, run));

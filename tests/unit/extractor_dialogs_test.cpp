@@ -178,9 +178,9 @@ TEST(DialogFrames, LieTwoUnitsOutsideTheirFields) {
   // positions (x, y, width, height) in the dialog resources.
   const DialogFrame selectFields[] = {
       {15, 25, 35, 11}, {60, 25, 35, 11}, {30, 75, 20, 11}, {60, 75, 20, 11}};
-  const DialogFrame outputFields[] = {{47, 14, 22, 11},  {77, 14, 22, 11},  {107, 14, 36, 11},
-                                      {55, 48, 35, 11},  {100, 48, 35, 11}, {77, 140, 25, 11},
-                                      {147, 140, 14, 11}};
+  const DialogFrame outputFields[] = {{47, 14, 22, 11},   {77, 14, 22, 11},  {107, 14, 36, 11},
+                                      {55, 48, 35, 11},   {100, 48, 35, 11}, {77, 140, 25, 11},
+                                      {147, 140, 14, 11}, {77, 176, 25, 11}};
   auto check = [](const DialogFrame& frame, const DialogFrame& field) {
     EXPECT_EQ(frame.left, field.left - 2);
     EXPECT_EQ(frame.top, field.top - 2);
@@ -188,7 +188,7 @@ TEST(DialogFrames, LieTwoUnitsOutsideTheirFields) {
     EXPECT_EQ(frame.bottom, field.top + field.bottom + 2);
   };
   for (size_t i = 0; i < 4; ++i) check(kSelectDialogFrames[i + 1], selectFields[i]);
-  for (size_t i = 0; i < 7; ++i) check(kOutputDialogFrames[i + 1], outputFields[i]);
+  for (size_t i = 0; i < 8; ++i) check(kOutputDialogFrames[i + 1], outputFields[i]);
   EXPECT_EQ(kFrameColour & 0xFFu, 0u);
   EXPECT_EQ((kFrameColour >> 8) & 0xFFu, 136u);
   EXPECT_EQ((kFrameColour >> 16) & 0xFFu, 136u);
@@ -434,16 +434,20 @@ TEST(OutputDialog, TheCountOfCellsWithDataReadsOnIntoTheTileBeside) {
   EXPECT_FALSE(countKeptDataCells(posixFileSystem(), request, &count));
 }
 
-const int kContourForms[] = {kIdcRectangular, kIdcProjectNorth, kIdcCsvGrid, kIdcDxfContours};
+const int kContourForms[] = {kIdcRectangular, kIdcProjectNorth, kIdcCsvGrid,
+                             kIdcDxfContours, kIdcLandXmlTin,   kIdcDxfTin};
 
-// The contour form opens as the run has it (the binary tile, which gridpick does not offer,
-// as rectangular points); its fields are usable with it alone, the box "Skip cells without
-// data" never with it.
+// The contour and surface forms open as the run has them (the binary tile, which gridpick
+// does not offer, as rectangular points); the contour fields are usable with the contours
+// alone, the tolerance with the surfaces alone, the box "Skip cells without data" with
+// neither.
 TEST(OutputDialogContours, OpensAsTheRunHasItAndGreysTheFieldsOfTheOtherForms) {
   const std::pair<OutputKind, int> cases[] = {{OutputKind::RectangularXyz, kIdcRectangular},
                                               {OutputKind::ProjectNorthXyz, kIdcProjectNorth},
                                               {OutputKind::ElevationCsv, kIdcCsvGrid},
                                               {OutputKind::DxfContours, kIdcDxfContours},
+                                              {OutputKind::LandXmlTin, kIdcLandXmlTin},
+                                              {OutputKind::DxfTin, kIdcDxfTin},
                                               {OutputKind::BinaryFlt, kIdcRectangular}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.second);
@@ -451,8 +455,11 @@ TEST(OutputDialogContours, OpensAsTheRunHasItAndGreysTheFieldsOfTheOtherForms) {
     run.outputKind = c.first;
     run.contourIntervalText = "2";
     run.indexEveryText = "10";
+    run.toleranceText = "0.3";
     ScriptedFields fields;
     fillDialog(kOutputDialogId, run, fields);
+    EXPECT_EQ(fields.texts[kIdcSurfaceTolerance], "0.3");
+    EXPECT_EQ(fields.limits[kIdcSurfaceTolerance], 8);
     EXPECT_EQ(fields.texts[kIdcContourInterval], "2");
     EXPECT_EQ(fields.texts[kIdcIndexEvery], "10");
     EXPECT_EQ(fields.limits[kIdcContourInterval], 8);
@@ -471,6 +478,137 @@ TEST(OutputDialogContours, OpensAsTheRunHasItAndGreysTheFieldsOfTheOtherForms) {
                 form == kIdcRectangular || form == kIdcProjectNorth);
       EXPECT_EQ(fields.isEnabled(kIdcContourInterval), form == kIdcDxfContours);
       EXPECT_EQ(fields.isEnabled(kIdcIndexEvery), form == kIdcDxfContours);
+      EXPECT_EQ(fields.isEnabled(kIdcSurfaceTolerance),
+                form == kIdcLandXmlTin || form == kIdcDxfTin);
+    }
+  }
+}
+
+// OK with a surface reads the tolerance, a plain decimal number above 0, with the surface's
+// form; any other text is refused with its message, the dialog stays open and nothing is
+// read into the run. Held to the C library's reading. The other forms do not read it.
+TEST(OutputDialogSurfaces, OkReadsTheToleranceOrRefusesIt) {
+  struct Case {
+    int form;
+    const char* tolerance;
+    bool refused;
+  };
+  const Case cases[] = {
+      {kIdcLandXmlTin, "0.3", false}, {kIdcDxfTin, " 2 ", false},
+      {kIdcDxfTin, ".05", false},     {kIdcLandXmlTin, "0", true},
+      {kIdcDxfTin, "0.00", true},     {kIdcLandXmlTin, "-1", true},
+      {kIdcDxfTin, "", true},         {kIdcLandXmlTin, "tenth", true},
+      {kIdcDxfTin, "1e-1", true},     {kIdcLandXmlTin, "nan", true},
+      {kIdcDxfContours, "0", false},  {kIdcRectangular, "x", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.tolerance) + " form " + std::to_string(c.form));
+    testing::ScriptedDesktop desktop;
+    ExtractorRun run;
+    run.desktop = &desktop;
+    ScriptedFields fields;
+    fillDialog(kOutputDialogId, run, fields);
+    fields.clickRadio(c.form, kContourForms);
+    EXPECT_FALSE(handleDialogCommand(kOutputDialogId, c.form, fields, run));
+    fields.texts[kIdcSurfaceTolerance] = c.tolerance;
+    fields.texts[kIdcStartEasting] = "7";
+    run.dialogAccepted = false;
+    const bool ended = handleDialogCommand(kOutputDialogId, 1, fields, run);
+    if (c.refused) {
+      EXPECT_FALSE(ended);
+      ASSERT_EQ(desktop.messages.size(), 1u);
+      EXPECT_EQ(desktop.messages[0].text, "The tolerance must be a number greater than 0.");
+      EXPECT_EQ(desktop.messages[0].caption, "Notice");
+      EXPECT_TRUE(desktop.messages[0].style == kPlainMessage);
+      EXPECT_EQ(desktop.messages[0].owner, fields.owner());
+      EXPECT_FALSE(run.dialogAccepted);
+      EXPECT_EQ(run.startEasting, 200000.0);  // nothing read
+      EXPECT_EQ(run.outputKind, OutputKind::RectangularXyz);
+      EXPECT_EQ(run.toleranceText, "0.1");
+      EXPECT_EQ(run.tolerance, 0.1);
+      continue;
+    }
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(desktop.messages.empty());
+    EXPECT_TRUE(run.dialogAccepted);
+    EXPECT_EQ(run.startEasting, 7.0);
+    const bool surface = c.form == kIdcLandXmlTin || c.form == kIdcDxfTin;
+    EXPECT_EQ(run.toleranceText, surface ? c.tolerance : "0.1");
+    EXPECT_EQ(run.tolerance, surface ? std::strtod(c.tolerance, nullptr) : 0.1);
+    if (surface) {
+      EXPECT_EQ(run.outputKind,
+                c.form == kIdcLandXmlTin ? OutputKind::LandXmlTin : OutputKind::DxfTin);
+    }
+  }
+}
+
+// A whole run with a surface: dialog 102 opens on the surface an earlier run of either
+// program last wrote, with its tolerance (the default 0.1 when none is kept or the kept one
+// would be refused); the write is not questioned for its many cells (the surface holds the
+// few it needs); the form is kept, and the tolerance with a surface. The tile of the skip
+// test: 100001 cells, above the question's threshold.
+TEST(OutputDialogSurfaces, TheRunOpensOnTheKeptSurfaceAndKeepsTheTolerance) {
+  struct Case {
+    std::vector<std::pair<std::string, std::string>> remembered;
+    int shown;
+    const char* toleranceShown;
+    std::vector<int> clicks;
+    std::vector<std::pair<int, std::string>> typed;
+    bool question;
+    const char* keptForm;
+    const char* keptTolerance;  // null: nothing kept
+  };
+  const Case cases[] = {
+      {{}, kIdcRectangular, "0.1", {kIdcLandXmlTin}, {}, false, "landxml", "0.1"},
+      {{{"OutputForm", "dxftin"}, {"SurfaceTolerance", "0.3"}},
+       kIdcDxfTin,
+       "0.3",
+       {},
+       {{kIdcSurfaceTolerance, "2"}},
+       false,
+       "dxftin",
+       "2"},
+      {{{"OutputForm", "landxml"}, {"SurfaceTolerance", "-1"}},
+       kIdcLandXmlTin,
+       "0.1",
+       {kIdcRectangular},
+       {},
+       true,
+       "rectangular",
+       "-1"},
+  };
+  testing::TempDir dir;
+  testing::writeFile(dir.file("tile.hdr"), testing::shortHeader(-84.00055555556, 33.99944444444));
+  testing::makeSparseRaster(dir.file("tile.flt"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.keptForm);
+    testing::ScriptedDesktop desktop;
+    desktop.chooseFile(dir.file("tile.hdr"));
+    for (const auto& kept : c.remembered) desktop.settings[kept.first] = kept.second;
+    desktop.buttons.push_back(MessageAnswer::yes);
+    testing::ScriptedDialogs dialogs;
+    dialogs.scripts = {testing::selectDialog("35.0000", "84.0000", "77.3", "0.11"),
+                       testing::outputDialog(c.typed, c.clicks)};
+    ExtractorRun run;
+    runExtractor(desktop, dialogs, run);
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    ScriptedFields& shown = dialogs.shown[1].second;
+    for (int radio : kContourForms) EXPECT_EQ(shown.checks[radio], radio == c.shown);
+    EXPECT_EQ(shown.texts[kIdcSurfaceTolerance], c.toleranceShown);
+    EXPECT_EQ(shown.isEnabled(kIdcSurfaceTolerance),
+              c.shown == kIdcLandXmlTin || c.shown == kIdcDxfTin);
+    std::vector<std::string> questions;
+    for (const std::string& text : desktop.messageTexts()) {
+      if (text.find("That's alot of points") != std::string::npos) questions.push_back(text);
+    }
+    EXPECT_EQ(questions.size(), c.question ? 1u : 0u);
+    EXPECT_EQ(desktop.settings["OutputForm"], c.keptForm);
+    const auto tolerance = desktop.settings.find("SurfaceTolerance");
+    if (c.keptTolerance == nullptr) {
+      EXPECT_TRUE(tolerance == desktop.settings.end());
+    } else {
+      ASSERT_TRUE(tolerance != desktop.settings.end());
+      EXPECT_EQ(tolerance->second, c.keptTolerance);
     }
   }
 }

@@ -84,7 +84,9 @@ TEST(WriteDialog, OpensWithTheSelectionItsCornerAndTheDefaults) {
                                           {kIdcEasting, 11},
                                           {kIdcNorthing, 11},
                                           {kIdcContourInterval, 8},
-                                          {kIdcIndexEvery, 3}}));
+                                          {kIdcIndexEvery, 3},
+                                          {kIdcSurfaceTolerance, 8}}));
+  EXPECT_EQ(f.texts[kIdcSurfaceTolerance], "0.1");
   EXPECT_EQ(open.dialog.maxCols, 450u);
   EXPECT_EQ(open.dialog.maxRows, 450u);
 }
@@ -797,30 +799,38 @@ TEST(WriteDialogSkipNoData, OpensAsKeptAndWritePntsKeepsIt) {
   }
 }
 
-// The contour form: its radio button joins the group; the interval and "Index every" are
-// usable with it alone, the box "Skip cells without data" never with it. The dialog opens
-// on the contours when an earlier run of either program last drew them, otherwise on the
+// The contour and surface forms: their radio buttons join the group; the interval and
+// "Index every" are usable with the contours alone, the tolerance with the surfaces alone,
+// the box "Skip cells without data" with neither. The dialog opens on the contours or a
+// surface when an earlier run of either program last made them, otherwise on the
 // rectangular points, and with the fields kept.
 TEST(WriteDialogContours, OpensAsKeptAndGreysTheFieldsOfTheOtherForms) {
   const int forms[] = {kIdcRectangularForm, kIdcProjectNorthForm, kIdcBinaryForm, kIdcCsvGridForm,
-                       kIdcDxfContoursForm};
+                       kIdcDxfContoursForm, kIdcLandXmlTinForm,   kIdcDxfTinForm};
   struct Case {
     const char* form;  // the kept values; null: nothing kept
     const char* interval;
     const char* every;
+    const char* tolerance;
     int shown;  // the radio button checked at the start
     const char* intervalShown;
     const char* everyShown;
+    const char* toleranceShown;
   };
   const Case cases[] = {
-      {nullptr, nullptr, nullptr, kIdcRectangularForm, "1", "5"},
-      {"contours", "2", "10", kIdcDxfContoursForm, "2", "10"},
+      {nullptr, nullptr, nullptr, nullptr, kIdcRectangularForm, "1", "5", "0.1"},
+      {"contours", "2", "10", "0.3", kIdcDxfContoursForm, "2", "10", "0.3"},
+      {"landxml", "2", "10", " .05 ", kIdcLandXmlTinForm, "2", "10", " .05 "},
+      {"dxftin", "2", "10", "1.", kIdcDxfTinForm, "2", "10", "1."},
       // A point form kept opens as the dialog always has, on the rectangular points.
-      {"binary", "0.5", "0", kIdcRectangularForm, "0.5", "0"},
-      {"csv", "0", "-1", kIdcRectangularForm, "1", "5"},  // refused values are not shown
-      {"north", "abc", "1.5", kIdcRectangularForm, "1", "5"},
-      {"Contours", "123456789", "1000", kIdcRectangularForm, "1", "5"},  // longer than typed
-      {"", "", "", kIdcRectangularForm, "1", "5"},
+      {"binary", "0.5", "0", "2", kIdcRectangularForm, "0.5", "0", "2"},
+      // Refused values are not shown.
+      {"csv", "0", "-1", "0", kIdcRectangularForm, "1", "5", "0.1"},
+      {"north", "abc", "1.5", "-0.3", kIdcRectangularForm, "1", "5", "0.1"},
+      {"LandXML", "2", "10", "nan", kIdcRectangularForm, "2", "10", "0.1"},
+      // Longer than typed.
+      {"Contours", "123456789", "1000", "123456789", kIdcRectangularForm, "1", "5", "0.1"},
+      {"", "", "", "", kIdcRectangularForm, "1", "5", "0.1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.form == nullptr ? "nothing kept" : c.form);
@@ -829,8 +839,11 @@ TEST(WriteDialogContours, OpensAsKeptAndGreysTheFieldsOfTheOtherForms) {
       open.desktop.settings["OutputForm"] = c.form;
       open.desktop.settings["ContourInterval"] = c.interval;
       open.desktop.settings["IndexContourEvery"] = c.every;
+      open.desktop.settings["SurfaceTolerance"] = c.tolerance;
       initWriteDialog(open.dialog, open.fields);
     }
+    EXPECT_EQ(open.fields.texts[kIdcSurfaceTolerance], c.toleranceShown);
+    EXPECT_EQ(open.fields.limits[kIdcSurfaceTolerance], 8);
     EXPECT_EQ(open.fields.texts[kIdcContourInterval], c.intervalShown);
     EXPECT_EQ(open.fields.texts[kIdcIndexEvery], c.everyShown);
     EXPECT_EQ(open.fields.limits[kIdcContourInterval], 8);
@@ -849,6 +862,8 @@ TEST(WriteDialogContours, OpensAsKeptAndGreysTheFieldsOfTheOtherForms) {
       EXPECT_EQ(open.fields.isEnabled(kIdcSkipNoData), xyz);
       EXPECT_EQ(open.fields.isEnabled(kIdcContourInterval), form == kIdcDxfContoursForm);
       EXPECT_EQ(open.fields.isEnabled(kIdcIndexEvery), form == kIdcDxfContoursForm);
+      EXPECT_EQ(open.fields.isEnabled(kIdcSurfaceTolerance),
+                form == kIdcLandXmlTinForm || form == kIdcDxfTinForm);
     }
   }
 }
@@ -1000,6 +1015,124 @@ TEST(WriteDialogContours, WritePntsKeepsTheFormAndEstimatesCountTheTracedCells) 
     OpenDialog open(5, kMiddleOrigin);
     open.fields.clickRadio(kIdcDxfContoursForm, forms);
     open.command(kIdcDxfContoursForm);
+    open.pick(e.coordinates);
+    open.fields.texts[kIdcNorthing] = e.northing;
+    open.fields.texts[kIdcSelRemoveCount] = std::to_string(e.removeCount);
+    open.fields.texts[kIdcEstimatedSize] = "old";
+    EXPECT_FALSE(open.command(kIdcEstimates));
+    const int32_t kept = estimatePoints(Program::viewer, 202500, e.removeCount);
+    EXPECT_EQ(open.fields.texts[kIdcEstimatedPoints],
+              e.removeCount == 0 ? std::string() : std::to_string(kept));
+    EXPECT_EQ(open.fields.texts[kIdcNorthing], e.northing);
+    EXPECT_EQ(open.fields.texts[kIdcEasting], "200000");
+    EXPECT_EQ(open.desktop.messageTexts(), e.refusal == nullptr
+                                               ? std::vector<std::string>{}
+                                               : std::vector<std::string>{e.refusal});
+    EXPECT_EQ(open.fields.texts[kIdcEstimatedSize], e.refusal == nullptr ? "" : "old");
+  }
+}
+
+// Write Pnts with a surface reads the tolerance, a plain decimal number above 0, into the
+// request with the surface's form; any other text is refused with its message, the dialog
+// stays open and nothing is written or kept. A written surface keeps its form and the
+// tolerance as typed; the other forms neither read nor keep it. Held to the C library's
+// reading of the texts.
+TEST(WriteDialogSurfaces, WritePntsReadsAndKeepsTheToleranceOrRefusesIt) {
+  const char* const kRefusal = "The tolerance must be a number greater than 0.";
+  const int forms[] = {kIdcRectangularForm, kIdcProjectNorthForm, kIdcBinaryForm, kIdcCsvGridForm,
+                       kIdcDxfContoursForm, kIdcLandXmlTinForm,   kIdcDxfTinForm};
+  struct Case {
+    int form;
+    const char* tolerance;
+    bool refused;
+  };
+  const Case cases[] = {
+      {kIdcLandXmlTinForm, "0.3", false}, {kIdcDxfTinForm, "0.1", false},
+      {kIdcLandXmlTinForm, " 2 ", false}, {kIdcDxfTinForm, ".05", false},
+      {kIdcLandXmlTinForm, "5.", false},  {kIdcLandXmlTinForm, "0", true},
+      {kIdcDxfTinForm, "0.000", true},    {kIdcLandXmlTinForm, "-0.3", true},
+      {kIdcDxfTinForm, "", true},         {kIdcLandXmlTinForm, "abc", true},
+      {kIdcDxfTinForm, "0.3ft", true},    {kIdcLandXmlTinForm, "1e-3", true},
+      {kIdcDxfTinForm, "1.2.3", true},    {kIdcLandXmlTinForm, ".", true},
+      {kIdcDxfTinForm, "inf", true},      {kIdcLandXmlTinForm, "nan", true},
+      {kIdcDxfContoursForm, "0", false},  // the other forms do not read the tolerance
+      {kIdcRectangularForm, "x", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.tolerance) + " form " + std::to_string(c.form));
+    OpenDialog open;
+    open.fields.clickRadio(c.form, forms);
+    EXPECT_FALSE(open.command(c.form));
+    open.fields.texts[kIdcSurfaceTolerance] = c.tolerance;
+    open.fields.texts[kIdcSelRows] = "20";
+    open.state.actionOk = 1;
+    const bool ended = open.command(kIdcWritePoints);
+    const auto find = [&open](const char* name) {
+      const auto found = open.desktop.settings.find(name);
+      return found == open.desktop.settings.end() ? std::string("none") : found->second;
+    };
+    if (c.refused) {
+      EXPECT_FALSE(ended);
+      ASSERT_EQ(open.desktop.messages.size(), 1u);
+      EXPECT_EQ(open.desktop.messages[0].text, kRefusal);
+      EXPECT_EQ(open.desktop.messages[0].caption, "Notice");
+      EXPECT_TRUE(open.desktop.messages[0].style == kTaskModalMessage);
+      EXPECT_EQ(open.desktop.messages[0].owner, open.fields.owner());
+      EXPECT_EQ(open.dialog.end, WriteDialogEnd::open);
+      EXPECT_EQ(open.state.writeDialogOpen, 1);
+      EXPECT_EQ(open.state.actionOk, 0);
+      EXPECT_EQ(open.state.selection.rows, 1350u);
+      EXPECT_TRUE(open.state.writeRequest.kind == OutputKind::RectangularXyz);
+      EXPECT_EQ(open.state.writeRequest.tolerance, 0.1);
+      EXPECT_TRUE(open.desktop.settings.empty());
+      finishWriteDialog(open.dialog);
+      EXPECT_TRUE(open.desktop.dialogs.empty());  // no save dialog: nothing is written
+      continue;
+    }
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(open.desktop.messages.empty());
+    EXPECT_EQ(open.dialog.end, WriteDialogEnd::write);
+    EXPECT_EQ(open.state.selection.rows, 20u);
+    const WriteRequest& request = open.state.writeRequest;
+    const bool surface = c.form == kIdcLandXmlTinForm || c.form == kIdcDxfTinForm;
+    EXPECT_EQ(request.tolerance, surface ? std::strtod(c.tolerance, nullptr) : 0.1);
+    EXPECT_EQ(find("SurfaceTolerance"), surface ? c.tolerance : "none");
+    if (c.form == kIdcLandXmlTinForm) {
+      EXPECT_TRUE(request.kind == OutputKind::LandXmlTin);
+      EXPECT_EQ(find("OutputForm"), "landxml");
+    } else if (c.form == kIdcDxfTinForm) {
+      EXPECT_TRUE(request.kind == OutputKind::DxfTin);
+      EXPECT_EQ(find("OutputForm"), "dxftin");
+    }
+    EXPECT_FALSE(request.skipNoData);
+  }
+}
+
+// Estimates with a surface give the kept cells the surface is fitted to and no size; a
+// surface starts from the typed Northing and Easting in the local grid, so those are checked
+// as for the points, never set to "N/A".
+TEST(WriteDialogSurfaces, EstimatesCountTheFittedCells) {
+  const int forms[] = {kIdcRectangularForm, kIdcProjectNorthForm, kIdcBinaryForm, kIdcCsvGridForm,
+                       kIdcDxfContoursForm, kIdcLandXmlTinForm,   kIdcDxfTinForm};
+  struct Estimate {
+    int form;
+    uint32_t removeCount;
+    const char* coordinates;
+    const char* northing;
+    const char* refusal;  // null: estimated
+  };
+  const Estimate estimates[] = {
+      {kIdcLandXmlTinForm, 0, kLocalGrid, "200000", nullptr},
+      {kIdcDxfTinForm, 1, kLocalGrid, "200000", nullptr},
+      {kIdcLandXmlTinForm, 2, kTennesseeFeet, "N/A", nullptr},  // a map system reads no Northing
+      {kIdcDxfTinForm, 1, kLocalGrid, "N/A", "Non Numerical Northing."},
+  };
+  for (const Estimate& e : estimates) {
+    SCOPED_TRACE(std::to_string(e.form) + " " + std::to_string(e.removeCount) + " " +
+                 e.coordinates);
+    OpenDialog open(5, kMiddleOrigin);
+    open.fields.clickRadio(e.form, forms);
+    open.command(e.form);
     open.pick(e.coordinates);
     open.fields.texts[kIdcNorthing] = e.northing;
     open.fields.texts[kIdcSelRemoveCount] = std::to_string(e.removeCount);

@@ -4,8 +4,9 @@
 // Wine with what this native build of the writer makes of the same selection:
 //
 //   write_points <header> <output> <startRow> <startCol> <rows> <cols> <removeCount>
-//                <rect|north|csv|binary|dxf> <startEasting> <startNorthing> <feet 0|1>
+//                <rect|north|csv|binary|dxf|landxml|dxftin> <startEasting> <startNorthing> <feet 0|1>
 //                [viewer] [epsg:<code>] [beside] [skip-nodata] [contours:<interval>,<index>]
+//                [tolerance:<t>]   (kinds landxml and dxftin: the surface's tolerance, 0.1 without)
 //
 // The binary form (viewer only) takes its header's corner from the selection, as the
 // viewer does. epsg:<code> writes X and Y in that map system instead of the local grid
@@ -111,7 +112,9 @@ int main(int argc, char** argv) {
   bool contours = false;
   double contourInterval = 1.0;
   uint32_t indexEvery = 5;
-  bool usable = argc >= 12 && argc <= 17;
+  bool surface = false;
+  double tolerance = 0.1;
+  bool usable = argc >= 12 && argc <= 18;
   for (int i = 12; usable && i < argc; ++i) {
     if (std::strcmp(argv[i], "viewer") == 0 && !viewer) {
       viewer = true;
@@ -125,6 +128,9 @@ int main(int argc, char** argv) {
       const char* comma = std::strchr(argv[i] + 9, ',');
       usable = comma != nullptr;
       if (usable) indexEvery = count(comma + 1);
+    } else if (std::strncmp(argv[i], "tolerance:", 10) == 0 && !surface) {
+      surface = true;
+      tolerance = ned::parseLeadingDouble(argv[i] + 10);
     } else if (std::strncmp(argv[i], "epsg:", 5) == 0 && coordinateSystem == 0) {
       coordinateSystem = ned::parseLeadingInt(argv[i] + 5);
       usable = ned::findMapSystem(coordinateSystem) != nullptr;
@@ -137,7 +143,7 @@ int main(int argc, char** argv) {
                  "usage: write_points <header> <output> <startRow> <startCol> <rows> "
                  "<cols> <removeCount> <rect|north|csv|binary|dxf> <startEasting> <startNorthing> "
                  "<feet 0|1> [viewer] [epsg:<code of a listed map system>] [beside] "
-                 "[skip-nodata] [contours:<interval>,<index>]\n");
+                 "[skip-nodata] [contours:<interval>,<index>] [tolerance:<t>]\n");
     return 2;
   }
   ConsoleDesktop desktop(argv[1], argv[2]);
@@ -154,11 +160,13 @@ int main(int argc, char** argv) {
   request.selection.step = request.selection.removeCount + 1;
   if (beside && !takeTilesBeside(desktop, program, request)) return 1;
   const std::string kind = argv[8];
-  request.kind = kind == "north"    ? ned::OutputKind::ProjectNorthXyz
-                 : kind == "csv"    ? ned::OutputKind::ElevationCsv
-                 : kind == "binary" ? ned::OutputKind::BinaryFlt
-                 : kind == "dxf"    ? ned::OutputKind::DxfContours
-                                    : ned::OutputKind::RectangularXyz;
+  request.kind = kind == "north"     ? ned::OutputKind::ProjectNorthXyz
+                 : kind == "csv"     ? ned::OutputKind::ElevationCsv
+                 : kind == "binary"  ? ned::OutputKind::BinaryFlt
+                 : kind == "dxf"     ? ned::OutputKind::DxfContours
+                 : kind == "landxml" ? ned::OutputKind::LandXmlTin
+                 : kind == "dxftin"  ? ned::OutputKind::DxfTin
+                                     : ned::OutputKind::RectangularXyz;
   const ned::UpperLeftCorner corner = ned::upperLeft(request.header, request.selection);
   request.xulcornerText = corner.xulcornerText;
   request.yulcornerText = corner.yulcornerText;
@@ -169,6 +177,7 @@ int main(int argc, char** argv) {
   request.skipNoData = skipNoData;
   request.contourInterval = contourInterval;
   request.indexEvery = indexEvery;
+  request.tolerance = tolerance;
   const ned::WriteOutcome outcome = ned::writePoints(desktop, program, request);
   return outcome == ned::WriteOutcome::written ? 0 : 1;
 }

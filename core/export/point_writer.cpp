@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/export/contour_writer.h"
+#include "core/export/form_choice.h"
 #include "core/export/map_projection.h"
 #include "core/export/reduced_tile.h"
 #include "core/export/row_writers.h"
@@ -89,7 +90,7 @@ WritePlan planWrite(const WriteRequest& request, Program program, const GroundSp
   plan.tolerance = request.tolerance;
   const bool placed = request.kind == OutputKind::RectangularXyz ||
                       request.kind == OutputKind::ProjectNorthXyz ||
-                      request.kind == OutputKind::DxfContours || buildsSurface(request.kind);
+                      request.kind == OutputKind::DxfContours || formBuildsSurface(request.kind);
   plan.map = placed ? findMapSystem(request.coordinateSystem) : nullptr;
   if (plan.map != nullptr) {
     // The centre of the first cell, as the tile's corner and its cells place it.
@@ -108,7 +109,7 @@ WritePlan planWrite(const WriteRequest& request, Program program, const GroundSp
   plan.nsSpacing = spacing.nsSpacing;
   plan.ewSpacingGrowth = spacing.ewSpacingGrowth;
   if (request.kind == OutputKind::RectangularXyz || request.kind == OutputKind::DxfContours ||
-      buildsSurface(request.kind)) {
+      formBuildsSurface(request.kind)) {
     const int64_t middleRow = static_cast<int64_t>(selection.startRow) + selection.rows / 2;
     plan.firstRowEwSpacing =
         ewSpacingAtRow(spacing, truncateToInt32(static_cast<long double>(middleRow)));
@@ -398,7 +399,7 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
   if (!lookupGroundSpacing(desktop, northEdgeLat(request.header), &spacing))
     return WriteOutcome::outOfRange;
   const WritePlan plan = planWrite(request, program, spacing);
-  if (buildsSurface(request.kind) &&
+  if (formBuildsSurface(request.kind) &&
       !tinBlockFits(keptCount(plan.cols, plan.step), keptCount(plan.rows, plan.step))) {
     desktop.showMessage(kSurfaceTooLargeText, "Message.", kPlainMessage);
     return WriteOutcome::noSurface;
@@ -417,7 +418,7 @@ WriteOutcome writePoints(Desktop& desktop, Program program, const WriteRequest& 
   }
   if (request.kind == OutputKind::DxfContours)
     return writeContours(desktop, request, plan, names.points);
-  if (buildsSurface(request.kind))
+  if (formBuildsSurface(request.kind))
     return writeSurface(desktop, program, request, plan, names.points);
 
   // Every output is written under a name of its own and put in place when complete; until

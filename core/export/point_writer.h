@@ -144,12 +144,6 @@ constexpr const char* kSurfaceNoFaceText =
 constexpr const char* kSurfaceMemoryText =
     "There is not enough memory for the surface of this block. Thin the block or choose a "
     "smaller one.";
-constexpr const char* kBadSurfaceToleranceText = "The tolerance must be a number greater than 0.";
-
-// Whether the form is a TIN surface.
-constexpr bool buildsSurface(OutputKind kind) {
-  return kind == OutputKind::LandXmlTin || kind == OutputKind::DxfTin;
-}
 
 constexpr double kFeetPerMetre = 3.28084;
 

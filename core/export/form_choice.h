@@ -134,23 +134,30 @@ inline void rememberOutputForm(Desktop& desktop, OutputKind kind) {
   desktop.writeSetting(kOutputFormSetting, outputFormName(kind));
 }
 
-// The kept texts of the two fields, as typed; the defaults when none is kept or the kept
-// one would be refused.
-inline std::string rememberedContourInterval(Desktop& desktop) {
-  const std::string text = desktop.readSetting(kContourIntervalSetting);
-  double interval = 0.0;
-  if (static_cast<int>(text.size()) > kContourIntervalChars ||
-      !readContourInterval(text, &interval))
-    return kDefaultContourInterval;
+namespace form_choice_detail {
+
+// A kept field's text as typed; the default when none is kept, or the kept one is longer
+// than the field or would be refused.
+template <typename Value, typename Reads>
+std::string keptField(Desktop& desktop, const char* setting, int chars, Reads reads,
+                      const char* fallback) {
+  const std::string text = desktop.readSetting(setting);
+  Value value{};
+  if (static_cast<int>(text.size()) > chars || !reads(text, &value)) return fallback;
   return text;
 }
 
+}  // namespace form_choice_detail
+
+inline std::string rememberedContourInterval(Desktop& desktop) {
+  return form_choice_detail::keptField<double>(desktop, kContourIntervalSetting,
+                                               kContourIntervalChars, readContourInterval,
+                                               kDefaultContourInterval);
+}
+
 inline std::string rememberedIndexEvery(Desktop& desktop) {
-  const std::string text = desktop.readSetting(kIndexEverySetting);
-  uint32_t every = 0;
-  if (static_cast<int>(text.size()) > kIndexEveryChars || !readIndexEvery(text, &every))
-    return kDefaultIndexEvery;
-  return text;
+  return form_choice_detail::keptField<uint32_t>(desktop, kIndexEverySetting, kIndexEveryChars,
+                                                 readIndexEvery, kDefaultIndexEvery);
 }
 
 inline void rememberContourFields(Desktop& desktop, const std::string& interval,
@@ -159,15 +166,10 @@ inline void rememberContourFields(Desktop& desktop, const std::string& interval,
   desktop.writeSetting(kIndexEverySetting, every);
 }
 
-// The kept tolerance as typed; the default when none is kept or the kept one would be
-// refused.
 inline std::string rememberedSurfaceTolerance(Desktop& desktop) {
-  const std::string text = desktop.readSetting(kSurfaceToleranceSetting);
-  double tolerance = 0.0;
-  if (static_cast<int>(text.size()) > kSurfaceToleranceChars ||
-      !readSurfaceTolerance(text, &tolerance))
-    return kDefaultSurfaceTolerance;
-  return text;
+  return form_choice_detail::keptField<double>(desktop, kSurfaceToleranceSetting,
+                                               kSurfaceToleranceChars, readSurfaceTolerance,
+                                               kDefaultSurfaceTolerance);
 }
 
 inline void rememberSurfaceTolerance(Desktop& desktop, const std::string& tolerance) {

@@ -301,13 +301,14 @@ WriteOutcome writeContours(Desktop& desktop, const WriteRequest& request, const 
 // The tile's name (its file's, without the folder and the extension) and the block's
 // north-west cell.
 std::string surfaceName(const WriteRequest& request) {
-  std::string name =
+  const std::string& path =
       request.header.chosenPath.empty() ? request.header.headerPath : request.header.chosenPath;
-  const size_t slash = name.find_last_of("/\\");
-  if (slash != std::string::npos) name.erase(0, slash + 1);
-  const size_t dot = name.find_last_of('.');
-  if (dot != std::string::npos && dot > 0) name.erase(dot);
-  return name + " from row " + std::to_string(request.selection.startRow) + ", column " +
+  const size_t slash = path.find_last_of("/\\");
+  const size_t start = slash == std::string::npos ? 0 : slash + 1;
+  const unsigned extension = extensionOffsetOf(path);
+  const size_t end = extension > start ? extension - 1 : path.size();
+  return path.substr(start, end - start) + " from row " +
+         std::to_string(request.selection.startRow) + ", column " +
          std::to_string(request.selection.startCol);
 }
 

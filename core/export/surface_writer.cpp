@@ -65,7 +65,7 @@ struct PlacedVertices {
   std::vector<ContourPoint> position;  // of each written vertex
 };
 
-bool placeVertices(const WritePlan& plan, const TinSurface& surface, PlacedVertices* placed) {
+void placeVertices(const WritePlan& plan, const TinSurface& surface, PlacedVertices* placed) {
   const size_t count = surface.vertices.size();
   std::vector<char> used(count, 0);
   for (const TinFace& f : surface.faces) used[f.a] = used[f.b] = used[f.c] = 1;
@@ -98,7 +98,7 @@ bool placeVertices(const WritePlan& plan, const TinSurface& surface, PlacedVerti
       const TinVertex& v = surface.vertices[placed->order[i]];
       placed->position[i] = {xs[v.col], ys[v.row]};
     }
-    return true;
+    return;
   }
   // As the map rows project them: the whole kept row at once.
   const ProjectionConstants projection = prepareProjection(*plan.map);
@@ -116,7 +116,6 @@ bool placeVertices(const WritePlan& plan, const TinSurface& surface, PlacedVerti
     }
     placed->position[i] = {row[v.col].easting, row[v.col].northing};
   }
-  return true;
 }
 
 // Text through a buffer of 1 MiB to the sink.
@@ -282,7 +281,7 @@ bool writeDxfFaces(const TinSurface& surface, const PlacedVertices& placed, Byte
 bool writeSurfaceFile(const WritePlan& plan, const TinSurface& surface, const SurfaceLabels& labels,
                       OpenFile& out, uint64_t* points, uint64_t* faces) {
   PlacedVertices placed;
-  if (!placeVertices(plan, surface, &placed)) return false;
+  placeVertices(plan, surface, &placed);
   FileByteSink sink(out);
   const bool written = plan.kind == OutputKind::DxfTin
                            ? writeDxfFaces(surface, placed, sink)

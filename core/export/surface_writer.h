@@ -44,7 +44,7 @@ struct SurfaceLabels {
 
 // Writes the surface in the plan's form (LandXmlTin or DxfTin) into out; points and faces
 // count what was written (vertices of at least one face, and the faces). False when a write
-// failed or the positions could not be had.
+// failed.
 bool writeSurfaceFile(const WritePlan& plan, const TinSurface& surface, const SurfaceLabels& labels,
                       OpenFile& out, uint64_t* points, uint64_t* faces);
 

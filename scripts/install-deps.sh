@@ -24,9 +24,14 @@ install_delatin() {
   fi
 }
 
+# A package without an architecture is asked for in the machine's own: with a second
+# architecture's copy installed beside it, a bare name would be ambiguous to dpkg.
+arch="$(dpkg --print-architecture)"
 missing=()
 for package in "${native[@]}" "${windows[@]}" "${desktop[@]}" "${i386[@]}"; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+  query="$package"
+  [[ "$package" == *:* ]] || query="$package:$arch"
+  dpkg -s "$query" >/dev/null 2>&1 || dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
 # Debian's nodejs comes without npm; other builds of nodejs bring their own.
 command -v npm >/dev/null 2>&1 || missing+=(npm)
@@ -41,7 +46,8 @@ echo "Installing: ${missing[*]}"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
-$sudo apt-get update -qq
+# A mirror caught in the middle of a sync fails the update for a moment: try again.
+$sudo apt-get update -qq || { sleep 30; $sudo apt-get update -qq; }
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" \
   >/dev/null
 install_delatin

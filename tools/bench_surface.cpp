@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/export/surface_writer.h"
 #include "core/export/tin.h"
 #include "tools/bench_common.h"
 
@@ -33,12 +34,15 @@ int main(int argc, char** argv) {
   if (out == nullptr) return 1;
   std::fwrite(cells.data(), 4, cells.size(), out);
   std::fclose(out);
+  std::vector<int32_t> thousandths(cells.size());
+  for (size_t i = 0; i < cells.size(); ++i) thousandths[i] = ned::surfaceThousandths(cells[i]);
   std::printf("%d x %d from row and column %ld\n", size, size, static_cast<long>(first));
   for (const double tolerance : {0.1, 0.5, 2.0}) {
     ned::TinSurface surface;
     bench::resetPeak();
     const auto start = bench::Clock::now();
-    const ned::TinResult result = ned::buildTin(cells.data(), size, size, tolerance, &surface);
+    const ned::TinResult result = ned::buildTin(thousandths.data(), size, size,
+                                                ned::toleranceThousandths(tolerance), &surface);
     const double seconds = bench::secondsSince(start);
     const long peak = bench::peakKib();
     if (result != ned::TinResult::Built) return 1;

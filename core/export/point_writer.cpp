@@ -354,7 +354,7 @@ WriteOutcome writeSurface(Desktop& desktop, Program program, const WriteRequest&
                               ? TinResult::NoData
                               : buildTin(read.cells.get(), static_cast<int32_t>(read.keptCols),
                                          static_cast<int32_t>(read.keptRows),
-                                         toleranceOfTheBuild(plan.tolerance), &surface);
+                                         toleranceThousandths(plan.tolerance), &surface);
   read.cells.reset();
   switch (built) {
     case TinResult::Built:

@@ -13,9 +13,21 @@
 
 namespace ned {
 
-double toleranceOfTheBuild(double tolerance) {
-  return tolerance > 2.0 * kWrittenElevationRounding ? tolerance - kWrittenElevationRounding
-                                                     : tolerance / 2.0;
+int32_t surfaceThousandths(float elevation) {
+  if (elevation == TileGeometry::noDataValue || !std::isfinite(elevation)) return kTinNoData;
+  // A float times 1000 is exact in a double; rint rounds it to nearest, a tie to even.
+  const double thousandths = std::rint(static_cast<double>(elevation) * 1000.0);
+  if (!(thousandths > -2147483647.0 && thousandths < 2147483647.0)) return kTinNoData;
+  return static_cast<int32_t>(thousandths);
+}
+
+int64_t toleranceThousandths(double tolerance) {
+  if (!(tolerance >= 0.0)) return -1;
+  const double scaled = tolerance * 1000.0;
+  if (!(scaled < static_cast<double>(kMaxTinTolerance))) return kMaxTinTolerance;
+  const double nearest = std::nearbyint(scaled);
+  if (nearest / 1000.0 == tolerance) return static_cast<int64_t>(nearest);
+  return static_cast<int64_t>(std::floor(scaled));
 }
 
 SurfaceCells readSurfaceCells(const WritePlan& plan, RowSource& rows, float* samples) {
@@ -24,7 +36,7 @@ SurfaceCells readSurfaceCells(const WritePlan& plan, RowSource& rows, float* sam
   const uint32_t keptRows = keptCount(plan.rows, plan.step);
   const uint64_t count = static_cast<uint64_t>(read.keptCols) * keptRows;
   if (count == 0) return read;
-  read.cells.reset(new (std::nothrow) float[count]);
+  read.cells.reset(new (std::nothrow) int32_t[count]);
   if (read.cells == nullptr) {
     read.outOfMemory = true;
     return read;
@@ -36,11 +48,9 @@ SurfaceCells readSurfaceCells(const WritePlan& plan, RowSource& rows, float* sam
       break;
     }
     if (i % plan.step != 0) continue;
-    float* row = read.cells.get() + static_cast<uint64_t>(read.keptRows) * read.keptCols;
-    for (uint32_t k = 0; k < read.keptCols; ++k) {
-      const float z = outputValue(plan, samples[static_cast<uint64_t>(k) * plan.step]);
-      row[k] = z == TileGeometry::noDataValue || !std::isfinite(z) ? kTinNoData : z;
-    }
+    int32_t* row = read.cells.get() + static_cast<uint64_t>(read.keptRows) * read.keptCols;
+    for (uint32_t k = 0; k < read.keptCols; ++k)
+      row[k] = surfaceThousandths(outputValue(plan, samples[static_cast<uint64_t>(k) * plan.step]));
     ++read.keptRows;
   }
   return read;
@@ -116,6 +126,12 @@ void placeVertices(const WritePlan& plan, const TinSurface& surface, PlacedVerti
     }
     placed->position[i] = {row[v.col].easting, row[v.col].northing};
   }
+}
+
+// A vertex's elevation from its thousandths: the nearest double, which the three decimals
+// give back as those thousandths.
+double writtenElevation(int32_t thousandths) {
+  return static_cast<double>(thousandths) / 1000.0;
 }
 
 // Text through a buffer of 1 MiB to the sink.
@@ -247,7 +263,7 @@ bool writeLandXml(const WritePlan& plan, const TinSurface& surface, const Surfac
     out << "          <P id=\"" << std::to_string(i + 1) << "\">";
     out.number(placed.position[i].y) << " ";
     out.number(placed.position[i].x) << " ";
-    out.number(static_cast<double>(v.elevation)) << "</P>\r\n";
+    out.number(writtenElevation(v.elevation)) << "</P>\r\n";
   }
   out << "        </Pnts>\r\n        <Faces>\r\n";
   for (const TinFace& f : surface.faces) {
@@ -267,7 +283,7 @@ bool writeDxfFaces(const TinSurface& surface, const PlacedVertices& placed, Byte
   if (!writer.begin(box.extents(), &kTinDxfLayer, 1)) return false;
   const auto corner = [&](int32_t v) {
     const ContourPoint& p = placed.position[placed.number[v] - 1];
-    return DxfPoint3{p.x, p.y, static_cast<double>(surface.vertices[v].elevation)};
+    return DxfPoint3{p.x, p.y, writtenElevation(surface.vertices[v].elevation)};
   };
   for (const TinFace& f : surface.faces) {
     const DxfPoint3 corners[4] = {corner(f.a), corner(f.b), corner(f.c), corner(f.c)};

@@ -17,16 +17,21 @@
 
 namespace ned {
 
-// Every elevation of the file has three decimals: a vertex moves by up to half a thousandth
-// when written, and so does the surface between vertices. The surface is made to the
-// tolerance less that, so that the surface as written keeps every cell within the tolerance.
-constexpr double kWrittenElevationRounding = 0.0005;
-double toleranceOfTheBuild(double tolerance);
+// The surface is made of the elevations as the file writes them, whole thousandths (the
+// nearest, a tie to even, as the points' three decimals round), so that the tolerance holds
+// for the file's own numbers. A value beyond the int32 thousandths (over two million metres)
+// is taken for no data.
+int32_t surfaceThousandths(float elevation);
 
-// The kept rows' elevations (outputValue), row after row; kTinNoData where a cell holds no
-// data. keptRows counts the rows read: fewer than the block's when the raster ended early.
+// The tolerance in whole thousandths: the number of thousandths it is, when it is the
+// nearest double to one (0.3, 0.1), else the thousandths below it.
+int64_t toleranceThousandths(double tolerance);
+
+// The kept rows' elevations (outputValue) in thousandths, row after row; kTinNoData where a
+// cell holds no data. keptRows counts the rows read: fewer than the block's when the raster
+// ended early.
 struct SurfaceCells {
-  std::unique_ptr<float[]> cells;
+  std::unique_ptr<int32_t[]> cells;
   uint32_t keptCols = 0;
   uint32_t keptRows = 0;
   PassEnd end = PassEnd::complete;

@@ -9,7 +9,10 @@
 // triangle (or, for a cell on an edge, the two triangles beside it) and restores the
 // Delaunay property with edge flips, and only the triangles that changed are scanned again.
 // Insertion stops when the worst error left is at most the tolerance. Coordinates are whole
-// cell indices, so every orientation and circle test is exact in 64-bit integers.
+// cell indices and heights whole numbers (the thousandths the files write), so every
+// orientation and circle test and every error is exact in 64-bit integers: a triangle's
+// error is |w0 z0 + w1 z1 + w2 z2 - det z| / |det| for weights w that step by a constant
+// along a row, and a cell is within the tolerance t when that numerator is at most t |det|.
 //
 // Cells without data: such a cell is never measured, and a triangle that covers one (its
 // own corner, an edge or its inside) is a hole face. A hole face whose cells hold data other
@@ -23,9 +26,9 @@
 // (a lone cell among no-data cells) is a vertex of no face.
 //
 // Memory: the triangulation is held in flat int32 arrays (three vertex indices and three
-// opposite half-edges per triangle) with one worst cell, its error (a float rounded up, so
-// that the stop test never passes a cell beyond the tolerance) and a queue place per
-// triangle: about 36 bytes per triangle and 8 per vertex, besides the cells themselves.
+// opposite half-edges per triangle) with one worst cell, its error (a float, for the order
+// of the queue) and a queue place per triangle: about 36 bytes per triangle and 8 per
+// vertex, besides the cells themselves. Only the triangles beyond the tolerance are queued.
 #pragma once
 
 #include <cstdint>
@@ -34,7 +37,7 @@
 namespace ned {
 
 // The no-data value of the cells.
-constexpr float kTinNoData = -9999.0f;
+constexpr std::int32_t kTinNoData = INT32_MIN;
 
 // The largest block a surface is made of: 6000 x 6000 kept cells.
 constexpr std::int64_t kMaxTinCells = INT64_C(36000000);
@@ -44,9 +47,9 @@ constexpr std::int64_t kMaxTinCells = INT64_C(36000000);
 bool tinBlockFits(std::int64_t cols, std::int64_t rows);
 
 struct TinVertex {
-  std::int32_t row = 0;  // Cell row of the block, 0 north.
-  std::int32_t col = 0;  // Cell column, 0 west.
-  float elevation = 0.0f;
+  std::int32_t row = 0;        // Cell row of the block, 0 north.
+  std::int32_t col = 0;        // Cell column, 0 west.
+  std::int32_t elevation = 0;  // As the cell holds it.
 };
 
 // Three indices into TinSurface::vertices, counter-clockwise with X east and Y north.
@@ -59,8 +62,8 @@ struct TinFace {
 struct TinSurface {
   std::vector<TinVertex> vertices;
   std::vector<TinFace> faces;
-  double maxError = 0.0;  // The largest vertical error of a data cell in its face (as a
-                          // float, rounded up).
+  double maxError = 0.0;  // The largest vertical error of a data cell in its face, in the
+                          // cells' unit.
 };
 
 enum class TinResult {
@@ -69,13 +72,17 @@ enum class TinResult {
   NoFace,        // Data, but no face can be made (a block one cell wide or high, or lone
                  // cells only): the vertices hold the data cells, the faces are empty.
   TooLarge,      // The block does not fit (tinBlockFits).
-  BadTolerance,  // The tolerance is not a number above 0.
+  BadTolerance,  // The tolerance is below 0 or beyond kMaxTinTolerance.
   OutOfMemory,   // The arrays could not be had.
 };
 
+// The largest tolerance: any surface of heights in int32 stays within it.
+constexpr std::int64_t kMaxTinTolerance = INT64_C(1) << 33;
+
 // Makes the surface of the cols x rows cells (row after row, row 0 north; kTinNoData where a
-// cell holds no data) to the vertical tolerance. The surface is cleared first.
-TinResult buildTin(const float* cells, std::int32_t cols, std::int32_t rows, double tolerance,
-                   TinSurface* surface);
+// cell holds no data) to the vertical tolerance, in the cells' unit (0: every cell exactly
+// on the surface). The surface is cleared first.
+TinResult buildTin(const std::int32_t* cells, std::int32_t cols, std::int32_t rows,
+                   std::int64_t tolerance, TinSurface* surface);
 
 }  // namespace ned

@@ -20,11 +20,11 @@ namespace {
 struct Grid {
   int32_t cols = 0;
   int32_t rows = 0;
-  std::vector<float> cells;
-  float at(int64_t col, int64_t row) const { return cells[row * cols + col]; }
+  std::vector<int32_t> cells;  // thousandths
+  int32_t at(int64_t col, int64_t row) const { return cells[row * cols + col]; }
 };
 
-bool hasData(float value) {
+bool hasData(int32_t value) {
   return value != kTinNoData;
 }
 
@@ -46,7 +46,7 @@ int64_t inCircle(const TinVertex& a, const TinVertex& b, const TinVertex& c, int
 // directed edge once, no face over a cell without data, each data cell a vertex or covered,
 // inside at most one face, within the tolerance of every face that covers it; no vertex
 // strictly inside a face's circumcircle. Returns the largest error found.
-double checkSurface(const Grid& grid, const TinSurface& surface, double tolerance) {
+double checkSurface(const Grid& grid, const TinSurface& surface, int64_t tolerance) {
   const auto& v = surface.vertices;
   std::vector<int32_t> vertexAt(size_t(grid.cols) * grid.rows, -1);
   for (size_t i = 0; i < v.size(); ++i) {
@@ -78,11 +78,11 @@ double checkSurface(const Grid& grid, const TinSurface& surface, double toleranc
                   maxRow = std::max({a.row, b.row, c.row});
     for (int32_t row = minRow; row <= maxRow; ++row) {
       for (int32_t col = minCol; col <= maxCol; ++col) {
-        const TinVertex p{row, col, 0.0f};
+        const TinVertex p{row, col, 0};
         const int64_t wa = mapArea(p, b, c), wb = mapArea(a, p, c), wc = mapArea(a, b, p);
         if (wa < 0 || wb < 0 || wc < 0) continue;
         const size_t index = size_t(row) * grid.cols + col;
-        const float z = grid.at(col, row);
+        const int32_t z = grid.at(col, row);
         EXPECT_TRUE(hasData(z)) << "a face covers the no-data cell " << col << "," << row;
         if (!hasData(z)) continue;
         ++touched[index];
@@ -91,7 +91,7 @@ double checkSurface(const Grid& grid, const TinSurface& surface, double toleranc
             (wa * (long double)a.elevation + wb * (long double)b.elevation +
              wc * (long double)c.elevation) /
             area;
-        worst = std::max(worst, double(std::fabs(z - surfaceZ)));
+        worst = std::max(worst, double(std::fabs((long double)z - surfaceZ)));
       }
     }
     // Delaunay: no vertex strictly inside the circumcircle (cocircular ones allowed).
@@ -112,7 +112,7 @@ double checkSurface(const Grid& grid, const TinSurface& surface, double toleranc
   }
   EXPECT_EQ(gaps, 0) << "data cells in no face";
   EXPECT_EQ(overlaps, 0) << "data cells in more than one face";
-  EXPECT_LE(worst, tolerance);
+  EXPECT_LE(worst, double(tolerance));
   return worst;
 }
 
@@ -124,10 +124,12 @@ int64_t doubledArea(const TinSurface& surface) {
   return sum;
 }
 
+// Heights in metres, held as thousandths.
 Grid makeGrid(int32_t cols, int32_t rows, float (*height)(int32_t, int32_t)) {
   Grid grid{cols, rows, {}};
   for (int32_t row = 0; row < rows; ++row) {
-    for (int32_t col = 0; col < cols; ++col) grid.cells.push_back(height(col, row));
+    for (int32_t col = 0; col < cols; ++col)
+      grid.cells.push_back(int32_t(std::lrint(height(col, row) * 1000.0)));
   }
   return grid;
 }
@@ -145,23 +147,23 @@ TEST(Tin, TinyGridsGiveTheExpectedFaces) {
     const char* name;
     int32_t cols, rows;
     float (*height)(int32_t, int32_t);
-    double tolerance;
+    int64_t tolerance;  // thousandths
     size_t vertices, faces;
   };
   const Case cases[] = {
-      {"plane", 9, 7, [](int32_t c, int32_t r) { return 2.0f * c - 3.0f * r + 5.0f; }, 0.001, 4, 2},
+      {"plane", 9, 7, [](int32_t c, int32_t r) { return 2.0f * c - 3.0f * r + 5.0f; }, 1, 4, 2},
       // A square pyramid: its four sides are the four faces from its top to the corners.
       {"single peak", 9, 9,
        [](int32_t c, int32_t r) {
          return 10.0f - 2.5f * float(std::max(std::abs(c - 4), std::abs(r - 4)));
        },
-       0.001, 5, 4},
+       1, 5, 4},
       // The centre cell lies 1 above the corners' plane: at 1 the surface keeps two faces,
       // just below it the cell is inserted.
       {"at its limit", 3, 3, [](int32_t c, int32_t r) { return c == 1 && r == 1 ? 1.0f : 0.0f; },
-       1.0, 4, 2},
+       1000, 4, 2},
       {"below its limit", 3, 3, [](int32_t c, int32_t r) { return c == 1 && r == 1 ? 1.0f : 0.0f; },
-       0.9999999, 5, 4},
+       999, 5, 4},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -196,7 +198,7 @@ TEST(Tin, HolesAreLeftOpenAndTheirEdgesKeptWithinTheTolerance) {
         if (c.noData(col, row)) grid.cells[size_t(row) * grid.cols + col] = kTinNoData;
       }
     }
-    for (double tolerance : {0.3, 1.5}) {
+    for (int64_t tolerance : {300, 1500}) {
       TinSurface surface;
       ASSERT_EQ(buildTin(grid.cells.data(), grid.cols, grid.rows, tolerance, &surface),
                 TinResult::Built);
@@ -206,7 +208,7 @@ TEST(Tin, HolesAreLeftOpenAndTheirEdgesKeptWithinTheTolerance) {
 }
 
 TEST(Tin, BumpyBlocksStayDelaunayAndWithinTheTolerance) {
-  for (double tolerance : {0.01, 0.3, 1.0, 3.0}) {
+  for (int64_t tolerance : {0, 10, 300, 1000, 3000}) {
     SCOPED_TRACE(tolerance);
     const Grid grid = makeGrid(41, 33, bumps);
     TinSurface surface;
@@ -221,14 +223,14 @@ TEST(Tin, BumpyBlocksStayDelaunayAndWithinTheTolerance) {
 TEST(Tin, RefusesWhatMakesNoSurface) {
   TinSurface surface;
   surface.faces.push_back(TinFace{});
-  const std::vector<float> empty(12, kTinNoData);
-  EXPECT_EQ(buildTin(empty.data(), 4, 3, 0.1, &surface), TinResult::NoData);
+  const std::vector<int32_t> empty(12, kTinNoData);
+  EXPECT_EQ(buildTin(empty.data(), 4, 3, 100, &surface), TinResult::NoData);
   EXPECT_TRUE(surface.faces.empty() && surface.vertices.empty());
-  const std::vector<float> line = {1.0f, kTinNoData, 3.0f};
-  EXPECT_EQ(buildTin(line.data(), 3, 1, 0.1, &surface), TinResult::NoFace);
+  const std::vector<int32_t> line = {1000, kTinNoData, 3000};
+  EXPECT_EQ(buildTin(line.data(), 3, 1, 100, &surface), TinResult::NoFace);
   EXPECT_EQ(surface.vertices.size(), 2u);
-  const std::vector<float> plane(12, 1.0f);
-  for (double tolerance : {0.0, -1.0, std::nan(""), HUGE_VAL}) {
+  const std::vector<int32_t> plane(12, 1000);
+  for (int64_t tolerance : {INT64_C(-1), kMaxTinTolerance + 1}) {
     EXPECT_EQ(buildTin(plane.data(), 4, 3, tolerance, &surface), TinResult::BadTolerance);
   }
   EXPECT_TRUE(tinBlockFits(6000, 6000));
@@ -236,17 +238,20 @@ TEST(Tin, RefusesWhatMakesNoSurface) {
   EXPECT_FALSE(tinBlockFits(6001, 6000));
   EXPECT_FALSE(tinBlockFits(0, 5));
   EXPECT_FALSE(tinBlockFits(INT64_C(1) << 32, INT64_C(1) << 32));
-  EXPECT_EQ(buildTin(plane.data(), 6001, 6000, 0.1, &surface), TinResult::TooLarge);
+  EXPECT_EQ(buildTin(plane.data(), 6001, 6000, 100, &surface), TinResult::TooLarge);
 }
 
-// delatin, the JavaScript port of the original greedy insertion, on the same cells.
+// delatin, the JavaScript port of the original greedy insertion, on the same cells (in
+// metres).
 std::pair<size_t, double> delatinCount(const Grid& grid, double tolerance) {
   testing::TempDir dir;
   const std::string cells = dir.file("cells.raw");
   {
+    std::vector<float> metres;
+    for (int32_t z : grid.cells) metres.push_back(float(z / 1000.0));
     std::ofstream out(cells, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(grid.cells.data()),
-              std::streamsize(grid.cells.size() * sizeof(float)));
+    out.write(reinterpret_cast<const char*>(metres.data()),
+              std::streamsize(metres.size() * sizeof(float)));
   }
   const std::string command =
       "node " + testing::projectFile("tests/support/delatin_count.mjs") + " " +
@@ -267,18 +272,21 @@ TEST(Tin, DemoBlockIsNoLargerThanDelatinsAtTheSameError) {
   std::ifstream in(raster, std::ios::binary);
   ASSERT_TRUE(in) << raster << " is missing: run scripts/make-demo-tiles.sh";
   const int64_t tileCols = 10812, first = 4728;
-  Grid grid{300, 300, std::vector<float>(300 * 300)};
-  for (int32_t row = 0; row < grid.rows; ++row) {
+  std::vector<float> metres(300 * 300);
+  for (int32_t row = 0; row < 300; ++row) {
     in.seekg(((first + row) * tileCols + first) * 4);
-    in.read(reinterpret_cast<char*>(&grid.cells[size_t(row) * grid.cols]), grid.cols * 4);
+    in.read(reinterpret_cast<char*>(&metres[size_t(row) * 300]), 300 * 4);
   }
   ASSERT_TRUE(in);
-  for (double tolerance : {0.5, 2.0}) {
+  Grid grid{300, 300, {}};
+  for (float z : metres) grid.cells.push_back(int32_t(std::lrint(z * 1000.0)));
+  for (int64_t thousandths : {500, 2000}) {
+    const double tolerance = thousandths / 1000.0;
     SCOPED_TRACE(tolerance);
     TinSurface surface;
-    ASSERT_EQ(buildTin(grid.cells.data(), grid.cols, grid.rows, tolerance, &surface),
+    ASSERT_EQ(buildTin(grid.cells.data(), grid.cols, grid.rows, thousandths, &surface),
               TinResult::Built);
-    checkSurface(grid, surface, tolerance);
+    checkSurface(grid, surface, thousandths);
     const auto [triangles, maxError] = delatinCount(grid, tolerance);
     ASSERT_GT(triangles, 0u) << "delatin did not run: npm install --prefix build/npm delatin";
     EXPECT_LE(maxError, tolerance);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <new>
 #include <type_traits>
 
@@ -26,9 +27,13 @@ std::int64_t orient(std::int64_t ax, std::int64_t ay, std::int64_t bx, std::int6
   return (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
 }
 
+// floor(n / d) for d > 0 and |n| below 2^53, where a double holds both exactly: the
+// quotient, correctly rounded, is at most one above the floor, never below it. Quicker
+// than a 64-bit integer division, which a 32-bit x86 does in a library call.
 std::int64_t floorDiv(std::int64_t n, std::int64_t d) {
-  std::int64_t q = n / d;
-  if ((n % d != 0) && ((n < 0) != (d < 0))) --q;
+  std::int64_t q =
+      static_cast<std::int64_t>(std::floor(static_cast<double>(n) / static_cast<double>(d)));
+  if (q * d > n) --q;
   return q;
 }
 
@@ -51,51 +56,67 @@ struct EdgeBound {
   EdgeBound(std::int64_t n, std::int64_t step, std::int64_t d)
       : q(floorDiv(n, d)), r(n - q * d), size(d), gq(floorDiv(step, d)), gr(step - gq * d) {}
   void next() {
-    q += gq;
     r += gr;
-    if (r >= size) {
-      r -= size;
-      ++q;
-    }
+    const bool carry = r >= size;  // no branch: the carry comes as often as not
+    r -= carry ? size : 0;
+    q += gq + carry;
   }
   std::int64_t floor() const { return q; }
   std::int64_t ceil() const { return q + (r != 0); }
 };
 
+// The bound edge p -> e puts on the rows of its triangle from row y on: the corner weight
+// of the corner opposite it, w = a x + b(y) with a = y_p - y_e and b(y) = (x_e - x_p)(y -
+// y_p) + (y_e - y_p) x_p, is at most 0 for x <= floor(-b / a) when a > 0 and for x >=
+// ceil(b / -a) when a < 0.
+EdgeBound edgeBound(std::int64_t xp, std::int64_t yp, std::int64_t xe, std::int64_t ye,
+                    std::int64_t y) {
+  const std::int64_t a = yp - ye;
+  const std::int64_t beta = xe - xp;
+  const std::int64_t b = beta * (y - yp) + (ye - yp) * xp;
+  return a > 0 ? EdgeBound(-b, -beta, a) : EdgeBound(b, beta, -a);
+}
+
 // The cells of the closed triangle (x0, y0), (x1, y1), (x2, y2), counter-clockwise with Y
 // north (negative area in cell index space), row by row: visit(y, from, to) for each row y
-// whose cells from..to have every corner weight w_k = a_k x + b_k(y) at most 0. w_k is the
-// signed area the edge opposite corner k spans with the cell: a_k = y_p - y_e and b_k(y) =
-// (x_e - x_p)(y - y_p) + (y_e - y_p) x_p for that edge from corner p to corner e. A level
-// edge bounds no row of its triangle; of the others, those with a_k > 0 bound each row from
-// above, those with a_k < 0 from below, one or two of each.
+// whose cells from..to have every corner weight (edgeBound) at most 0. The edge from the
+// first row to the last bounds one side of every row; the other side is bounded by the
+// edge from the first row to the middle corner's row, then by the one from there on.
 template <typename Visit>
 void triangleRows(const std::int64_t (&x)[3], const std::int64_t (&y)[3], Visit visit) {
-  const std::int64_t minY = std::min(y[0], std::min(y[1], y[2]));
-  const std::int64_t maxY = std::max(y[0], std::max(y[1], y[2]));
-  EdgeBound lower[2], upper[2];
-  int lowers = 0, uppers = 0;
-  for (int k = 0; k < 3; ++k) {
-    const int p = (k + 1) % 3, e = (k + 2) % 3;
-    const std::int64_t a = y[p] - y[e];
-    const std::int64_t beta = x[e] - x[p];
-    const std::int64_t b = beta * (minY - y[p]) + (y[e] - y[p]) * x[p];
-    if (a > 0) {
-      upper[uppers++] = EdgeBound(-b, -beta, a);
-    } else if (a < 0) {
-      lower[lowers++] = EdgeBound(b, beta, -a);
-    }
+  int top = 0, bottom = 0;
+  for (int k = 1; k < 3; ++k) {
+    if (y[k] < y[top]) top = k;
+    if (y[k] >= y[bottom]) bottom = k;
   }
-  if (lowers == 1) lower[1] = lower[0];
-  if (uppers == 1) upper[1] = upper[0];
-  for (std::int64_t row = minY; row <= maxY; ++row) {
-    const std::int64_t from = std::max(lower[0].ceil(), lower[1].ceil());
-    const std::int64_t to = std::min(upper[0].floor(), upper[1].floor());
-    if (from <= to) visit(row, from, to);
-    lower[0].next();
-    lower[1].next();
-    upper[0].next();
-    upper[1].next();
+  if (top == bottom) bottom = (top + 1) % 3;  // one row: no two corners on it differ in y
+  const int mid = 3 - top - bottom;
+  // The long edge, oriented as the triangle runs: from top to bottom or back.
+  const bool longDown = (top + 1) % 3 == bottom;
+  EdgeBound longEdge = longDown ? edgeBound(x[top], y[top], x[bottom], y[bottom], y[top])
+                                : edgeBound(x[bottom], y[bottom], x[top], y[top], y[top]);
+  const bool longIsUpper = longDown ? y[top] - y[bottom] > 0 : y[bottom] - y[top] > 0;
+  const auto shortEdge = [&](int from, int to, std::int64_t row) {
+    return (from + 1) % 3 == to ? edgeBound(x[from], y[from], x[to], y[to], row)
+                                : edgeBound(x[to], y[to], x[from], y[from], row);
+  };
+  const auto rows = [&](EdgeBound side, std::int64_t first, std::int64_t last) {
+    for (std::int64_t row = first; row <= last; ++row) {
+      const std::int64_t from = longIsUpper ? side.ceil() : longEdge.ceil();
+      const std::int64_t to = longIsUpper ? longEdge.floor() : side.floor();
+      if (from <= to) visit(row, from, to);
+      longEdge.next();
+      side.next();
+    }
+  };
+  if (y[top] == y[bottom]) return;  // a degenerate triangle has no cell
+  if (y[mid] == y[bottom]) {
+    rows(shortEdge(top, mid, y[top]), y[top], y[bottom]);
+  } else if (y[mid] == y[top]) {
+    rows(shortEdge(mid, bottom, y[top]), y[top], y[bottom]);
+  } else {
+    rows(shortEdge(top, mid, y[top]), y[top], y[mid] - 1);
+    rows(shortEdge(mid, bottom, y[mid]), y[mid], y[bottom]);
   }
 }
 
@@ -111,6 +132,41 @@ std::int32_t nextEdge(std::int32_t e) {
 std::int32_t prevEdge(std::int32_t e) {
   return e % 3 == 0 ? e + 2 : e - 1;
 }
+
+// A triangle of the triangulation: its corners (vertex indices, counter-clockwise), the
+// half-edge across each of its edges (3 t + k for edge k of triangle t, from corner k to
+// the next) or -1 on the block's edge, the cell to insert next or -1 within the tolerance,
+// the worst error (kHoleError for a hole face) and its place in the queue. All of it in
+// 36 bytes, so that a triangle reached at random costs one or two cache lines.
+struct Triangle {
+  std::int32_t corner[3];
+  std::int32_t across[3];
+  std::int32_t worst;
+  float error;
+  std::int32_t place;
+};
+
+// The triangles in blocks of 2^15 (1.1 MiB): growing never copies the triangles nor asks
+// for more than one block at a time, and the blocks can go one by one as the surface is
+// collected.
+class TriangleStore {
+ public:
+  Triangle& operator[](std::int32_t t) { return blocks_[t >> kShift][t & kMask]; }
+  const Triangle& operator[](std::int32_t t) const { return blocks_[t >> kShift][t & kMask]; }
+  std::int32_t size() const { return size_; }
+  std::int32_t add() {
+    if ((size_ & kMask) == 0) blocks_.emplace_back(new Triangle[kMask + 1]);
+    return size_++;
+  }
+  // Frees the block of triangle t, the last of its block.
+  void releaseBlockOf(std::int32_t t) { blocks_[t >> kShift].reset(); }
+
+ private:
+  static constexpr int kShift = 15;
+  static constexpr std::int32_t kMask = (1 << kShift) - 1;
+  std::vector<std::unique_ptr<Triangle[]>> blocks_;
+  std::int32_t size_ = 0;
+};
 
 class Builder {
  public:
@@ -129,9 +185,11 @@ class Builder {
                            std::int32_t bc, std::int32_t ca);
   void setTriangle(std::int32_t t, std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t ab,
                    std::int32_t bc, std::int32_t ca);
+  std::int32_t& cornerAt(std::int32_t e) { return tris_[e / 3].corner[e % 3]; }
+  std::int32_t& acrossAt(std::int32_t e) { return tris_[e / 3].across[e % 3]; }
   void link(std::int32_t e, std::int32_t f) {
-    halfedges_[e] = f;
-    if (f >= 0) halfedges_[f] = e;
+    acrossAt(e) = f;
+    if (f >= 0) acrossAt(f) = e;
   }
   void insert(std::int32_t t, std::int32_t cell);
   void legalize(std::int32_t edge);
@@ -143,14 +201,20 @@ class Builder {
   template <typename Visit>
   void scan(std::int32_t t, Visit visit) const;
 
+  // The queue: a binary heap of the triangles beyond the tolerance, the largest error on
+  // top, each entry holding its key so that the heap's moves stay within the heap.
+  struct QueueEntry {
+    float key;
+    std::int32_t triangle;
+  };
   void heapPush(std::int32_t t);
   void heapRemove(std::int32_t t);
-  void heapSwap(std::int32_t i, std::int32_t j);
-  bool heapLess(std::int32_t i, std::int32_t j) const {
-    return errors_[heap_[i]] < errors_[heap_[j]];
+  void place(std::int32_t i, QueueEntry entry) {
+    heap_[i] = entry;
+    tris_[entry.triangle].place = i;
   }
-  void siftUp(std::int32_t i);
-  void siftDown(std::int32_t i);
+  void siftUp(std::int32_t i, QueueEntry entry);
+  void siftDown(std::int32_t i, QueueEntry entry);
 
   const std::int32_t* cells_;
   std::int32_t cols_;
@@ -158,13 +222,9 @@ class Builder {
   std::int64_t tolerance_;
   bool anyNoData_ = false;
 
-  std::vector<std::int32_t> coords_;      // x, y per vertex.
-  std::vector<std::int32_t> triangles_;   // Three vertices per triangle.
-  std::vector<std::int32_t> halfedges_;   // The opposite half-edge of each, or -1.
-  std::vector<std::int32_t> worst_;       // The cell to insert next, or -1 within the tolerance.
-  std::vector<float> errors_;             // The worst error (kHoleError for a hole face).
-  std::vector<std::int32_t> queuePlace_;  // Place in heap_, kPending or kIdle.
-  std::vector<std::int32_t> heap_;
+  std::vector<std::int32_t> coords_;  // x, y per vertex.
+  TriangleStore tris_;
+  std::vector<QueueEntry> heap_;
   std::vector<std::int32_t> pending_;
   std::vector<std::int32_t> flips_;
 };
@@ -177,12 +237,8 @@ std::int32_t Builder::addVertex(std::int32_t x, std::int32_t y) {
 
 std::int32_t Builder::addTriangle(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t ab,
                                   std::int32_t bc, std::int32_t ca) {
-  const auto t = static_cast<std::int32_t>(triangles_.size() / 3);
-  triangles_.insert(triangles_.end(), {0, 0, 0});
-  halfedges_.insert(halfedges_.end(), {-1, -1, -1});
-  worst_.push_back(-1);
-  errors_.push_back(0.0f);
-  queuePlace_.push_back(kIdle);
+  const std::int32_t t = tris_.add();
+  tris_[t] = Triangle{{0, 0, 0}, {-1, -1, -1}, -1, 0.0f, kIdle};
   setTriangle(t, a, b, c, ab, bc, ca);
   return t;
 }
@@ -190,9 +246,10 @@ std::int32_t Builder::addTriangle(std::int32_t a, std::int32_t b, std::int32_t c
 void Builder::setTriangle(std::int32_t t, std::int32_t a, std::int32_t b, std::int32_t c,
                           std::int32_t ab, std::int32_t bc, std::int32_t ca) {
   const std::int32_t e = 3 * t;
-  triangles_[e] = a;
-  triangles_[e + 1] = b;
-  triangles_[e + 2] = c;
+  Triangle& triangle = tris_[t];
+  triangle.corner[0] = a;
+  triangle.corner[1] = b;
+  triangle.corner[2] = c;
   link(e, ab);
   link(e + 1, bc);
   link(e + 2, ca);
@@ -200,9 +257,9 @@ void Builder::setTriangle(std::int32_t t, std::int32_t a, std::int32_t b, std::i
 }
 
 void Builder::touch(std::int32_t t) {
-  if (queuePlace_[t] >= 0) heapRemove(t);
-  if (queuePlace_[t] == kPending) return;
-  queuePlace_[t] = kPending;
+  if (tris_[t].place >= 0) heapRemove(t);
+  if (tris_[t].place == kPending) return;
+  tris_[t].place = kPending;
   pending_.push_back(t);
 }
 
@@ -216,24 +273,26 @@ void Builder::run() {
   const std::int32_t t0 = addTriangle(p3, p0, p2, -1, -1, -1);
   addTriangle(p0, p3, p1, 3 * t0, -1, -1);
   for (;;) {
-    for (const std::int32_t t : pending_) prefetch(t);
     for (const std::int32_t t : pending_) {
-      queuePlace_[t] = kIdle;
+      tris_[t].place = kIdle;
       evaluate(t);
-      if (worst_[t] >= 0) heapPush(t);
+      if (tris_[t].worst >= 0) heapPush(t);
     }
     pending_.clear();
     if (heap_.empty()) break;
-    const std::int32_t top = heap_[0];
+    const std::int32_t top = heap_[0].triangle;
     heapRemove(top);
-    insert(top, worst_[top]);
+    // The next one on top is most likely the next to split: its rows are asked for now, to
+    // arrive while this one is split.
+    if (!heap_.empty()) prefetch(heap_[0].triangle);
+    insert(top, tris_[top].worst);
   }
 }
 
 // Asks for the cells of t's rows ahead of its evaluation, so that the reads of the changed
 // triangles' rows overlap. The rows of a small triangle lie far apart in the block.
 void Builder::prefetch(std::int32_t t) const {
-  const std::int32_t* v = &triangles_[3 * t];
+  const std::int32_t* v = tris_[t].corner;
   const std::int32_t xa = coords_[2 * v[0]], xb = coords_[2 * v[1]], xc = coords_[2 * v[2]];
   const std::int32_t ya = coords_[2 * v[0] + 1], yb = coords_[2 * v[1] + 1],
                      yc = coords_[2 * v[2] + 1];
@@ -249,7 +308,7 @@ void Builder::prefetch(std::int32_t t) const {
 
 template <typename Visit>
 void Builder::scan(std::int32_t t, Visit visit) const {
-  const std::int32_t* v = &triangles_[3 * t];
+  const std::int32_t* v = tris_[t].corner;
   const std::int64_t x[3] = {coords_[2 * v[0]], coords_[2 * v[1]], coords_[2 * v[2]]};
   const std::int64_t y[3] = {coords_[2 * v[0] + 1], coords_[2 * v[1] + 1], coords_[2 * v[2] + 1]};
   triangleRows(x, y, [&](std::int64_t row, std::int64_t from, std::int64_t to) {
@@ -258,7 +317,7 @@ void Builder::scan(std::int32_t t, Visit visit) const {
 }
 
 void Builder::evaluate(std::int32_t t) {
-  const std::int32_t* v = &triangles_[3 * t];
+  const std::int32_t* v = tris_[t].corner;
   const std::int64_t x[3] = {coords_[2 * v[0]], coords_[2 * v[1]], coords_[2 * v[2]]};
   const std::int64_t y[3] = {coords_[2 * v[0] + 1], coords_[2 * v[1] + 1], coords_[2 * v[2] + 1]};
   std::int64_t z[3];
@@ -307,10 +366,9 @@ void Builder::evaluate(std::int32_t t) {
         }
         std::int64_t error = s - det * value;
         error = error < 0 ? -error : error;
-        if (error > worst) {
-          worst = error;
-          at = col;
-        }
+        const bool larger = error > worst;  // no branch: it goes either way
+        at = larger ? col : at;
+        worst = larger ? error : worst;
       }
       dataCells += to - from + 1;
       if (at >= 0) {
@@ -325,13 +383,13 @@ void Builder::evaluate(std::int32_t t) {
     measure(std::false_type());
   }
   if (dataCells == dataCorners) {  // no data cell but the corners
-    worst_[t] = -1;
-    errors_[t] = hole ? kHoleError : 0.0f;
+    tris_[t].worst = -1;
+    tris_[t].error = hole ? kHoleError : 0.0f;
     return;
   }
   if (!hole) {
-    errors_[t] = roundUp(static_cast<double>(worstError) / static_cast<double>(-det));
-    worst_[t] = worstError > tolerance_ * -det ? static_cast<std::int32_t>(worstCell) : -1;
+    tris_[t].error = roundUp(static_cast<double>(worstError) / static_cast<double>(-det));
+    tris_[t].worst = worstError > tolerance_ * -det ? static_cast<std::int32_t>(worstCell) : -1;
     return;
   }
   // A hole face closes in on its hole: the data cell nearest to a cell without data.
@@ -346,8 +404,8 @@ void Builder::evaluate(std::int32_t t) {
       nearest = index;
     }
   });
-  worst_[t] = static_cast<std::int32_t>(nearest);
-  errors_[t] = kHoleError;
+  tris_[t].worst = static_cast<std::int32_t>(nearest);
+  tris_[t].error = kHoleError;
 }
 
 void Builder::insert(std::int32_t t, std::int32_t cell) {
@@ -355,7 +413,7 @@ void Builder::insert(std::int32_t t, std::int32_t cell) {
   std::int32_t onEdge = -1;
   for (int k = 0; k < 3; ++k) {
     const std::int32_t e = 3 * t + k;
-    const std::int32_t a = triangles_[e], b = triangles_[nextEdge(e)];
+    const std::int32_t a = cornerAt(e), b = cornerAt(nextEdge(e));
     if (orient(coords_[2 * a], coords_[2 * a + 1], coords_[2 * b], coords_[2 * b + 1], px, py) ==
         0) {
       onEdge = e;
@@ -365,8 +423,8 @@ void Builder::insert(std::int32_t t, std::int32_t cell) {
   const std::int32_t n = addVertex(px, py);
   if (onEdge < 0) {
     const std::int32_t e = 3 * t;
-    const std::int32_t a = triangles_[e], b = triangles_[e + 1], c = triangles_[e + 2];
-    const std::int32_t hab = halfedges_[e], hbc = halfedges_[e + 1], hca = halfedges_[e + 2];
+    const std::int32_t a = cornerAt(e), b = cornerAt(e + 1), c = cornerAt(e + 2);
+    const std::int32_t hab = acrossAt(e), hbc = acrossAt(e + 1), hca = acrossAt(e + 2);
     setTriangle(t, a, b, n, hab, -1, -1);
     const std::int32_t t1 = addTriangle(b, c, n, hbc, -1, 3 * t + 1);
     const std::int32_t t2 = addTriangle(c, a, n, hca, 3 * t + 2, 3 * t1 + 1);
@@ -378,9 +436,9 @@ void Builder::insert(std::int32_t t, std::int32_t cell) {
   // The cell splits the edge a -> b of t (c opposite) and, inside the block, the edge
   // b -> a of the triangle u beside it (d opposite).
   const std::int32_t e = onEdge;
-  const std::int32_t a = triangles_[e], b = triangles_[nextEdge(e)], c = triangles_[prevEdge(e)];
-  const std::int32_t hbc = halfedges_[nextEdge(e)], hca = halfedges_[prevEdge(e)];
-  const std::int32_t f = halfedges_[e];
+  const std::int32_t a = cornerAt(e), b = cornerAt(nextEdge(e)), c = cornerAt(prevEdge(e));
+  const std::int32_t hbc = acrossAt(nextEdge(e)), hca = acrossAt(prevEdge(e));
+  const std::int32_t f = acrossAt(e);
   setTriangle(t, c, a, n, hca, -1, -1);
   const std::int32_t t1 = addTriangle(b, c, n, hbc, 3 * t + 2, -1);
   if (f < 0) {
@@ -389,8 +447,8 @@ void Builder::insert(std::int32_t t, std::int32_t cell) {
     return;
   }
   const std::int32_t u = f / 3;
-  const std::int32_t d = triangles_[prevEdge(f)];
-  const std::int32_t had = halfedges_[nextEdge(f)], hdb = halfedges_[prevEdge(f)];
+  const std::int32_t d = cornerAt(prevEdge(f));
+  const std::int32_t had = acrossAt(nextEdge(f)), hdb = acrossAt(prevEdge(f));
   setTriangle(u, d, b, n, hdb, 3 * t1 + 2, -1);
   const std::int32_t u1 = addTriangle(a, d, n, had, 3 * u + 2, 3 * t + 1);
   legalize(3 * t);
@@ -407,11 +465,11 @@ void Builder::legalize(std::int32_t edge) {
   while (!flips_.empty()) {
     const std::int32_t e = flips_.back();
     flips_.pop_back();
-    const std::int32_t f = halfedges_[e];
+    const std::int32_t f = acrossAt(e);
     if (f < 0) continue;
     const std::int32_t t = e / 3, u = f / 3;
-    const std::int32_t a = triangles_[e], b = triangles_[nextEdge(e)], n = triangles_[prevEdge(e)];
-    const std::int32_t d = triangles_[prevEdge(f)];
+    const std::int32_t a = cornerAt(e), b = cornerAt(nextEdge(e)), n = cornerAt(prevEdge(e));
+    const std::int32_t d = cornerAt(prevEdge(f));
     const std::int64_t ax = coords_[2 * a], ay = coords_[2 * a + 1];
     const std::int64_t bx = coords_[2 * b], by = coords_[2 * b + 1];
     const std::int64_t nx = coords_[2 * n], ny = coords_[2 * n + 1];
@@ -423,8 +481,8 @@ void Builder::legalize(std::int32_t edge) {
                                   (bdx * bdx + bdy * bdy) * (ndx * ady - adx * ndy) +
                                   (ndx * ndx + ndy * ndy) * (adx * bdy - bdx * ady);
     if (inCircle >= 0) continue;
-    const std::int32_t hna = halfedges_[prevEdge(e)], hbn = halfedges_[nextEdge(e)];
-    const std::int32_t had = halfedges_[nextEdge(f)], hdb = halfedges_[prevEdge(f)];
+    const std::int32_t hna = acrossAt(prevEdge(e)), hbn = acrossAt(nextEdge(e));
+    const std::int32_t had = acrossAt(nextEdge(f)), hdb = acrossAt(prevEdge(f));
     setTriangle(t, n, a, d, hna, had, -1);
     setTriangle(u, d, b, n, hdb, hbn, 3 * t + 2);
     flips_.push_back(3 * t + 1);
@@ -433,62 +491,54 @@ void Builder::legalize(std::int32_t edge) {
 }
 
 void Builder::heapPush(std::int32_t t) {
-  const auto i = static_cast<std::int32_t>(heap_.size());
-  heap_.push_back(t);
-  queuePlace_[t] = i;
-  siftUp(i);
+  heap_.push_back(QueueEntry{tris_[t].error, t});
+  siftUp(static_cast<std::int32_t>(heap_.size()) - 1, heap_.back());
 }
 
 void Builder::heapRemove(std::int32_t t) {
-  const std::int32_t i = queuePlace_[t];
-  const auto last = static_cast<std::int32_t>(heap_.size()) - 1;
-  if (i != last) {
-    heapSwap(i, last);
-  }
+  const std::int32_t i = tris_[t].place;
+  tris_[t].place = kIdle;
+  const QueueEntry last = heap_.back();
   heap_.pop_back();
-  queuePlace_[t] = kIdle;
-  if (i != last) {
-    siftDown(i);
-    siftUp(i);
+  if (i == static_cast<std::int32_t>(heap_.size())) return;
+  if (i > 0 && heap_[(i - 1) / 2].key < last.key) {
+    siftUp(i, last);
+  } else {
+    siftDown(i, last);
   }
 }
 
-void Builder::heapSwap(std::int32_t i, std::int32_t j) {
-  const std::int32_t ti = heap_[i], tj = heap_[j];
-  heap_[i] = tj;
-  heap_[j] = ti;
-  queuePlace_[tj] = i;
-  queuePlace_[ti] = j;
-}
-
-void Builder::siftUp(std::int32_t i) {
+// Moves the entry from place i towards the top until its parent is no smaller.
+void Builder::siftUp(std::int32_t i, QueueEntry entry) {
   while (i > 0) {
     const std::int32_t parent = (i - 1) / 2;
-    if (!heapLess(parent, i)) break;
-    heapSwap(parent, i);
+    if (!(heap_[parent].key < entry.key)) break;
+    place(i, heap_[parent]);
     i = parent;
   }
+  place(i, entry);
 }
 
-void Builder::siftDown(std::int32_t i) {
+// Moves the entry from place i down until no child is larger.
+void Builder::siftDown(std::int32_t i, QueueEntry entry) {
   const auto size = static_cast<std::int32_t>(heap_.size());
   for (;;) {
     const std::int32_t left = 2 * i + 1;
     if (left >= size) break;
     std::int32_t child = left;
-    if (left + 1 < size && heapLess(left, left + 1)) child = left + 1;
-    if (!heapLess(i, child)) break;
-    heapSwap(i, child);
+    if (left + 1 < size && heap_[left].key < heap_[left + 1].key) child = left + 1;
+    if (!(entry.key < heap_[child].key)) break;
+    place(i, heap_[child]);
     i = child;
   }
+  place(i, entry);
 }
 
 TinResult Builder::collect(TinSurface* surface) {
   // What only the insertion needs goes first, to make room for the surface.
-  for (std::vector<std::int32_t>* done :
-       {&halfedges_, &worst_, &queuePlace_, &heap_, &pending_, &flips_}) {
+  for (std::vector<std::int32_t>* done : {&pending_, &flips_})
     std::vector<std::int32_t>().swap(*done);
-  }
+  std::vector<QueueEntry>().swap(heap_);
   const std::int32_t vertexCount = static_cast<std::int32_t>(coords_.size() / 2);
   std::vector<std::int32_t> place(vertexCount, -1);
   surface->vertices.reserve(static_cast<size_t>(vertexCount));
@@ -499,16 +549,20 @@ TinResult Builder::collect(TinSurface* surface) {
     place[v] = static_cast<std::int32_t>(surface->vertices.size());
     surface->vertices.push_back(TinVertex{y, x, value});
   }
-  const std::int32_t triangleCount = static_cast<std::int32_t>(triangles_.size() / 3);
+  const std::int32_t triangleCount = tris_.size();
   std::int32_t kept = 0;
-  for (std::int32_t t = 0; t < triangleCount; ++t) kept += errors_[t] != kHoleError;
+  for (std::int32_t t = 0; t < triangleCount; ++t) kept += tris_[t].error != kHoleError;
   surface->faces.reserve(static_cast<size_t>(kept));
+  // The faces take the place of the triangles, block by block.
   double maxError = 0.0;
   for (std::int32_t t = 0; t < triangleCount; ++t) {
-    if (errors_[t] == kHoleError) continue;
-    const std::int32_t* v = &triangles_[3 * t];
-    surface->faces.push_back(TinFace{place[v[0]], place[v[1]], place[v[2]]});
-    maxError = std::max(maxError, static_cast<double>(errors_[t]));
+    const Triangle& triangle = tris_[t];
+    if (triangle.error != kHoleError) {
+      const std::int32_t* v = triangle.corner;
+      surface->faces.push_back(TinFace{place[v[0]], place[v[1]], place[v[2]]});
+      maxError = std::max(maxError, static_cast<double>(triangle.error));
+    }
+    if (((t + 1) & 32767) == 0 || t + 1 == triangleCount) tris_.releaseBlockOf(t);
   }
   surface->maxError = maxError;
   if (surface->vertices.empty()) return TinResult::NoData;

@@ -1,6 +1,7 @@
 #include "core/export/tin.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -27,14 +28,13 @@ std::int64_t orient(std::int64_t ax, std::int64_t ay, std::int64_t bx, std::int6
   return (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
 }
 
-// floor(n / d) for d > 0 and |n| below 2^53, where a double holds both exactly: the
-// quotient, correctly rounded, is at most one above the floor, never below it. Quicker
-// than a 64-bit integer division, which a 32-bit x86 does in a library call.
+// floor(n / d) for d > 0. Every n and d here is a product of two cell index differences
+// or a sum of two such, below 2^31 in magnitude for a block of kMaxTinCells: a 32-bit
+// division, which a 32-bit x86 does in one instruction.
 std::int64_t floorDiv(std::int64_t n, std::int64_t d) {
-  std::int64_t q =
-      static_cast<std::int64_t>(std::floor(static_cast<double>(n) / static_cast<double>(d)));
-  if (q * d > n) --q;
-  return q;
+  const auto n32 = static_cast<std::int32_t>(n), d32 = static_cast<std::int32_t>(d);
+  const std::int32_t q = n32 / d32;
+  return q - (n32 % d32 < 0);
 }
 
 // The error stored per triangle, for the queue's order and the largest error: a float no
@@ -180,7 +180,13 @@ class Builder {
   TinResult collect(TinSurface* surface);
 
  private:
-  std::int32_t addVertex(std::int32_t x, std::int32_t y);
+  // A vertex is its cell's index in the block.
+  std::int32_t addVertex(std::int32_t cell) {
+    isVertex_[static_cast<std::uint32_t>(cell) >> 6] |= std::uint64_t(1) << (cell & 63);
+    return cell;
+  }
+  std::int32_t colOf(std::int32_t cell) const { return cell % cols_; }
+  std::int32_t rowOf(std::int32_t cell) const { return cell / cols_; }
   std::int32_t addTriangle(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t ab,
                            std::int32_t bc, std::int32_t ca);
   void setTriangle(std::int32_t t, std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t ab,
@@ -222,18 +228,12 @@ class Builder {
   std::int64_t tolerance_;
   bool anyNoData_ = false;
 
-  std::vector<std::int32_t> coords_;  // x, y per vertex.
+  std::vector<std::uint64_t> isVertex_;  // A bit per cell.
   TriangleStore tris_;
   std::vector<QueueEntry> heap_;
   std::vector<std::int32_t> pending_;
   std::vector<std::int32_t> flips_;
 };
-
-std::int32_t Builder::addVertex(std::int32_t x, std::int32_t y) {
-  coords_.push_back(x);
-  coords_.push_back(y);
-  return static_cast<std::int32_t>(coords_.size() / 2 - 1);
-}
 
 std::int32_t Builder::addTriangle(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t ab,
                                   std::int32_t bc, std::int32_t ca) {
@@ -266,10 +266,11 @@ void Builder::touch(std::int32_t t) {
 void Builder::run() {
   const std::int32_t x1 = cols_ - 1;
   const std::int32_t y1 = rows_ - 1;
-  const std::int32_t p0 = addVertex(0, 0);
-  const std::int32_t p1 = addVertex(x1, 0);
-  const std::int32_t p2 = addVertex(0, y1);
-  const std::int32_t p3 = addVertex(x1, y1);
+  isVertex_.assign((static_cast<size_t>(cols_) * rows_ + 63) / 64, 0);
+  const std::int32_t p0 = addVertex(0);
+  const std::int32_t p1 = addVertex(x1);
+  const std::int32_t p2 = addVertex(y1 * cols_);
+  const std::int32_t p3 = addVertex(y1 * cols_ + x1);
   const std::int32_t t0 = addTriangle(p3, p0, p2, -1, -1, -1);
   addTriangle(p0, p3, p1, 3 * t0, -1, -1);
   for (;;) {
@@ -293,9 +294,8 @@ void Builder::run() {
 // triangles' rows overlap. The rows of a small triangle lie far apart in the block.
 void Builder::prefetch(std::int32_t t) const {
   const std::int32_t* v = tris_[t].corner;
-  const std::int32_t xa = coords_[2 * v[0]], xb = coords_[2 * v[1]], xc = coords_[2 * v[2]];
-  const std::int32_t ya = coords_[2 * v[0] + 1], yb = coords_[2 * v[1] + 1],
-                     yc = coords_[2 * v[2] + 1];
+  const std::int32_t xa = colOf(v[0]), xb = colOf(v[1]), xc = colOf(v[2]);
+  const std::int32_t ya = rowOf(v[0]), yb = rowOf(v[1]), yc = rowOf(v[2]);
   const std::int32_t minX = std::min(xa, std::min(xb, xc)), maxX = std::max(xa, std::max(xb, xc));
   const std::int32_t minY = std::min(ya, std::min(yb, yc)), maxY = std::max(ya, std::max(yb, yc));
   if (maxY - minY > 64 || maxX - minX > 64) return;  // a large one reads on by itself
@@ -309,8 +309,8 @@ void Builder::prefetch(std::int32_t t) const {
 template <typename Visit>
 void Builder::scan(std::int32_t t, Visit visit) const {
   const std::int32_t* v = tris_[t].corner;
-  const std::int64_t x[3] = {coords_[2 * v[0]], coords_[2 * v[1]], coords_[2 * v[2]]};
-  const std::int64_t y[3] = {coords_[2 * v[0] + 1], coords_[2 * v[1] + 1], coords_[2 * v[2] + 1]};
+  const std::int64_t x[3] = {colOf(v[0]), colOf(v[1]), colOf(v[2])};
+  const std::int64_t y[3] = {rowOf(v[0]), rowOf(v[1]), rowOf(v[2])};
   triangleRows(x, y, [&](std::int64_t row, std::int64_t from, std::int64_t to) {
     for (std::int64_t col = from; col <= to; ++col) visit(col, row, row * cols_ + col);
   });
@@ -318,8 +318,8 @@ void Builder::scan(std::int32_t t, Visit visit) const {
 
 void Builder::evaluate(std::int32_t t) {
   const std::int32_t* v = tris_[t].corner;
-  const std::int64_t x[3] = {coords_[2 * v[0]], coords_[2 * v[1]], coords_[2 * v[2]]};
-  const std::int64_t y[3] = {coords_[2 * v[0] + 1], coords_[2 * v[1] + 1], coords_[2 * v[2] + 1]};
+  const std::int64_t x[3] = {colOf(v[0]), colOf(v[1]), colOf(v[2])};
+  const std::int64_t y[3] = {rowOf(v[0]), rowOf(v[1]), rowOf(v[2])};
   std::int64_t z[3];
   std::int64_t corner[3];
   bool hole = false;
@@ -414,13 +414,12 @@ void Builder::insert(std::int32_t t, std::int32_t cell) {
   for (int k = 0; k < 3; ++k) {
     const std::int32_t e = 3 * t + k;
     const std::int32_t a = cornerAt(e), b = cornerAt(nextEdge(e));
-    if (orient(coords_[2 * a], coords_[2 * a + 1], coords_[2 * b], coords_[2 * b + 1], px, py) ==
-        0) {
+    if (orient(colOf(a), rowOf(a), colOf(b), rowOf(b), px, py) == 0) {
       onEdge = e;
       break;
     }
   }
-  const std::int32_t n = addVertex(px, py);
+  const std::int32_t n = addVertex(cell);
   if (onEdge < 0) {
     const std::int32_t e = 3 * t;
     const std::int32_t a = cornerAt(e), b = cornerAt(e + 1), c = cornerAt(e + 2);
@@ -470,10 +469,10 @@ void Builder::legalize(std::int32_t edge) {
     const std::int32_t t = e / 3, u = f / 3;
     const std::int32_t a = cornerAt(e), b = cornerAt(nextEdge(e)), n = cornerAt(prevEdge(e));
     const std::int32_t d = cornerAt(prevEdge(f));
-    const std::int64_t ax = coords_[2 * a], ay = coords_[2 * a + 1];
-    const std::int64_t bx = coords_[2 * b], by = coords_[2 * b + 1];
-    const std::int64_t nx = coords_[2 * n], ny = coords_[2 * n + 1];
-    const std::int64_t dx = coords_[2 * d], dy = coords_[2 * d + 1];
+    const std::int64_t ax = colOf(a), ay = rowOf(a);
+    const std::int64_t bx = colOf(b), by = rowOf(b);
+    const std::int64_t nx = colOf(n), ny = rowOf(n);
+    const std::int64_t dx = colOf(d), dy = rowOf(d);
     const std::int64_t adx = ax - dx, ady = ay - dy, bdx = bx - dx, bdy = by - dy;
     const std::int64_t ndx = nx - dx, ndy = ny - dy;
     // (a, b, n) turns clockwise in (x, y): d lies inside its circle when this is negative.
@@ -539,16 +538,34 @@ TinResult Builder::collect(TinSurface* surface) {
   for (std::vector<std::int32_t>* done : {&pending_, &flips_})
     std::vector<std::int32_t>().swap(*done);
   std::vector<QueueEntry>().swap(heap_);
-  const std::int32_t vertexCount = static_cast<std::int32_t>(coords_.size() / 2);
-  std::vector<std::int32_t> place(vertexCount, -1);
-  surface->vertices.reserve(static_cast<size_t>(vertexCount));
-  for (std::int32_t v = 0; v < vertexCount; ++v) {
-    const std::int32_t x = coords_[2 * v], y = coords_[2 * v + 1];
-    const std::int32_t value = cells_[static_cast<std::int64_t>(y) * cols_ + x];
-    if (!holdsData(value)) continue;
-    place[v] = static_cast<std::int32_t>(surface->vertices.size());
-    surface->vertices.push_back(TinVertex{y, x, value});
+  // The vertices in the order of their cells; a vertex's number is the count of vertex
+  // cells with data before it. A corner cell of the block without data, the only vertex
+  // that may lack data, is no vertex of the surface.
+  for (const std::int32_t corner : {0, cols_ - 1, (rows_ - 1) * cols_, rows_ * cols_ - 1}) {
+    if (!holdsData(cells_[corner])) {
+      isVertex_[static_cast<std::uint32_t>(corner) >> 6] &= ~(std::uint64_t(1) << (corner & 63));
+    }
   }
+  std::vector<std::int32_t> before(isVertex_.size());
+  std::int32_t vertexCount = 0;
+  for (size_t w = 0; w < isVertex_.size(); ++w) {
+    before[w] = vertexCount;
+    vertexCount += static_cast<std::int32_t>(std::bitset<64>(isVertex_[w]).count());
+  }
+  surface->vertices.reserve(static_cast<size_t>(vertexCount));
+  for (size_t w = 0; w < isVertex_.size(); ++w) {
+    for (std::uint64_t bits = isVertex_[w]; bits != 0; bits &= bits - 1) {
+      int bit = 0;
+      while (((bits >> bit) & 1) == 0) ++bit;
+      const auto cell = static_cast<std::int32_t>(64 * w + static_cast<size_t>(bit));
+      surface->vertices.push_back(TinVertex{rowOf(cell), colOf(cell), cells_[cell]});
+    }
+  }
+  const auto number = [&](std::int32_t cell) {
+    const std::uint32_t w = static_cast<std::uint32_t>(cell) >> 6;
+    const std::uint64_t below = isVertex_[w] & ((std::uint64_t(1) << (cell & 63)) - 1);
+    return before[w] + static_cast<std::int32_t>(std::bitset<64>(below).count());
+  };
   const std::int32_t triangleCount = tris_.size();
   std::int32_t kept = 0;
   for (std::int32_t t = 0; t < triangleCount; ++t) kept += tris_[t].error != kHoleError;
@@ -559,7 +576,7 @@ TinResult Builder::collect(TinSurface* surface) {
     const Triangle& triangle = tris_[t];
     if (triangle.error != kHoleError) {
       const std::int32_t* v = triangle.corner;
-      surface->faces.push_back(TinFace{place[v[0]], place[v[1]], place[v[2]]});
+      surface->faces.push_back(TinFace{number(v[0]), number(v[1]), number(v[2])});
       maxError = std::max(maxError, static_cast<double>(triangle.error));
     }
     if (((t + 1) & 32767) == 0 || t + 1 == triangleCount) tris_.releaseBlockOf(t);

@@ -193,7 +193,7 @@ size_t columnsOfPoints(const std::string& path, size_t* count) {
 // OK, the note when one is expected, the name typed into the save dialog, and the message
 // that follows the write (pressed away); gives its text.
 std::string saveAs(robot::Context& ctx, const robot::Process& process, HWND dialog,
-                   const std::string& path, const char* note) {
+                   const std::string& path, const char* note, const char* caption = "Message") {
   robot::pressButton(dialog, IDOK);
   if (note != nullptr) {
     const robot::MessageBoxSeen seen = robot::waitForMessageBox(process, 10000);
@@ -203,7 +203,7 @@ std::string saveAs(robot::Context& ctx, const robot::Process& process, HWND dial
   }
   if (!robot::confirmFileDialog(robot::typeIntoFileDialog(process, "Save As", path))) return "";
   const robot::MessageBoxSeen box = robot::waitForMessageBox(process, 120000);
-  CHECK_EQ(box.caption, "Message");
+  CHECK_EQ(box.caption, caption);
   if (box.window != nullptr) robot::pressButton(box.window, IDOK);
   return box.text;
 }
@@ -315,29 +315,43 @@ ROBOT_SCENARIO(gridview_writes_the_landxml_surface_of_a_dragged_window_in_state_
 
 namespace {
 
-// gridpick on the four tiles of the work folder up to dialog 102, for the block from
-// 36 00 30 N, 84 00 30 W and 2 km each way: 242 columns and 195 rows across both lines,
-// in the local grid from 200000, 200000, the elevations in metres.
-HWND openTheCornerBlock(robot::Context& ctx, robot::Process& gridpick) {
-  if (!robot::answerFileDialog(gridpick, "Open", ctx.work("n37w085.hdr"))) return nullptr;
+// gridpick's first dialog answered for the block from the corner typed (1 km each way
+// unless km is given), the question of the tiles beside answered Yes where the block runs
+// past the tile; gives dialog 102 with the local grid chosen from 200000, 200000 and the
+// elevations in metres.
+HWND openBlock(robot::Context& ctx, robot::Process& gridpick, const std::string& header,
+               const char* latitude, const char* longitude, const char* km, bool acrossTiles) {
+  if (!robot::answerFileDialog(gridpick, "Open", header)) return nullptr;
   HWND select = robot::waitForWindow(gridpick, "Terravane.", "#32770");
   if (select == nullptr) return nullptr;
-  robot::typeText(select, 1002, "36.0030");
-  robot::typeText(select, 1001, "84.0030");
-  robot::typeText(select, 1003, "2");
-  robot::typeText(select, 1004, "2");
+  robot::typeText(select, 1002, latitude);
+  robot::typeText(select, 1001, longitude);
+  if (km != nullptr) {
+    robot::typeText(select, 1003, km);
+    robot::typeText(select, 1004, km);
+  }
   robot::pressButton(select, IDOK);
-  const robot::MessageBoxSeen ask = robot::waitForMessageBox(gridpick);
-  if (ask.window == nullptr) return nullptr;
-  robot::pressButton(ask.window, IDYES);
+  if (acrossTiles) {
+    const robot::MessageBoxSeen ask = robot::waitForMessageBox(gridpick);
+    if (ask.window == nullptr) return nullptr;
+    robot::pressButton(ask.window, IDYES);
+  }
   HWND output = robot::waitForWindow(gridpick, kOutputCaption, "#32770", 180000);
   if (output == nullptr) return nullptr;
-  CHECK_EQ(robot::controlText(output, 1006), "242");
-  CHECK_EQ(robot::controlText(output, 1007), "195");
   CHECK(robot::pickFromList(output, kPicker.coordinates, kLocalGrid));
   robot::setControlText(output, 1009, "200000");
   robot::setControlText(output, 1010, "200000");
   CHECK(setChecked(output, kPicker.feet, false));
+  return output;
+}
+
+// The block from 36 00 30 N, 84 00 30 W and 2 km each way on the four tiles of the work
+// folder: 242 columns and 195 rows across both lines.
+HWND openTheCornerBlock(robot::Context& ctx, robot::Process& gridpick) {
+  HWND output = openBlock(ctx, gridpick, ctx.work("n37w085.hdr"), "36.0030", "84.0030", "2", true);
+  if (output == nullptr) return nullptr;
+  CHECK_EQ(robot::controlText(output, 1006), "242");
+  CHECK_EQ(robot::controlText(output, 1007), "195");
   return output;
 }
 
@@ -379,4 +393,39 @@ ROBOT_SCENARIO(gridpick_writes_the_dxf_and_landxml_surfaces_of_a_block_across_fo
   writePointsOfTheBlock(ctx, gridpick, output, "surface_beside", nullptr,
                         robot::controlText(output, 1006), robot::controlText(output, 1007));
   CHECK_EQ(robot::waitForExit(gridpick), 0);
+}
+
+ROBOT_SCENARIO(gridpick_leaves_the_cells_without_data_out_of_the_surface) {
+  // The special tile from 36 12 00 N, 84 43 40 W: 98 rows and 121 columns, the north-west
+  // 60 x 60 of them in its block without data. The surface holds the cells around it; the
+  // points of every cell, -9999 there.
+  const std::string tile = ctx.specialDir + "\\n37w085.hdr";
+  const std::string surface = ctx.work("surface_hole.xml");
+  robot::Process& first = ctx.launch("gridpick.exe");
+  HWND output = openBlock(ctx, first, tile, "36.1200", "84.4340", nullptr, false);
+  REQUIRE(output != nullptr);
+  CHECK(robot::clickControl(output, kPicker.landXml, true));
+  type(ctx, output, kPicker.tolerance, "0.2");
+  const std::string said = saveAs(ctx, first, output, surface, nullptr);
+  CHECK_EQ(said, surfaceCount(surface));
+  CHECK_EQ(robot::waitForExit(first), 0);
+
+  robot::Process& second = ctx.launch("gridpick.exe");
+  output = openBlock(ctx, second, tile, "36.1200", "84.4340", nullptr, false);
+  REQUIRE(output != nullptr);
+  CHECK(robot::clickControl(output, 40, true));  // Rectangular XYZ
+  CHECK(setChecked(output, kPicker.skip, false));
+  writePointsOfTheBlock(ctx, second, output, "surface_hole", nullptr, "121", "98");
+  CHECK_EQ(robot::waitForExit(second), 0);
+
+  // 36 14 00 N, 84 46 00 W and 0.5 km each way lies inside that block: nothing is written.
+  robot::Process& third = ctx.launch("gridpick.exe");
+  output = openBlock(ctx, third, tile, "36.1400", "84.4600", "0.5", false);
+  REQUIRE(output != nullptr);
+  CHECK(robot::clickControl(output, kPicker.landXml, true));
+  const std::string none = ctx.work("surface_none.xml");
+  CHECK_EQ(saveAs(ctx, third, output, none, nullptr, "Message."),
+           "The block holds no cell with data: there is no surface to write.");
+  CHECK_EQ(robot::waitForExit(third), 1);
+  CHECK(!robot::fileExists(none));
 }

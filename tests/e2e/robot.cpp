@@ -510,6 +510,20 @@ bool placeFile(const std::string& from, const std::string& to) {
          CopyFileW(source.c_str(), target.c_str(), FALSE);
 }
 
+bool placeFourTiles(const Context& ctx) {
+  static const char* const kFour[][2] = {{"n37w085.hdr", "n37w085.hdr"},
+                                         {"n37w085.flt", "n37w085.flt"},
+                                         {"n37w084.hdr", "east tile.hdr"},
+                                         {"n37w084.flt", "east tile.flt"},
+                                         {"n36w085.hdr", "south tile.hdr"},
+                                         {"n36w085.flt", "south tile.flt"},
+                                         {"USGS_13_n36w084.tif", "USGS_13_n36w084.tif"}};
+  for (const auto& file : kFour) {
+    if (!placeFile(ctx.demoDir + "\\" + file[0], ctx.work(file[1]))) return false;
+  }
+  return true;
+}
+
 }  // namespace robot
 
 namespace robot {

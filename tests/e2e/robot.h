@@ -173,6 +173,10 @@ bool writeFile(const std::string& path, const std::string& bytes);
 // Puts a file under another name, replacing what is there: a hard link where the file
 // system allows one (a raster is 467 MB), else a copy.
 bool placeFile(const std::string& from, const std::string& to);
+// Puts the demo tile and the three beside it, east, south and south-east, in the scenario's
+// work folder under names of its own, as a user keeps them: the opened one as n37w085, the
+// east and south ones as "east tile" and "south tile", the south-east one as its GeoTIFF.
+bool placeFourTiles(const Context& ctx);
 
 }  // namespace robot
 

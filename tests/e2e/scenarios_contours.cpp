@@ -42,32 +42,6 @@ void type(robot::Context& ctx, HWND dialog, int id, const char* text) {
   CHECK_EQ(robot::controlText(dialog, id), text);
 }
 
-// The demo tile's files and their names in the scenario's folder, as the tiles beside
-// scenarios place them.
-struct Placed {
-  const char* demoName;
-  const char* name;
-};
-constexpr Placed kFour[] = {{"n37w085.hdr", "n37w085.hdr"},
-                            {"n37w085.flt", "n37w085.flt"},
-                            {"n37w084.hdr", "east tile.hdr"},
-                            {"n37w084.flt", "east tile.flt"},
-                            {"n36w085.hdr", "south tile.hdr"},
-                            {"n36w085.flt", "south tile.flt"},
-                            {"USGS_13_n36w084.tif", "USGS_13_n36w084.tif"}};
-
-bool placeFourTiles(robot::Context& ctx) {
-  for (const Placed& file : kFour) {
-    const std::string from = ctx.demoDir + "\\" + file.demoName;
-    const std::string to = ctx.work(file.name);
-    DeleteFileA(to.c_str());
-    if (!CreateHardLinkA(to.c_str(), from.c_str(), nullptr) &&
-        !CopyFileA(from.c_str(), to.c_str(), FALSE))
-      return false;
-  }
-  return true;
-}
-
 // A left press that returns once the program has handled it, redraw included.
 void zoom(HWND window, int x, int y) {
   robot::sendMouse(window, WM_LBUTTONDOWN, x, y, MK_LBUTTON);
@@ -120,7 +94,7 @@ ROBOT_SCENARIO(gridview_draws_the_contours_of_a_dragged_window_in_state_plane_fe
 }
 
 ROBOT_SCENARIO(gridpick_draws_contours_across_the_corner_of_four_tiles) {
-  REQUIRE(placeFourTiles(ctx));
+  REQUIRE(robot::placeFourTiles(ctx));
   robot::Process& gridpick = ctx.launch("gridpick.exe");
   REQUIRE(robot::answerFileDialog(gridpick, "Open", ctx.work("n37w085.hdr")));
   HWND select = robot::waitForWindow(gridpick, "Terravane.", "#32770");

@@ -341,6 +341,8 @@ void Builder::evaluate(std::int32_t t) {
   // by ds = a0 z0 + a1 z1 + a2 z2, from row to row its part of the b_k by db.
   const std::int64_t det = orient(x[0], y[0], x[1], y[1], x[2], y[2]);
   const std::int64_t minY = std::min(y[0], std::min(y[1], y[2]));
+  const std::int64_t maxY = std::max(y[0], std::max(y[1], y[2]));
+  constexpr std::int64_t kAhead = 3;
   std::int64_t ds = 0, b0 = 0, db = 0;
   for (int k = 0; k < 3; ++k) {
     const int p = (k + 1) % 3, e = (k + 2) % 3;
@@ -354,6 +356,11 @@ void Builder::evaluate(std::int32_t t) {
   const auto measure = [&](auto mayLackData) {
     triangleRows(x, y, [&](std::int64_t row, std::int64_t from, std::int64_t to) {
       const std::int32_t* cells = cells_ + row * cols_;
+      // The rows below are asked for ahead, so that their reads overlap this row's work.
+      if (row + kAhead <= maxY) {
+        __builtin_prefetch(cells + kAhead * cols_ + from);
+        __builtin_prefetch(cells + kAhead * cols_ + to);
+      }
       std::int64_t s = from * ds + b0 + (row - minY) * db;
       std::int64_t worst = worstError, at = -1;
       for (std::int64_t col = from; col <= to; ++col, s += ds) {

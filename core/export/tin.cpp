@@ -274,6 +274,11 @@ void Builder::run() {
   const std::int32_t t0 = addTriangle(p3, p0, p2, -1, -1, -1);
   addTriangle(p0, p3, p1, 3 * t0, -1, -1);
   for (;;) {
+    // The changed triangles' corner cells are asked for together, so that their reads
+    // overlap.
+    for (const std::int32_t t : pending_) {
+      for (const std::int32_t corner : tris_[t].corner) __builtin_prefetch(cells_ + corner);
+    }
     for (const std::int32_t t : pending_) {
       tris_[t].place = kIdle;
       evaluate(t);

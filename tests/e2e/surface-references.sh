@@ -51,4 +51,10 @@ surface tennessee_ft "$demo/n37w085.hdr" 8000 4000 300 300 0 0 1 0.3 epsg:2274
 # (as gridview writes it), and its southern rows.
 surface nodata_corner "$special/n37w085.hdr" 8600 2900 200 200 200000 200000 0 0.1 viewer
 surface nodata_south "$special/n37w085.hdr" 8000 2600 200 200 200000 200000 1 0.3
+# The golden files of the unit tests, against the points of their tiny block.
+data="$repo/tests/data"
+"$here/check-surface.py" "$data/surface_tiny.xml" "$data/surface_tiny.csv" 5 0.1
+"$here/check-surface.py" "$data/surface_tiny.dxf" "$data/surface_tiny.csv" 5 0.1 \
+  "$data/surface_tiny.xml"
+cp "$data/surface_tiny.dxf" "$out/"
 "$here/read-drawings.py" "$out"

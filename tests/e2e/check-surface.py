@@ -11,7 +11,7 @@ Checked, each with its own message and exit status 1:
 - the file: LandXML's structure (namespace, version, date, time, Units, CoordinateSystem,
   Application, Surfaces/Surface/Definition surfType="TIN" with Pnts and Faces in the
   schema's order), or a drawing of 3DFACEs only, on C-TOPO-TIN, the fourth corner the
-  third, read by ezdxf;
+  third, the header's extents the corners' box, read by ezdxf;
 - every vertex a cell of the block: its X and Y texts those of a line of the points file,
   its elevation text that line's; none at a cell without data; every point of a face;
 - every face counter-clockwise (X east, Y north) and not degenerate;
@@ -255,6 +255,19 @@ def read_dxf(path):
                      LAYER, len(corners)))
     if not corners:
         raise Fault("no face")
+    # The header's extents are the box of the corners.
+    box = []
+    for name in (b"$EXTMIN", b"$EXTMAX"):
+        at = re.search(rb"\r\n  9\r\n" + re.escape(name) +
+                       rb"\r\n 10\r\n([^\r]*)\r\n 20\r\n([^\r]*)\r\n", data[:start])
+        if at is None:
+            raise Fault("no %s in the header" % name.decode())
+        box += [float(at.group(1)), float(at.group(2))]
+    xs = [float(p[1]) for p in points]
+    ys = [float(p[0]) for p in points]
+    if box != [min(xs), min(ys), max(xs), max(ys)]:
+        raise Fault("the extents %s are not the corners' box %s" %
+                    (box, [min(xs), min(ys), max(xs), max(ys)]))
     return points, np.array(corners, np.int64).reshape(-1, 3)
 
 
@@ -449,14 +462,15 @@ def measure(faces, x, y, d, z, cols, rows, tolerance):
                          float(tolerance / 1000)))
         if len(num):
             k = int(np.argmax(num / d[fh]))
-            if num[k] * worst_den > worst_num * d[fh][k]:
+            if int(num[k]) * worst_den > worst_num * int(d[fh][k]):
                 worst_num, worst_den = int(num[k]), int(d[fh][k])
     if inner.max() > 1:
         k = int(np.argmax(inner))
         raise Fault("row %d, column %d strictly inside %d faces" % (k // cols, k % cols, inner[k]))
     for k in np.nonzero(data & ~covered)[0].tolist():
         if could_be_covered(k, data, cols, rows):
-            raise Fault("row %d, column %d, a cell of data, lies in no face" % (k // cols, k % cols))
+            raise Fault("row %d, column %d, a cell of data, lies in no face" %
+                        (k // cols, k % cols))
     return Fraction(worst_num, worst_den), int((data & ~covered).sum())
 
 

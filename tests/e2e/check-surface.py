@@ -53,7 +53,7 @@ def thousandths(text):
 
 def read_points(path, cols):
     """(cells, where): the elevation of every cell in thousandths, row after row, and the
-    cell of each (X text, Y text)."""
+    cell of each "X, Y" text."""
     data = open(path, "rb").read()
     if not data.endswith(b"\r\n"):
         raise Fault("%s: the last line does not end with CR LF" % path)
@@ -65,12 +65,12 @@ def read_points(path, cols):
     where = {}
     z = np.empty(len(lines), np.int64)
     for i, line in enumerate(lines):
-        parts = line.split(b", ")
-        if len(parts) != 3:
+        cut = line.rfind(b", ")
+        if cut < 0 or line.count(b", ") != 2:
             raise Fault("%s: line %d is not X, Y, Z: %r" % (path, i + 1, line))
-        where[(parts[0], parts[1])] = i
-        z[i] = thousandths(parts[2])
-    if len(where) != len(lines):
+        where[line[:cut]] = i
+        z[i] = thousandths(line[cut + 2:])
+    if len(where) != len(z):
         raise Fault("%s: two cells at one position" % path)
     return z, where
 
@@ -279,7 +279,7 @@ def cells_of(points, faces, z, where, cols):
     """The cell of every vertex of the faces, after the checks of its texts."""
     cell = np.empty(len(points), np.int64)
     for k, (northing, easting, elevation) in enumerate(points):
-        i = where.get((easting, northing))
+        i = where.get(easting + b", " + northing)
         if i is None:
             raise Fault("vertex %d at X %s, Y %s is no cell of the block" %
                         (k + 1, easting.decode(), northing.decode()))
@@ -415,7 +415,7 @@ def lattice(x, y, d, scale=1):
     start = 0
     while start < len(x):
         stop = start + max(1, int(np.searchsorted(np.cumsum(size[start:start + (1 << 20)]),
-                                                  1 << 22)))
+                                                  1 << 20)))
         w = (x1 - x0 + 1)[start:stop]
         n = size[start:stop]
         f = np.repeat(np.arange(start, stop), n)

@@ -5,12 +5,13 @@
 # programs, Xvfb and Wine (32-bit, and 64-bit for machines that cannot run 32-bit code) to
 # run them, GDAL to make and check the GeoTIFF fixtures, PROJ's command-line tools to check
 # the map projections (and to regenerate their table), ezdxf to audit the DXF drawings (and,
-# with matplotlib, to draw them for the documentation), Node.js with npm to run delatin (the
-# oracle of the surface's size), installed under build/npm.
+# with matplotlib, to draw them for the documentation), numpy and scipy for the checker that
+# reads a TIN surface back against its block, Node.js with npm to run delatin (the oracle of
+# the surface's size), installed under build/npm.
 set -euo pipefail
 
 native=(cmake make g++ googletest libgtest-dev zlib1g-dev clang libclang-rt-dev gdal-bin
-        proj-bin python3-ezdxf python3-matplotlib nodejs)
+        proj-bin python3-ezdxf python3-matplotlib python3-numpy python3-scipy nodejs)
 windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
          binutils-mingw-w64-x86-64 libz-mingw-w64-dev)
 desktop=(xvfb xauth wine wine64 fonts-wine fonts-liberation)

@@ -27,13 +27,13 @@ namespace {
 // no order, and one of them is in no face: the file numbers the others row by row.
 TinSurface tinySurface() {
   TinSurface surface;
-  surface.vertices = {{1, 2, 103.0f},   // 0 the bump
-                      {3, 3, 101.5f},   // 1
-                      {3, 1, 99.5f},    // 2 in no face
-                      {0, 4, 104.0f},   // 3 north-east corner
-                      {0, 0, 100.0f},   // 4 north-west corner
-                      {2, 4, 103.25f},  // 5
-                      {3, 0, 98.5f}};   // 6 south-west corner
+  surface.vertices = {{1, 2, 103000},  // 0 the bump (thousandths)
+                      {3, 3, 101500},  // 1
+                      {3, 1, 99500},   // 2 in no face
+                      {0, 4, 104000},  // 3 north-east corner
+                      {0, 0, 100000},  // 4 north-west corner
+                      {2, 4, 103250},  // 5
+                      {3, 0, 98500}};  // 6 south-west corner
   surface.faces = {{4, 6, 0}, {6, 1, 0}, {1, 5, 0}, {5, 3, 0}, {3, 4, 0}};
   return surface;
 }

@@ -25,10 +25,11 @@
 // as any hole does. A data cell that no face can cover without covering a cell without data
 // (a lone cell among no-data cells) is a vertex of no face.
 //
-// Memory: the triangulation is held in flat int32 arrays (three vertex indices and three
-// opposite half-edges per triangle) with one worst cell, its error (a float, for the order
-// of the queue) and a queue place per triangle: about 36 bytes per triangle and 8 per
-// vertex, besides the cells themselves. Only the triangles beyond the tolerance are queued.
+// Memory: each triangle is one 36-byte record (three corners, three opposite half-edges,
+// its worst cell, that error as a float for the order of the queue, its queue place) in
+// blocks of 32768 that are freed as the faces are collected; a vertex is its cell, marked
+// in a bit per cell; only the triangles beyond the tolerance are queued, 8 bytes each.
+// Besides the cells themselves, about 36 bytes a triangle.
 #pragma once
 
 #include <cstdint>

@@ -17,6 +17,7 @@
 #include "core/export/point_writer.h"
 #include "core/export/selection.h"
 #include "core/posix_file_system.h"
+#include "tests/support/demo_request.h"
 #include "tests/support/gdal_fixtures.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/scripted_file_system.h"
@@ -24,27 +25,6 @@
 
 namespace ned {
 namespace {
-
-const char* const kTiles[] = {"n37w085", "n37w084", "n36w085", "n36w084"};
-
-std::string demoFile(const std::string& name) {
-  return testing::projectFile("build/demo/" + name);
-}
-
-WriteRequest demoRequest(bool mosaic) {
-  WriteRequest request;
-  request.header.headerPath = demoFile("n37w085.hdr");
-  request.header.rasterPath = demoFile("n37w085.flt");
-  request.header.rasterCols = request.header.rasterRows = TileGeometry::cellsPerSide;
-  request.header.tileWestLon = 85.00055555556;
-  request.header.tileSouthLat = 35.99944444444;
-  request.header.nodataLine = "NODATA        -9999";
-  if (mosaic) {
-    request.mosaic.tilesAcross = request.mosaic.tilesDown = 2;
-    for (const char* tile : kTiles) request.mosaic.rasterPaths.push_back(demoFile(tile) + ".flt");
-  }
-  return request;
-}
 
 struct Polyline {
   std::string layer;
@@ -221,7 +201,7 @@ std::vector<float> gdalBlock(const testing::TempDir& dir, bool mosaic, const Sel
   if (mosaic) {
     source = dir.file("four.vrt");
     std::vector<std::string> build = {"gdalbuildvrt", "-q", source};
-    for (const char* tile : kTiles) build.push_back(demoFile(tile) + ".flt");
+    for (const char* tile : testing::kDemoTiles) build.push_back(testing::demoFile(tile) + ".flt");
     EXPECT_TRUE(testing::runGdal(build));
   }
   EXPECT_TRUE(testing::runGdal({"gdal_translate", "-q", "-ot", "Float32", "-srcwin",
@@ -279,7 +259,7 @@ TEST(ContourWriter, DrawingHoldsGdalContoursLinesWhereThePointsLie) {
                                           true}}) {
     SCOPED_TRACE(c.name);
     testing::TempDir dir;
-    WriteRequest request = demoRequest(c.mosaic);
+    WriteRequest request = testing::demoRequest(c.mosaic);
     request.selection = c.block;
     request.coordinateSystem = c.system;
     request.toFeet = c.feet;
@@ -350,7 +330,7 @@ TEST(ContourWriter, DrawingHoldsGdalContoursLinesWhereThePointsLie) {
 
 TEST(ContourWriter, ABlockWithoutALevelWritesAnEmptyDrawing) {
   testing::TempDir dir;
-  WriteRequest request = demoRequest(false);
+  WriteRequest request = testing::demoRequest(false);
   request.selection = {5200, 4000, 3, 3, 0, 1};
   request.kind = OutputKind::DxfContours;
   request.contourInterval = 5000.0;  // far above the demo tile's highest ground
@@ -388,7 +368,7 @@ TEST(ContourWriter, AFailedWriteLeavesNoFile) {
     };
     testing::ScriptedDesktop desktop;
     desktop.disk = &files;
-    WriteRequest request = demoRequest(false);
+    WriteRequest request = testing::demoRequest(false);
     request.selection = {5200, 4000, 90, 120, 0, 1};
     request.kind = OutputKind::DxfContours;
     request.toFeet = true;
@@ -405,7 +385,7 @@ TEST(ContourWriter, AFailedWriteLeavesNoFile) {
 // that is not a positive number; just under the bound is written.
 TEST(ContourWriter, TooManyLevelsAreRefusedBeforeWriting) {
   testing::TempDir dir;
-  WriteRequest request = demoRequest(false);
+  WriteRequest request = testing::demoRequest(false);
   request.selection = {5200, 4000, 20, 20, 0, 1};
   request.kind = OutputKind::DxfContours;
   // The block's range in metres, from GDAL.
@@ -461,7 +441,7 @@ TEST(ContourWriter, AnEarlyEndOfTheRasterKeepsAFinishedDrawing) {
     testing::plantSamples(dir.file("cut.flt"), row, 5406,
                           row < 5410 ? ramp : std::vector<float>(ramp.begin(), ramp.begin() + 5));
   }
-  WriteRequest request = demoRequest(false);
+  WriteRequest request = testing::demoRequest(false);
   request.header.rasterPath = dir.file("cut.flt");
   request.selection = {5406, 5406, 10, 10, 0, 1};
   request.kind = OutputKind::DxfContours;

@@ -17,6 +17,7 @@
 #include "core/export/selection.h"
 #include "core/posix_file_system.h"
 #include "core/tile/neighbours.h"
+#include "tests/support/demo_request.h"
 #include "tests/support/gdal_fixtures.h"
 #include "tests/support/proj_oracle.h"
 #include "tests/support/scripted_desktop.h"
@@ -24,26 +25,6 @@
 
 namespace ned {
 namespace {
-
-const char* const kTiles[] = {"n37w085", "n37w084", "n36w085", "n36w084"};
-
-std::string demoFile(const std::string& name) {
-  return testing::projectFile("build/demo/" + name);
-}
-
-// The demo tile opened, with the three tiles beside it as its mosaic.
-WriteRequest demoRequest() {
-  WriteRequest request;
-  request.header.headerPath = demoFile("n37w085.hdr");
-  request.header.rasterPath = demoFile("n37w085.flt");
-  request.header.rasterCols = request.header.rasterRows = TileGeometry::cellsPerSide;
-  request.header.tileWestLon = 85.00055555556;
-  request.header.tileSouthLat = 35.99944444444;
-  request.header.nodataLine = "NODATA        -9999";
-  request.mosaic.tilesAcross = request.mosaic.tilesDown = 2;
-  for (const char* tile : kTiles) request.mosaic.rasterPaths.push_back(demoFile(tile) + ".flt");
-  return request;
-}
 
 // GDAL's window of the four tiles' mosaic as a raster of 32-bit floats; its cells read back.
 struct GdalWindow {
@@ -55,7 +36,7 @@ GdalWindow gdalWindow(const std::string& folder, int32_t row, int32_t col, uint3
   GdalWindow window;
   const std::string vrt = folder + "/four.vrt";
   std::vector<std::string> build = {"gdalbuildvrt", "-q", vrt};
-  for (const char* tile : kTiles) build.push_back(demoFile(tile) + ".flt");
+  for (const char* tile : testing::kDemoTiles) build.push_back(testing::demoFile(tile) + ".flt");
   window.raster = folder + "/window.flt";
   if (!testing::runGdal(build) ||
       !testing::runGdal({"gdal_translate", "-q", "-of", "EHdr", "-ot", "Float32", "-srcwin",
@@ -80,8 +61,8 @@ std::string fixed3(float value) {
 
 TEST(MosaicWrite, EveryFormHoldsGdalsCellsOfTheTilesBesideAndRunsItsPositionsOn) {
   ASSERT_FALSE(testing::demoGeoTiff().empty());  // makes the demo tiles when they are missing
-  for (const char* tile : kTiles)
-    ASSERT_EQ(testing::readFile(demoFile(tile) + ".hdr").empty(), false) << tile;
+  for (const char* tile : testing::kDemoTiles)
+    ASSERT_EQ(testing::readFile(testing::demoFile(tile) + ".hdr").empty(), false) << tile;
   struct Case {
     const char* name;
     int32_t row, col;
@@ -101,7 +82,7 @@ TEST(MosaicWrite, EveryFormHoldsGdalsCellsOfTheTilesBesideAndRunsItsPositionsOn)
     testing::TempDir dir;
     const GdalWindow gdal = gdalWindow(dir.path(), c.row, c.col, c.rows, c.cols);
     ASSERT_EQ(gdal.cells.size(), size_t(c.rows) * c.cols);
-    WriteRequest request = demoRequest();
+    WriteRequest request = testing::demoRequest(true);
     request.selection = {c.row, c.col, c.rows, c.cols, c.step - 1, c.step};
     request.toFeet = c.toFeet;
     request.xulcornerText = "-84.0";
@@ -215,7 +196,7 @@ TEST(MosaicWrite, AMapSystemPlacesEachCellAcrossTheCornerWherePROJPutsGdalsCell)
   std::vector<testing::ProjBatch> batches = {batch};
   ASSERT_TRUE(testing::projectWithProj(batches));
 
-  WriteRequest request = demoRequest();
+  WriteRequest request = testing::demoRequest(true);
   request.selection = {row, col, rows, cols, 0, 1};
   request.kind = OutputKind::RectangularXyz;
   request.coordinateSystem = 26916;
@@ -245,14 +226,15 @@ TEST(MosaicWrite, TilesFoundBesideWhateverTheirNamesAndAGeoTiffGiveTheSameBlock)
       {"here", "n37w085"}, {"east of here", "n37w084"}, {"s", "n36w085"}};
   for (const auto& link : links) {
     for (const char* extension : {".hdr", ".flt"}) {
-      ASSERT_EQ(symlink((demoFile(link[1]) + extension).c_str(),
+      ASSERT_EQ(symlink((testing::demoFile(link[1]) + extension).c_str(),
                         dir.file(std::string(link[0]) + extension).c_str()),
                 0);
     }
   }
-  ASSERT_EQ(
-      symlink(demoFile("USGS_13_n36w084.tif").c_str(), dir.file("USGS_13_n36w084.tif").c_str()), 0);
-  WriteRequest request = demoRequest();
+  ASSERT_EQ(symlink(testing::demoFile("USGS_13_n36w084.tif").c_str(),
+                    dir.file("USGS_13_n36w084.tif").c_str()),
+            0);
+  WriteRequest request = testing::demoRequest(true);
   request.header.headerPath = dir.file("here.hdr");
   request.header.rasterPath = dir.file("here.flt");
   request.selection = {10790, 10780, 40, 50, 0, 1};
@@ -277,7 +259,7 @@ TEST(MosaicWrite, TilesFoundBesideWhateverTheirNamesAndAGeoTiffGiveTheSameBlock)
 TEST(MosaicWrite, ATileOfTheMosaicThatCannotBeOpenedWritesNothing) {
   ASSERT_FALSE(testing::demoGeoTiff().empty());
   testing::TempDir dir;
-  WriteRequest request = demoRequest();
+  WriteRequest request = testing::demoRequest(true);
   request.mosaic.rasterPaths[3] = dir.file("gone.flt");
   request.selection = {10800, 10800, 10, 10, 0, 1};
   request.kind = OutputKind::ElevationCsv;

@@ -12,6 +12,7 @@
 #include "core/export/point_writer.h"
 #include "core/export/surface_writer.h"
 #include "core/posix_file_system.h"
+#include "tests/support/demo_request.h"
 #include "tests/support/gdal_fixtures.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/scripted_file_system.h"
@@ -83,21 +84,6 @@ TEST(SurfaceWriter, TinySurfaceIsWrittenAsTheGoldenFilesHoldIt) {
       std::ofstream(folder + "/" + name, std::ios::binary) << out.bytes;
     }
   }
-}
-
-std::string demoFile(const std::string& name) {
-  return testing::projectFile("build/demo/" + name);
-}
-
-WriteRequest demoRequest() {
-  WriteRequest request;
-  request.header.headerPath = demoFile("n37w085.hdr");
-  request.header.rasterPath = demoFile("n37w085.flt");
-  request.header.rasterCols = request.header.rasterRows = TileGeometry::cellsPerSide;
-  request.header.tileWestLon = 85.00055555556;
-  request.header.tileSouthLat = 35.99944444444;
-  request.header.nodataLine = "NODATA        -9999";
-  return request;
 }
 
 size_t count(const std::string& text, const std::string& what) {
@@ -183,7 +169,7 @@ TEST(SurfaceWriter, RefusalsAndFailuresLeaveNoFile) {
     SCOPED_TRACE(c.name);
     testing::TempDir dir;
     testing::TempDir rasterDir;
-    WriteRequest request = demoRequest();
+    WriteRequest request = testing::demoRequest(false);
     if (c.noData) {
       request.header.rasterPath = rasterDir.file("empty.flt");
       testing::makeSparseRaster(request.header.rasterPath);

@@ -51,8 +51,7 @@ float roundUp(double error) {
 // x >= ceil(n / size) (a lower one), with n = q size + r, 0 <= r < size, which grows by
 // gq size + gr from row to row: no division per row.
 struct EdgeBound {
-  std::int64_t q = 0, r = 0, size = 1, gq = 0, gr = 0;
-  EdgeBound() = default;
+  std::int64_t q, r, size, gq, gr;
   EdgeBound(std::int64_t n, std::int64_t step, std::int64_t d)
       : q(floorDiv(n, d)), r(n - q * d), size(d), gq(floorDiv(step, d)), gr(step - gq * d) {}
   void next() {
@@ -89,17 +88,16 @@ void triangleRows(const std::int64_t (&x)[3], const std::int64_t (&y)[3], Visit 
     if (y[k] < y[top]) top = k;
     if (y[k] >= y[bottom]) bottom = k;
   }
-  if (top == bottom) bottom = (top + 1) % 3;  // one row: no two corners on it differ in y
+  if (y[top] == y[bottom]) return;  // a degenerate triangle has no cell
   const int mid = 3 - top - bottom;
-  // The long edge, oriented as the triangle runs: from top to bottom or back.
-  const bool longDown = (top + 1) % 3 == bottom;
-  EdgeBound longEdge = longDown ? edgeBound(x[top], y[top], x[bottom], y[bottom], y[top])
-                                : edgeBound(x[bottom], y[bottom], x[top], y[top], y[top]);
-  const bool longIsUpper = longDown ? y[top] - y[bottom] > 0 : y[bottom] - y[top] > 0;
-  const auto shortEdge = [&](int from, int to, std::int64_t row) {
-    return (from + 1) % 3 == to ? edgeBound(x[from], y[from], x[to], y[to], row)
-                                : edgeBound(x[to], y[to], x[from], y[from], row);
+  // An edge oriented as the triangle runs, from corner i to corner j or back.
+  const auto edge = [&](int i, int j, std::int64_t row) {
+    return (i + 1) % 3 == j ? edgeBound(x[i], y[i], x[j], y[j], row)
+                            : edgeBound(x[j], y[j], x[i], y[i], row);
   };
+  EdgeBound longEdge = edge(top, bottom, y[top]);
+  // Run upwards (from bottom to top), the long edge bounds the rows from above.
+  const bool longIsUpper = (top + 1) % 3 != bottom;
   const auto rows = [&](EdgeBound side, std::int64_t first, std::int64_t last) {
     for (std::int64_t row = first; row <= last; ++row) {
       const std::int64_t from = longIsUpper ? side.ceil() : longEdge.ceil();
@@ -109,14 +107,13 @@ void triangleRows(const std::int64_t (&x)[3], const std::int64_t (&y)[3], Visit 
       side.next();
     }
   };
-  if (y[top] == y[bottom]) return;  // a degenerate triangle has no cell
   if (y[mid] == y[bottom]) {
-    rows(shortEdge(top, mid, y[top]), y[top], y[bottom]);
+    rows(edge(top, mid, y[top]), y[top], y[bottom]);
   } else if (y[mid] == y[top]) {
-    rows(shortEdge(mid, bottom, y[top]), y[top], y[bottom]);
+    rows(edge(mid, bottom, y[top]), y[top], y[bottom]);
   } else {
-    rows(shortEdge(top, mid, y[top]), y[top], y[mid] - 1);
-    rows(shortEdge(mid, bottom, y[mid]), y[mid], y[bottom]);
+    rows(edge(top, mid, y[top]), y[top], y[mid] - 1);
+    rows(edge(mid, bottom, y[mid]), y[mid], y[bottom]);
   }
 }
 

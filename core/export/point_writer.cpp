@@ -350,12 +350,10 @@ WriteOutcome writeSurface(Desktop& desktop, Program program, const WriteRequest&
   const bool ended = read.end == PassEnd::endOfRaster;
   if (ended) desktop.showMessage("End of File.", "Message.", kPlainMessage);
   TinSurface surface;
-  const TinResult built = read.keptRows == 0
-                              ? TinResult::NoData
-                              : buildTin(read.cells.get(), static_cast<int32_t>(read.keptCols),
-                                         static_cast<int32_t>(read.keptRows),
-                                         toleranceThousandths(plan.tolerance), &surface);
-  read.cells.reset();
+  const TinResult built =
+      read.keptRows == 0 ? TinResult::NoData
+                         : buildTin(read.cells, toleranceThousandths(plan.tolerance), &surface);
+  read.cells = TinCells();
   switch (built) {
     case TinResult::Built:
       break;

@@ -36,8 +36,7 @@ SurfaceCells readSurfaceCells(const WritePlan& plan, RowSource& rows, float* sam
   const uint32_t keptRows = keptCount(plan.rows, plan.step);
   const uint64_t count = static_cast<uint64_t>(read.keptCols) * keptRows;
   if (count == 0) return read;
-  read.cells.reset(new (std::nothrow) int32_t[count]);
-  if (read.cells == nullptr) {
+  if (!read.cells.allocate(static_cast<int32_t>(read.keptCols), static_cast<int32_t>(keptRows))) {
     read.outOfMemory = true;
     return read;
   }
@@ -48,11 +47,14 @@ SurfaceCells readSurfaceCells(const WritePlan& plan, RowSource& rows, float* sam
       break;
     }
     if (i % plan.step != 0) continue;
-    int32_t* row = read.cells.get() + static_cast<uint64_t>(read.keptRows) * read.keptCols;
-    for (uint32_t k = 0; k < read.keptCols; ++k)
-      row[k] = surfaceThousandths(outputValue(plan, samples[static_cast<uint64_t>(k) * plan.step]));
+    for (uint32_t k = 0; k < read.keptCols; ++k) {
+      read.cells.set(
+          static_cast<int32_t>(k), static_cast<int32_t>(read.keptRows),
+          surfaceThousandths(outputValue(plan, samples[static_cast<uint64_t>(k) * plan.step])));
+    }
     ++read.keptRows;
   }
+  read.cells.keepRows(static_cast<int32_t>(read.keptRows));
   return read;
 }
 

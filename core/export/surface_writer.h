@@ -31,7 +31,7 @@ int64_t toleranceThousandths(double tolerance);
 // cell holds no data. keptRows counts the rows read: fewer than the block's when the raster
 // ended early.
 struct SurfaceCells {
-  std::unique_ptr<int32_t[]> cells;
+  TinCells cells;
   uint32_t keptCols = 0;
   uint32_t keptRows = 0;
   PassEnd end = PassEnd::complete;

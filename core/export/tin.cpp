@@ -8,11 +8,46 @@
 #include <new>
 #include <type_traits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ned {
 
 bool tinBlockFits(std::int64_t cols, std::int64_t rows) {
   return cols >= 1 && rows >= 1 && cols <= kMaxTinCells && rows <= kMaxTinCells &&
          cols * rows <= kMaxTinCells;
+}
+
+bool TinCells::allocate(std::int32_t cols, std::int32_t rows) {
+  storage_.reset();
+  data_ = nullptr;
+  cols_ = rows_ = 0;
+  if (!tinBlockFits(cols, rows)) return false;
+  // A page is across x high cells: 32 x 32 where the block reaches 256, else one tile.
+  const std::int32_t across = cols >= 256 ? 32 : 4, high = rows >= 256 ? 32 : 4;
+  const std::int32_t pages = (cols + across - 1) / across;
+  const std::int32_t pageCells = across * high;
+  try {
+    rowOffset_.assign(static_cast<size_t>(rows), 0);
+    colOffset_.assign(static_cast<size_t>(pages) * across, 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  for (std::int32_t y = 0; y < rows; ++y) {
+    rowOffset_[y] =
+        y / high * pages * pageCells + (y >> 2) % (high / 4) * (across / 4) * 16 + (y & 3) * 4;
+  }
+  for (std::int32_t x = 0; x < pages * across; ++x)
+    colOffset_[x] = x / across * pageCells + (x >> 2) % (across / 4) * 16 + (x & 3);
+  const size_t size = static_cast<size_t>((rows + high - 1) / high) * pages * pageCells;
+  storage_.reset(new (std::nothrow) std::int32_t[size + 15]);
+  if (storage_ == nullptr) return false;
+  data_ = storage_.get();
+  while (reinterpret_cast<std::uintptr_t>(data_) % 64 != 0) ++data_;
+  cols_ = cols;
+  rows_ = rows;
+  return true;
 }
 
 namespace {
@@ -117,6 +152,39 @@ void triangleRows(const std::int64_t (&x)[3], const std::int64_t (&y)[3], Visit 
   }
 }
 
+#if defined(__SSE2__)
+// The largest |s + k ds - det z_k| over count cells (a multiple of 4) of a row whose groups
+// of four lie at row + offset[4 g], in doubles: exact while every term stays below 2^53
+// (exactInDoubles). A cell without data sets *lacksData and leaves the result meaningless.
+template <bool kMayLackData>
+double rowLargest(const std::int32_t* row, const std::int32_t* offset, std::int64_t count, double s,
+                  double ds, double det, bool* lacksData) {
+  const __m128d step = _mm_set1_pd(4 * ds);
+  const __m128d factor = _mm_set1_pd(det);
+  const __m128d sign = _mm_set1_pd(-0.0);
+  __m128d s01 = _mm_set_pd(s + ds, s);
+  __m128d s23 = _mm_set_pd(s + 3 * ds, s + 2 * ds);
+  __m128d largest01 = _mm_setzero_pd(), largest23 = _mm_setzero_pd();
+  __m128i missing = _mm_setzero_si128();
+  const __m128i noData = _mm_set1_epi32(kTinNoData);
+  for (std::int64_t k = 0; k < count; k += 4) {
+    const __m128i z = _mm_load_si128(reinterpret_cast<const __m128i*>(row + offset[k]));
+    if (kMayLackData) missing = _mm_or_si128(missing, _mm_cmpeq_epi32(z, noData));
+    const __m128d z01 = _mm_cvtepi32_pd(z);
+    const __m128d z23 = _mm_cvtepi32_pd(_mm_shuffle_epi32(z, _MM_SHUFFLE(1, 0, 3, 2)));
+    largest01 =
+        _mm_max_pd(largest01, _mm_andnot_pd(sign, _mm_sub_pd(s01, _mm_mul_pd(factor, z01))));
+    largest23 =
+        _mm_max_pd(largest23, _mm_andnot_pd(sign, _mm_sub_pd(s23, _mm_mul_pd(factor, z23))));
+    s01 = _mm_add_pd(s01, step);
+    s23 = _mm_add_pd(s23, step);
+  }
+  if (kMayLackData && _mm_movemask_epi8(missing) != 0) *lacksData = true;
+  const __m128d both = _mm_max_pd(largest01, largest23);
+  return std::max(_mm_cvtsd_f64(both), _mm_cvtsd_f64(_mm_unpackhi_pd(both, both)));
+}
+#endif
+
 // A triangle's place in the queue when it is in none: waiting to be evaluated, or not.
 constexpr std::int32_t kPending = -2;
 constexpr std::int32_t kIdle = -1;
@@ -167,12 +235,27 @@ class TriangleStore {
 
 class Builder {
  public:
-  Builder(const std::int32_t* cells, std::int32_t cols, std::int32_t rows, std::int64_t tolerance)
-      : cells_(cells), cols_(cols), rows_(rows), tolerance_(tolerance) {
-    const std::int64_t count = static_cast<std::int64_t>(cols) * rows;
-    for (std::int64_t i = 0; i < count && !anyNoData_; ++i) anyNoData_ = !holdsData(cells[i]);
+  Builder(const TinCells& cells, std::int64_t tolerance)
+      : cells_(cells),
+        offset_(cells.columnOffsets()),
+        cols_(cells.cols()),
+        rows_(cells.rows()),
+        tolerance_(tolerance) {
+    for (std::int32_t y = 0; y < rows_; ++y) {
+      const std::int32_t* row = cells.row(y);
+      for (std::int32_t x = 0; x < cols_; ++x) {
+        const std::int32_t value = row[offset_[x]];
+        if (holdsData(value)) {
+          anyData_ = true;
+          largestHeight_ = std::max(largestHeight_, std::abs(static_cast<std::int64_t>(value)));
+        } else {
+          anyNoData_ = true;
+        }
+      }
+    }
   }
 
+  bool anyData() const { return anyData_; }
   void run();
   TinResult collect(TinSurface* surface);
 
@@ -184,6 +267,9 @@ class Builder {
   }
   std::int32_t colOf(std::int32_t cell) const { return cell % cols_; }
   std::int32_t rowOf(std::int32_t cell) const { return cell / cols_; }
+  std::int32_t height(std::int32_t cell) const {
+    return cells_.row(rowOf(cell))[offset_[colOf(cell)]];
+  }
   std::int32_t addTriangle(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t ab,
                            std::int32_t bc, std::int32_t ca);
   void setTriangle(std::int32_t t, std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t ab,
@@ -219,11 +305,14 @@ class Builder {
   void siftUp(std::int32_t i, QueueEntry entry);
   void siftDown(std::int32_t i, QueueEntry entry);
 
-  const std::int32_t* cells_;
+  const TinCells& cells_;
+  const std::int32_t* offset_;  // of each column in a row
   std::int32_t cols_;
   std::int32_t rows_;
   std::int64_t tolerance_;
+  bool anyData_ = false;
   bool anyNoData_ = false;
+  std::int64_t largestHeight_ = 0;  // the largest |z| of a cell with data
 
   std::vector<std::uint64_t> isVertex_;  // A bit per cell.
   TriangleStore tris_;
@@ -274,7 +363,8 @@ void Builder::run() {
     // The changed triangles' corner cells are asked for together, so that their reads
     // overlap.
     for (const std::int32_t t : pending_) {
-      for (const std::int32_t corner : tris_[t].corner) __builtin_prefetch(cells_ + corner);
+      for (const std::int32_t corner : tris_[t].corner)
+        __builtin_prefetch(&cells_.row(rowOf(corner))[offset_[colOf(corner)]]);
     }
     for (const std::int32_t t : pending_) {
       tris_[t].place = kIdle;
@@ -302,9 +392,9 @@ void Builder::prefetch(std::int32_t t) const {
   const std::int32_t minY = std::min(ya, std::min(yb, yc)), maxY = std::max(ya, std::max(yb, yc));
   if (maxY - minY > 64 || maxX - minX > 64) return;  // a large one reads on by itself
   for (std::int32_t y = minY; y <= maxY; ++y) {
-    const std::int32_t* row = cells_ + static_cast<std::int64_t>(y) * cols_;
-    __builtin_prefetch(row + minX);
-    __builtin_prefetch(row + maxX);
+    const std::int32_t* row = cells_.row(y);
+    __builtin_prefetch(row + offset_[minX]);
+    __builtin_prefetch(row + offset_[maxX]);
   }
 }
 
@@ -329,7 +419,7 @@ void Builder::evaluate(std::int32_t t) {
   std::int64_t dataCorners = 0;
   for (int k = 0; k < 3; ++k) {
     corner[k] = y[k] * cols_ + x[k];
-    const std::int32_t value = cells_[corner[k]];
+    const std::int32_t value = cells_.row(static_cast<std::int32_t>(y[k]))[offset_[x[k]]];
     z[k] = holdsData(value) ? value : 0;
     if (holdsData(value)) {
       ++dataCorners;
@@ -352,33 +442,69 @@ void Builder::evaluate(std::int32_t t) {
     b0 += ((x[e] - x[p]) * (minY - y[p]) + (y[e] - y[p]) * x[p]) * z[k];
     db += (x[e] - x[p]) * z[k];
   }
+  // Every term of the errors is exact in doubles while det z, s and their difference stay
+  // below 2^53 (s is a sum of three terms w z with |w| <= |det|).
+  const bool exactInDoubles = -det <= (std::int64_t(1) << 50) / (largestHeight_ + 1);
   std::int64_t worstError = -1;
   std::int64_t worstCell = -1;
   std::int64_t dataCells = 0;
   const auto measure = [&](auto mayLackData) {
     triangleRows(x, y, [&](std::int64_t row, std::int64_t from, std::int64_t to) {
-      const std::int32_t* cells = cells_ + row * cols_;
+      const std::int32_t* cells = cells_.row(static_cast<std::int32_t>(row));
       // The rows below are asked for ahead, so that their reads overlap this row's work.
       if (row + kAhead <= maxY) {
-        __builtin_prefetch(cells + kAhead * cols_ + from);
-        __builtin_prefetch(cells + kAhead * cols_ + to);
+        const std::int32_t* ahead = cells_.row(static_cast<std::int32_t>(row + kAhead));
+        __builtin_prefetch(ahead + offset_[from]);
+        __builtin_prefetch(ahead + offset_[to]);
       }
-      std::int64_t s = from * ds + b0 + (row - minY) * db;
+      const std::int64_t s0 = b0 + (row - minY) * db;  // s at column 0
       std::int64_t worst = worstError, at = -1;
-      for (std::int64_t col = from; col <= to; ++col, s += ds) {
-        const std::int32_t value = cells[col];
-        if (decltype(mayLackData)::value && !holdsData(value)) {
-          hole = true;
-          holeCell = row * cols_ + col;
-          --dataCells;
-          continue;
+      const auto scan = [&](std::int64_t first, std::int64_t last) {
+        std::int64_t s = first * ds + s0;
+        for (std::int64_t col = first; col <= last; ++col, s += ds) {
+          const std::int32_t value = cells[offset_[col]];
+          if (decltype(mayLackData)::value && !holdsData(value)) {
+            hole = true;
+            holeCell = row * cols_ + col;
+            --dataCells;
+            continue;
+          }
+          std::int64_t error = s - det * value;
+          error = error < 0 ? -error : error;
+          const bool larger = error > worst;  // no branch: it goes either way
+          at = larger ? col : at;
+          worst = larger ? error : worst;
         }
-        std::int64_t error = s - det * value;
-        error = error < 0 ? -error : error;
-        const bool larger = error > worst;  // no branch: it goes either way
-        at = larger ? col : at;
-        worst = larger ? error : worst;
+      };
+      bool scanned = false;
+#if defined(__SSE2__)
+      // The groups of four from the first column of a tile on: their largest error, and the
+      // first cell of it only when it is the triangle's worst so far.
+      const std::int64_t middle = (from + 3) & ~std::int64_t(3);
+      const std::int64_t end = (to + 1) & ~std::int64_t(3);
+      if (end - middle >= 8 && exactInDoubles) {
+        bool lacksData = false;
+        const double largest = rowLargest<decltype(mayLackData)::value>(
+            cells, offset_ + middle, end - middle, static_cast<double>(middle * ds + s0),
+            static_cast<double>(ds), static_cast<double>(det), &lacksData);
+        if (!lacksData) {
+          scan(from, middle - 1);
+          if (largest > static_cast<double>(worst)) {
+            const auto target = static_cast<std::int64_t>(largest);
+            std::int64_t col = middle, s = middle * ds + s0;
+            for (;; ++col, s += ds) {
+              const std::int64_t error = s - det * cells[offset_[col]];
+              if (error == target || error == -target) break;
+            }
+            worst = target;
+            at = col;
+          }
+          scan(end, to);
+          scanned = true;
+        }
       }
+#endif
+      if (!scanned) scan(from, to);
       dataCells += to - from + 1;
       if (at >= 0) {
         worstError = worst;
@@ -406,7 +532,7 @@ void Builder::evaluate(std::int32_t t) {
   std::int64_t nearest = -1, best = std::numeric_limits<std::int64_t>::max();
   scan(t, [&](std::int64_t col, std::int64_t row, std::int64_t index) {
     if (index == corner[0] || index == corner[1] || index == corner[2]) return;
-    if (!holdsData(cells_[index])) return;
+    if (!holdsData(height(static_cast<std::int32_t>(index)))) return;
     const std::int64_t d = (col - hx) * (col - hx) + (row - hy) * (row - hy);
     if (d < best) {
       best = d;
@@ -551,7 +677,7 @@ TinResult Builder::collect(TinSurface* surface) {
   // cells with data before it. A corner cell of the block without data, the only vertex
   // that may lack data, is no vertex of the surface.
   for (const std::int32_t corner : {0, cols_ - 1, (rows_ - 1) * cols_, rows_ * cols_ - 1}) {
-    if (!holdsData(cells_[corner])) {
+    if (!holdsData(height(corner))) {
       isVertex_[static_cast<std::uint32_t>(corner) >> 6] &= ~(std::uint64_t(1) << (corner & 63));
     }
   }
@@ -567,7 +693,7 @@ TinResult Builder::collect(TinSurface* surface) {
       int bit = 0;
       while (((bits >> bit) & 1) == 0) ++bit;
       const auto cell = static_cast<std::int32_t>(64 * w + static_cast<size_t>(bit));
-      surface->vertices.push_back(TinVertex{rowOf(cell), colOf(cell), cells_[cell]});
+      surface->vertices.push_back(TinVertex{rowOf(cell), colOf(cell), height(cell)});
     }
   }
   const auto number = [&](std::int32_t cell) {
@@ -604,21 +730,34 @@ TinResult buildTin(const std::int32_t* cells, std::int32_t cols, std::int32_t ro
   surface->maxError = 0.0;
   if (!tinBlockFits(cols, rows)) return TinResult::TooLarge;
   if (tolerance < 0 || tolerance > kMaxTinTolerance) return TinResult::BadTolerance;
+  TinCells tiled;
+  if (!tiled.allocate(cols, rows)) return TinResult::OutOfMemory;
+  for (std::int32_t row = 0; row < rows; ++row) {
+    const std::int32_t* from = cells + static_cast<std::int64_t>(row) * cols;
+    for (std::int32_t col = 0; col < cols; ++col) tiled.set(col, row, from[col]);
+  }
+  return buildTin(tiled, tolerance, surface);
+}
+
+TinResult buildTin(const TinCells& cells, std::int64_t tolerance, TinSurface* surface) {
+  surface->vertices.clear();
+  surface->faces.clear();
+  surface->maxError = 0.0;
+  const std::int32_t cols = cells.cols(), rows = cells.rows();
+  if (!tinBlockFits(cols, rows)) return TinResult::TooLarge;
+  if (tolerance < 0 || tolerance > kMaxTinTolerance) return TinResult::BadTolerance;
   try {
     if (cols < 2 || rows < 2) {
       for (std::int32_t row = 0; row < rows; ++row) {
         for (std::int32_t col = 0; col < cols; ++col) {
-          const std::int32_t value = cells[static_cast<std::int64_t>(row) * cols + col];
+          const std::int32_t value = cells.at(col, row);
           if (holdsData(value)) surface->vertices.push_back(TinVertex{row, col, value});
         }
       }
       return surface->vertices.empty() ? TinResult::NoData : TinResult::NoFace;
     }
-    bool anyData = false;
-    const std::int64_t count = static_cast<std::int64_t>(cols) * rows;
-    for (std::int64_t i = 0; i < count && !anyData; ++i) anyData = holdsData(cells[i]);
-    if (!anyData) return TinResult::NoData;
-    Builder builder(cells, cols, rows, tolerance);
+    Builder builder(cells, tolerance);
+    if (!builder.anyData()) return TinResult::NoData;
     builder.run();
     return builder.collect(surface);
   } catch (const std::bad_alloc&) {

@@ -25,14 +25,21 @@
 // as any hole does. A data cell that no face can cover without covering a cell without data
 // (a lone cell among no-data cells) is a vertex of no face.
 //
-// Memory: each triangle is one 36-byte record (three corners, three opposite half-edges,
-// its worst cell, that error as a float for the order of the queue, its queue place) in
-// blocks of 32768 that are freed as the faces are collected; a vertex is its cell, marked
-// in a bit per cell; only the triangles beyond the tolerance are queued, 8 bytes each.
-// Besides the cells themselves, about 36 bytes a triangle.
+// Memory: the cells in tiles (TinCells); each triangle is one 36-byte record (three
+// corners, three opposite half-edges, its worst cell, that error as a float for the order of
+// the queue, its queue place) in blocks of 32768 that are freed as the faces are collected;
+// a vertex is its cell, marked in a bit per cell; only the triangles beyond the tolerance
+// are queued, 8 bytes each. Besides the cells themselves, about 36 bytes a triangle.
+//
+// Where SSE2 is at hand, the long rows of a triangle are measured four cells at a time in
+// doubles, which hold every product and sum of the errors exactly while the heights stay
+// below 2^50 / |det| (15,600 metres or feet for the largest triangle of a 6000 x 6000 block;
+// a triangle beyond it is scanned in integers). The cell found is the one the integer scan
+// finds, the first of the largest error.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace ned {
@@ -80,9 +87,46 @@ enum class TinResult {
 // The largest tolerance: any surface of heights in int32 stays within it.
 constexpr std::int64_t kMaxTinTolerance = INT64_C(1) << 33;
 
-// Makes the surface of the cols x rows cells (row after row, row 0 north; kTinNoData where a
-// cell holds no data) to the vertical tolerance, in the cells' unit (0: every cell exactly
-// on the surface). The surface is cleared first.
+// The cells of a block as the surface reads them (row 0 north, kTinNoData where a cell
+// holds no data), laid out in tiles of 4 x 4 cells, one cache line each, and, in a block at
+// least 256 cells across or high, in pages of 8 x 8 tiles (4 KiB): the rows of a small
+// triangle share lines, and a larger one's pages. The cells beyond the block that complete
+// its last tiles and pages are never read; they add at most as many cells as the block
+// holds, and a few percent in a block of 256 x 256 cells or more.
+class TinCells {
+ public:
+  // Room for cols x rows cells, each unset until set; false (and no room) when the memory
+  // cannot be had or the block does not fit (tinBlockFits).
+  bool allocate(std::int32_t cols, std::int32_t rows);
+  // Keeps the first rows only (a raster that ended early), at most the rows allocated.
+  void keepRows(std::int32_t rows) { rows_ = rows < rows_ ? rows : rows_; }
+
+  std::int32_t cols() const { return cols_; }
+  std::int32_t rows() const { return rows_; }
+  void set(std::int32_t col, std::int32_t row, std::int32_t value) {
+    data_[rowOffset_[row] + colOffset_[col]] = value;
+  }
+  std::int32_t at(std::int32_t col, std::int32_t row) const {
+    return data_[rowOffset_[row] + colOffset_[col]];
+  }
+  // Cell col of row y is row(y)[columnOffsets()[col]]; the offsets of four columns from a
+  // multiple of 4 follow one another, 16-byte aligned.
+  const std::int32_t* row(std::int32_t y) const { return data_ + rowOffset_[y]; }
+  const std::int32_t* columnOffsets() const { return colOffset_.data(); }
+
+ private:
+  std::unique_ptr<std::int32_t[]> storage_;
+  std::int32_t* data_ = nullptr;  // storage_ from its first 64-byte boundary
+  std::vector<std::int32_t> rowOffset_, colOffset_;
+  std::int32_t cols_ = 0;
+  std::int32_t rows_ = 0;
+};
+
+// Makes the surface of the cells to the vertical tolerance, in the cells' unit (0: every
+// cell exactly on the surface). The surface is cleared first.
+TinResult buildTin(const TinCells& cells, std::int64_t tolerance, TinSurface* surface);
+
+// The same of the cols x rows cells row after row, laid out as TinCells first.
 TinResult buildTin(const std::int32_t* cells, std::int32_t cols, std::int32_t rows,
                    std::int64_t tolerance, TinSurface* surface);
 

@@ -220,6 +220,39 @@ TEST(Tin, BumpyBlocksStayDelaunayAndWithinTheTolerance) {
   }
 }
 
+TEST(Tin, TiledCellsHoldEachCellApart) {
+  // The tiles and pages change shape at 256 cells across and high.
+  const std::pair<int32_t, int32_t> shapes[] = {{2, 2}, {5, 7}, {300, 33}, {33, 300}, {257, 259}};
+  for (const auto& [cols, rows] : shapes) {
+    SCOPED_TRACE(std::to_string(cols) + " x " + std::to_string(rows));
+    TinCells cells;
+    ASSERT_TRUE(cells.allocate(cols, rows));
+    for (int32_t row = 0; row < rows; ++row) {
+      for (int32_t col = 0; col < cols; ++col) cells.set(col, row, row * cols + col);
+    }
+    int64_t misplaced = 0, scattered = 0;
+    for (int32_t row = 0; row < rows; ++row) {
+      const int32_t* start = cells.row(row);
+      for (int32_t col = 0; col < cols; ++col) {
+        misplaced += cells.at(col, row) != row * cols + col;
+        // Four columns from a multiple of 4 lie side by side on a 16-byte boundary.
+        const int32_t* cell = start + cells.columnOffsets()[col];
+        const int32_t* group = start + cells.columnOffsets()[col & ~3];
+        scattered += cell != group + (col & 3) || reinterpret_cast<uintptr_t>(group) % 16 != 0;
+      }
+    }
+    EXPECT_EQ(misplaced, 0);
+    EXPECT_EQ(scattered, 0);
+    cells.keepRows(rows + 1);
+    EXPECT_EQ(cells.rows(), rows);
+    cells.keepRows(1);
+    EXPECT_EQ(cells.rows(), 1);
+  }
+  TinCells tooLarge;
+  EXPECT_FALSE(tooLarge.allocate(6001, 6000));
+  EXPECT_EQ(tooLarge.cols(), 0);
+}
+
 TEST(Tin, RefusesWhatMakesNoSurface) {
   TinSurface surface;
   surface.faces.push_back(TinFace{});

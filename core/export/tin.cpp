@@ -442,9 +442,11 @@ void Builder::evaluate(std::int32_t t) {
     b0 += ((x[e] - x[p]) * (minY - y[p]) + (y[e] - y[p]) * x[p]) * z[k];
     db += (x[e] - x[p]) * z[k];
   }
+#if defined(__SSE2__)
   // Every term of the errors is exact in doubles while det z, s and their difference stay
   // below 2^53 (s is a sum of three terms w z with |w| <= |det|).
   const bool exactInDoubles = -det <= (std::int64_t(1) << 50) / (largestHeight_ + 1);
+#endif
   std::int64_t worstError = -1;
   std::int64_t worstCell = -1;
   std::int64_t dataCells = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bitset>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -48,6 +49,13 @@ bool TinCells::allocate(std::int32_t cols, std::int32_t rows) {
   cols_ = cols;
   rows_ = rows;
   return true;
+}
+
+void TinCells::setRow(std::int32_t y, const std::int32_t* values) {
+  std::int32_t* row = data_ + rowOffset_[y];
+  std::int32_t x = 0;
+  for (; x + 4 <= cols_; x += 4) std::memcpy(row + colOffset_[x], values + x, 4 * sizeof(*values));
+  for (; x < cols_; ++x) row[colOffset_[x]] = values[x];
 }
 
 namespace {
@@ -236,11 +244,15 @@ class TriangleStore {
 class Builder {
  public:
   Builder(const TinCells& cells, std::int64_t tolerance)
-      : cells_(cells),
+      : grid_(cells.row(0)),
+        rowOffset_(cells.rowOffsets()),
         offset_(cells.columnOffsets()),
         cols_(cells.cols()),
         rows_(cells.rows()),
         tolerance_(tolerance) {
+    while ((std::int64_t(1) << (rowShift_ - 32)) < cols_) ++rowShift_;
+    rowFactor_ = ((std::uint64_t(1) << rowShift_) + static_cast<std::uint64_t>(cols_) - 1) /
+                 static_cast<std::uint64_t>(cols_);
     for (std::int32_t y = 0; y < rows_; ++y) {
       const std::int32_t* row = cells.row(y);
       for (std::int32_t x = 0; x < cols_; ++x) {
@@ -265,11 +277,12 @@ class Builder {
     isVertex_[static_cast<std::uint32_t>(cell) >> 6] |= std::uint64_t(1) << (cell & 63);
     return cell;
   }
-  std::int32_t colOf(std::int32_t cell) const { return cell % cols_; }
-  std::int32_t rowOf(std::int32_t cell) const { return cell / cols_; }
-  std::int32_t height(std::int32_t cell) const {
-    return cells_.row(rowOf(cell))[offset_[colOf(cell)]];
+  std::int32_t rowOf(std::int32_t cell) const {
+    return static_cast<std::int32_t>((static_cast<std::uint32_t>(cell) * rowFactor_) >> rowShift_);
   }
+  std::int32_t colOf(std::int32_t cell) const { return cell - rowOf(cell) * cols_; }
+  const std::int32_t* rowAt(std::int32_t y) const { return grid_ + rowOffset_[y]; }
+  std::int32_t height(std::int32_t cell) const { return rowAt(rowOf(cell))[offset_[colOf(cell)]]; }
   std::int32_t addTriangle(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t ab,
                            std::int32_t bc, std::int32_t ca);
   void setTriangle(std::int32_t t, std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t ab,
@@ -305,9 +318,12 @@ class Builder {
   void siftUp(std::int32_t i, QueueEntry entry);
   void siftDown(std::int32_t i, QueueEntry entry);
 
-  const TinCells& cells_;
-  const std::int32_t* offset_;  // of each column in a row
+  const std::int32_t* grid_;       // row 0
+  const std::int32_t* rowOffset_;  // of each row from row 0
+  const std::int32_t* offset_;     // of each column in a row
   std::int32_t cols_;
+  std::uint64_t rowFactor_ = 0;
+  int rowShift_ = 32;
   std::int32_t rows_;
   std::int64_t tolerance_;
   bool anyData_ = false;
@@ -364,7 +380,7 @@ void Builder::run() {
     // overlap.
     for (const std::int32_t t : pending_) {
       for (const std::int32_t corner : tris_[t].corner)
-        __builtin_prefetch(&cells_.row(rowOf(corner))[offset_[colOf(corner)]]);
+        __builtin_prefetch(&rowAt(rowOf(corner))[offset_[colOf(corner)]]);
     }
     for (const std::int32_t t : pending_) {
       tris_[t].place = kIdle;
@@ -392,7 +408,7 @@ void Builder::prefetch(std::int32_t t) const {
   const std::int32_t minY = std::min(ya, std::min(yb, yc)), maxY = std::max(ya, std::max(yb, yc));
   if (maxY - minY > 64 || maxX - minX > 64) return;  // a large one reads on by itself
   for (std::int32_t y = minY; y <= maxY; ++y) {
-    const std::int32_t* row = cells_.row(y);
+    const std::int32_t* row = rowAt(y);
     __builtin_prefetch(row + offset_[minX]);
     __builtin_prefetch(row + offset_[maxX]);
   }
@@ -419,7 +435,7 @@ void Builder::evaluate(std::int32_t t) {
   std::int64_t dataCorners = 0;
   for (int k = 0; k < 3; ++k) {
     corner[k] = y[k] * cols_ + x[k];
-    const std::int32_t value = cells_.row(static_cast<std::int32_t>(y[k]))[offset_[x[k]]];
+    const std::int32_t value = rowAt(static_cast<std::int32_t>(y[k]))[offset_[x[k]]];
     z[k] = holdsData(value) ? value : 0;
     if (holdsData(value)) {
       ++dataCorners;
@@ -452,10 +468,10 @@ void Builder::evaluate(std::int32_t t) {
   std::int64_t dataCells = 0;
   const auto measure = [&](auto mayLackData) {
     triangleRows(x, y, [&](std::int64_t row, std::int64_t from, std::int64_t to) {
-      const std::int32_t* cells = cells_.row(static_cast<std::int32_t>(row));
+      const std::int32_t* cells = rowAt(static_cast<std::int32_t>(row));
       // The rows below are asked for ahead, so that their reads overlap this row's work.
       if (row + kAhead <= maxY) {
-        const std::int32_t* ahead = cells_.row(static_cast<std::int32_t>(row + kAhead));
+        const std::int32_t* ahead = rowAt(static_cast<std::int32_t>(row + kAhead));
         __builtin_prefetch(ahead + offset_[from]);
         __builtin_prefetch(ahead + offset_[to]);
       }
@@ -734,10 +750,8 @@ TinResult buildTin(const std::int32_t* cells, std::int32_t cols, std::int32_t ro
   if (tolerance < 0 || tolerance > kMaxTinTolerance) return TinResult::BadTolerance;
   TinCells tiled;
   if (!tiled.allocate(cols, rows)) return TinResult::OutOfMemory;
-  for (std::int32_t row = 0; row < rows; ++row) {
-    const std::int32_t* from = cells + static_cast<std::int64_t>(row) * cols;
-    for (std::int32_t col = 0; col < cols; ++col) tiled.set(col, row, from[col]);
-  }
+  for (std::int32_t row = 0; row < rows; ++row)
+    tiled.setRow(row, cells + static_cast<std::int64_t>(row) * cols);
   return buildTin(tiled, tolerance, surface);
 }
 

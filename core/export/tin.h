@@ -106,12 +106,15 @@ class TinCells {
   void set(std::int32_t col, std::int32_t row, std::int32_t value) {
     data_[rowOffset_[row] + colOffset_[col]] = value;
   }
+  // Sets the cols() cells of row y from values, west to east.
+  void setRow(std::int32_t y, const std::int32_t* values);
   std::int32_t at(std::int32_t col, std::int32_t row) const {
     return data_[rowOffset_[row] + colOffset_[col]];
   }
   // Cell col of row y is row(y)[columnOffsets()[col]]; the offsets of four columns from a
   // multiple of 4 follow one another, 16-byte aligned.
   const std::int32_t* row(std::int32_t y) const { return data_ + rowOffset_[y]; }
+  const std::int32_t* rowOffsets() const { return rowOffset_.data(); }
   const std::int32_t* columnOffsets() const { return colOffset_.data(); }
 
  private:

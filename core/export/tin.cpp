@@ -322,6 +322,10 @@ class Builder {
   const std::int32_t* rowOffset_;  // of each row from row 0
   const std::int32_t* offset_;     // of each column in a row
   std::int32_t cols_;
+  // A cell's row, cell / cols_, as (cell rowFactor_) >> rowShift_: with rowShift_ = 32 +
+  // ceil(log2 cols_) and rowFactor_ = ceil(2^rowShift_ / cols_) the quotient is exact for
+  // every cell below 2^32, and the product of a cell (below 2^26) and the factor (at most
+  // 2^33) stays below 2^59.
   std::uint64_t rowFactor_ = 0;
   int rowShift_ = 32;
   std::int32_t rows_;

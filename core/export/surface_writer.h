@@ -27,9 +27,9 @@ int32_t surfaceThousandths(float elevation);
 // nearest double to one (0.3, 0.1), else the thousandths below it.
 int64_t toleranceThousandths(double tolerance);
 
-// The kept rows' elevations (outputValue) in thousandths, row after row; kTinNoData where a
-// cell holds no data. keptRows counts the rows read: fewer than the block's when the raster
-// ended early.
+// The kept rows' elevations (outputValue) in thousandths, laid out for the surface;
+// kTinNoData where a cell holds no data. keptRows counts the rows read, and cells keeps only
+// those: fewer than the block's when the raster ended early.
 struct SurfaceCells {
   TinCells cells;
   uint32_t keptCols = 0;

@@ -303,20 +303,40 @@ class Builder {
   template <typename Visit>
   void scan(std::int32_t t, Visit visit) const;
 
-  // The queue: a binary heap of the triangles beyond the tolerance, the largest error on
-  // top, each entry holding its key so that the heap's moves stay within the heap.
+  // The queue of the triangles beyond the tolerance, each entry holding its key so that the
+  // moves stay within the queue. The entries lie in buckets by key, 32 to a doubling (the
+  // float's exponent and first 5 bits of mantissa), the largest keys in the highest bucket
+  // with an entry: that top bucket is a binary heap, with the largest error on top, and so is
+  // any bucket that has been the top; the others are in no order until they become the top.
+  // A triangle that changes while queued leaves a bucket in no order by a swap with its
+  // last entry, and most pushes go to such a bucket, so that the queue's moves reach few
+  // triangles' records.
   struct QueueEntry {
     float key;
     std::int32_t triangle;
   };
+  using Heap = std::vector<QueueEntry>;
+  struct Bucket {
+    Heap entries;
+    bool ordered = false;  // a heap, else in no order
+  };
+  static constexpr int kBucketShift = 23 - 5;
+  static constexpr int kBuckets = (0x7F800000 >> kBucketShift) + 1;
+  static int bucketOf(float key) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &key, sizeof bits);
+    return static_cast<int>(bits >> kBucketShift);
+  }
   void heapPush(std::int32_t t);
   void heapRemove(std::int32_t t);
-  void place(std::int32_t i, QueueEntry entry) {
-    heap_[i] = entry;
+  std::int32_t queueTop() const { return top_ < 0 ? -1 : buckets_[top_].entries[0].triangle; }
+  void lowerTop();
+  void place(Heap& heap, std::int32_t i, QueueEntry entry) {
+    heap[i] = entry;
     tris_[entry.triangle].place = i;
   }
-  void siftUp(std::int32_t i, QueueEntry entry);
-  void siftDown(std::int32_t i, QueueEntry entry);
+  void siftUp(Heap& heap, std::int32_t i, QueueEntry entry);
+  void siftDown(Heap& heap, std::int32_t i, QueueEntry entry);
 
   const std::int32_t* grid_;       // row 0
   const std::int32_t* rowOffset_;  // of each row from row 0
@@ -336,7 +356,9 @@ class Builder {
 
   std::vector<std::uint64_t> isVertex_;  // A bit per cell.
   TriangleStore tris_;
-  std::vector<QueueEntry> heap_;
+  std::vector<Bucket> buckets_ = std::vector<Bucket>(kBuckets);
+  std::uint64_t nonEmpty_[(kBuckets + 63) / 64] = {};
+  int top_ = -1;  // the highest bucket with an entry, always ordered
   std::vector<std::int32_t> pending_;
   std::vector<std::int32_t> flips_;
 };
@@ -392,12 +414,12 @@ void Builder::run() {
       if (tris_[t].worst >= 0) heapPush(t);
     }
     pending_.clear();
-    if (heap_.empty()) break;
-    const std::int32_t top = heap_[0].triangle;
+    const std::int32_t top = queueTop();
+    if (top < 0) break;
     heapRemove(top);
     // The next one on top is most likely the next to split: its rows are asked for now, to
     // arrive while this one is split.
-    if (!heap_.empty()) prefetch(heap_[0].triangle);
+    if (queueTop() >= 0) prefetch(queueTop());
     insert(top, tris_[top].worst);
   }
 }
@@ -647,54 +669,96 @@ void Builder::legalize(std::int32_t edge) {
 }
 
 void Builder::heapPush(std::int32_t t) {
-  heap_.push_back(QueueEntry{tris_[t].error, t});
-  siftUp(static_cast<std::int32_t>(heap_.size()) - 1, heap_.back());
+  const QueueEntry entry{tris_[t].error, t};
+  const int b = bucketOf(entry.key);
+  Bucket& bucket = buckets_[b];
+  nonEmpty_[b >> 6] |= std::uint64_t(1) << (b & 63);
+  if (b > top_) {
+    top_ = b;
+    bucket.ordered = true;
+  }
+  bucket.entries.push_back(entry);
+  const auto last = static_cast<std::int32_t>(bucket.entries.size()) - 1;
+  if (bucket.ordered) {
+    siftUp(bucket.entries, last, entry);
+  } else {
+    tris_[t].place = last;
+  }
 }
 
 void Builder::heapRemove(std::int32_t t) {
   const std::int32_t i = tris_[t].place;
   tris_[t].place = kIdle;
-  const QueueEntry last = heap_.back();
-  heap_.pop_back();
-  if (i == static_cast<std::int32_t>(heap_.size())) return;
-  if (i > 0 && heap_[(i - 1) / 2].key < last.key) {
-    siftUp(i, last);
-  } else {
-    siftDown(i, last);
+  const int b = bucketOf(tris_[t].error);
+  Bucket& bucket = buckets_[b];
+  Heap& heap = bucket.entries;
+  const QueueEntry last = heap.back();
+  heap.pop_back();
+  if (i != static_cast<std::int32_t>(heap.size())) {
+    if (!bucket.ordered) {
+      place(heap, i, last);
+    } else if (i > 0 && heap[(i - 1) / 2].key < last.key) {
+      siftUp(heap, i, last);
+    } else {
+      siftDown(heap, i, last);
+    }
   }
+  if (heap.empty()) {
+    bucket.ordered = false;
+    nonEmpty_[b >> 6] &= ~(std::uint64_t(1) << (b & 63));
+    if (b == top_) lowerTop();
+  }
+}
+
+// The top bucket has emptied: the next below with an entry is ordered and becomes the top.
+void Builder::lowerTop() {
+  int w = top_ >> 6;
+  std::uint64_t bits = nonEmpty_[w] & ((std::uint64_t(1) << (top_ & 63)) - 1);
+  while (bits == 0 && w > 0) bits = nonEmpty_[--w];
+  if (bits == 0) {
+    top_ = -1;
+    return;
+  }
+  top_ = 64 * w + 63 - __builtin_clzll(bits);
+  Bucket& bucket = buckets_[top_];
+  if (bucket.ordered) return;
+  bucket.ordered = true;
+  Heap& heap = bucket.entries;
+  for (auto i = static_cast<std::int32_t>(heap.size()) / 2 - 1; i >= 0; --i)
+    siftDown(heap, i, heap[i]);
 }
 
 // Moves the entry from place i towards the top until its parent is no smaller.
-void Builder::siftUp(std::int32_t i, QueueEntry entry) {
+void Builder::siftUp(Heap& heap, std::int32_t i, QueueEntry entry) {
   while (i > 0) {
     const std::int32_t parent = (i - 1) / 2;
-    if (!(heap_[parent].key < entry.key)) break;
-    place(i, heap_[parent]);
+    if (!(heap[parent].key < entry.key)) break;
+    place(heap, i, heap[parent]);
     i = parent;
   }
-  place(i, entry);
+  place(heap, i, entry);
 }
 
 // Moves the entry from place i down until no child is larger.
-void Builder::siftDown(std::int32_t i, QueueEntry entry) {
-  const auto size = static_cast<std::int32_t>(heap_.size());
+void Builder::siftDown(Heap& heap, std::int32_t i, QueueEntry entry) {
+  const auto size = static_cast<std::int32_t>(heap.size());
   for (;;) {
     const std::int32_t left = 2 * i + 1;
     if (left >= size) break;
     std::int32_t child = left;
-    if (left + 1 < size && heap_[left].key < heap_[left + 1].key) child = left + 1;
-    if (!(entry.key < heap_[child].key)) break;
-    place(i, heap_[child]);
+    if (left + 1 < size && heap[left].key < heap[left + 1].key) child = left + 1;
+    if (!(entry.key < heap[child].key)) break;
+    place(heap, i, heap[child]);
     i = child;
   }
-  place(i, entry);
+  place(heap, i, entry);
 }
 
 TinResult Builder::collect(TinSurface* surface) {
   // What only the insertion needs goes first, to make room for the surface.
   for (std::vector<std::int32_t>* done : {&pending_, &flips_})
     std::vector<std::int32_t>().swap(*done);
-  std::vector<QueueEntry>().swap(heap_);
+  std::vector<Bucket>().swap(buckets_);
   // The vertices in the order of their cells; a vertex's number is the count of vertex
   // cells with data before it. A corner cell of the block without data, the only vertex
   // that may lack data, is no vertex of the surface.

@@ -91,8 +91,8 @@ constexpr std::int64_t kMaxTinTolerance = INT64_C(1) << 33;
 // holds no data), laid out in tiles of 4 x 4 cells, one cache line each, and, in a block at
 // least 256 cells across or high, in pages of 8 x 8 tiles (4 KiB): the rows of a small
 // triangle share lines, and a larger one's pages. The cells beyond the block that complete
-// its last tiles and pages are never read; they add at most as many cells as the block
-// holds, and a few percent in a block of 256 x 256 cells or more.
+// its last tiles and pages are never read: up to 3 more columns and rows, or 31 in a
+// direction where the block reaches 256 cells.
 class TinCells {
  public:
   // Room for cols x rows cells, each unset until set; false (and no room) when the memory

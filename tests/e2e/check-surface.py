@@ -19,7 +19,10 @@ Checked, each with its own message and exit status 1:
   inside two faces, no cell without data in a closed face, every data cell in a closed
   face unless no triangle of its neighbours could hold it without a cell without data; on
   a block without such cells, the edges used once are exactly the block's border and the
-  faces' area is the block's;
+  faces' area is the block's; on a block with them, every part outside the faces holds
+  one, and beyond every edge of one face off the border the Delaunay face there would
+  cover one (or its third corner is a vertex the file cannot show), so that no face is
+  missing beside a hole;
 - Delaunay in cell index space: across every edge of two faces, the far vertex is not
   strictly inside the other face's circumcircle (exact integers; cocircular allowed);
 - the largest vertical error of a data cell from its face, linear in cell index space, at
@@ -357,6 +360,15 @@ def check_delaunay(faces, code, across, cols, count):
                      c // cols, c % cols))
 
 
+def on_border(a, b, cols, rows):
+    """Whether the directed edge a -> b runs along the block's border, as a face's does."""
+    ar, ac, br, bc = a // cols, a % cols, b // cols, b % cols
+    return (((ar == rows - 1) & (br == rows - 1) & (bc > ac)) |  # south, east-going
+            ((ac == cols - 1) & (bc == cols - 1) & (br < ar)) |  # east, north-going
+            ((ar == 0) & (br == 0) & (bc < ac)) |  # north, west-going
+            ((ac == 0) & (bc == 0) & (br > ar)))  # west, south-going
+
+
 def check_border(faces, code, across, d, cols, rows):
     """On a block with every cell of data: the edges of one face are the border, the area
     the block's."""
@@ -364,10 +376,7 @@ def check_border(faces, code, across, d, cols, rows):
     outer = code[across < 0]
     a, b = outer // count, outer % count
     ar, ac, br, bc = a // cols, a % cols, b // cols, b % cols
-    on = (((ar == rows - 1) & (br == rows - 1) & (bc > ac)) |  # south, east-going
-          ((ac == cols - 1) & (bc == cols - 1) & (br < ar)) |  # east, north-going
-          ((ar == 0) & (br == 0) & (bc < ac)) |  # north, west-going
-          ((ac == 0) & (bc == 0) & (br > ar)))  # west, south-going
+    on = on_border(a, b, cols, rows)
     if not on.all():
         k = int(np.argmax(~on))
         raise Fault("the edge from (%d, %d) to (%d, %d) lies in one face but off the "
@@ -471,7 +480,7 @@ def measure(faces, x, y, d, z, cols, rows, tolerance):
         if could_be_covered(k, data, cols, rows):
             raise Fault("row %d, column %d, a cell of data, lies in no face" %
                         (k // cols, k % cols))
-    return Fraction(worst_num, worst_den), int((data & ~covered).sum())
+    return Fraction(worst_num, worst_den), data & ~covered
 
 
 def check_gaps(x, y, d, z, cols, rows):
@@ -494,6 +503,88 @@ def check_gaps(x, y, d, z, cols, rows):
         r, c = np.argwhere(labels == k)[0]
         raise Fault("a gap in the surface at row %.2f, column %.2f: no face covers it and it "
                     "holds no cell without data" % (r / 3, c / 3))
+
+
+def covers_no_data(a, b, c, empty, cols):
+    """Whether the closed triangle of cells a, b, c holds a cell without data."""
+    (ar, ac), (br, bc), (cr, cc) = divmod(a, cols), divmod(b, cols), divmod(c, cols)
+    rr, cc_ = np.mgrid[min(ar, br, cr):max(ar, br, cr) + 1, min(ac, bc, cc):max(ac, bc, cc) + 1]
+    side = lambda pr, pc, qr, qc: (qc - pc) * (rr - pr) - (qr - pr) * (cc_ - pc)
+    u, v, w = side(ar, ac, br, bc), side(br, bc, cr, cc), side(cr, cc, ar, ac)
+    inside = ((u >= 0) & (v >= 0) & (w >= 0)) | ((u <= 0) & (v <= 0) & (w <= 0))
+    return bool(empty[rr[inside], cc_[inside]].any())
+
+
+def check_hole_edges(faces, code, across, z, lone, cols, rows):
+    """On a block with cells without data: beyond every edge of one face off the block's
+    border lies a face that was left out for a cell without data. The triangulation with
+    those faces is Delaunay, so such a face is made with the written vertex whose circle
+    through the edge holds no other beyond it (any of them, when several share that circle),
+    unless its third corner is a vertex the file cannot show: a block corner without data or
+    a data cell in no face, which then lies in that circle."""
+    from scipy.spatial import cKDTree
+    count = cols * rows
+    empty = (z <= NO_DATA).reshape(rows, cols)
+    unseen = np.nonzero(lone)[0].tolist()
+    unseen += [k for k in (0, cols - 1, count - cols, count - 1) if z[k] <= NO_DATA]
+    vertices = np.unique(faces)
+    vx, vy = vertices % cols, -(vertices // cols)
+    tree = cKDTree(np.stack([vx, vy], 1))
+    outer = code[across < 0]
+    a_all, b_all = outer // count, outer % count
+    inner = ~on_border(a_all, b_all, cols, rows)
+    xy = lambda k: (k % cols, -(k // cols))
+    for a, b in zip(a_all[inner].tolist(), b_all[inner].tolist()):
+        (ax, ay), (bx, by) = xy(a), xy(b)
+        dx, dy = bx - ax, by - ay
+        mx2, my2 = ax + bx, ay + by  # twice the edge's midpoint
+        radius = max(abs(dx), abs(dy)) + 1
+        ties = []
+        while not ties:
+            whole = radius > 2 * (cols + rows)  # the search holds every vertex
+            keys = []
+            for i in tree.query_ball_point((mx2 / 2, my2 / 2), radius):
+                px, py = int(vx[i]), int(vy[i])
+                den = dy * (px - ax) - dx * (py - ay)  # beyond the edge: on its right
+                if den > 0:
+                    num = (mx2 - 2 * px) ** 2 + (my2 - 2 * py) ** 2 - dx * dx - dy * dy
+                    keys.append((Fraction(num, 8 * den), int(vertices[i])))
+            if keys:
+                # The circle through the edge and a vertex has its centre t (dy, -dx) from
+                # the edge's midpoint; the least t, the emptiest, if its circle lies within
+                # the search.
+                t = min(k for k, _ in keys)
+                cx, cy = mx2 / 2 + float(t) * dy, my2 / 2 - float(t) * dx
+                r = ((cx - ax) ** 2 + (cy - ay) ** 2) ** 0.5
+                if whole or ((cx - mx2 / 2) ** 2 + (cy - my2 / 2) ** 2) ** 0.5 + r + 1 <= radius:
+                    ties = [v for k, v in keys if k == t]
+            if whole:
+                break
+            radius *= 2
+        if not ties:
+            continue  # no written vertex beyond: the face there has a corner unseen
+        if any(covers_no_data(a, b, c, empty, cols) for c in ties):
+            continue
+        c = ties[0]
+        cx0, cy0 = xy(c)
+
+        def in_circle(k):
+            """Beyond the edge, and inside the circle of a, b, c or on it (a, b, c turn
+            clockwise, so inside is a negative determinant)."""
+            px, py = xy(k)
+            if dy * (px - ax) - dx * (py - ay) <= 0:
+                return False
+            ux, uy, vx_, vy_ = ax - px, ay - py, bx - px, by - py
+            wx, wy = cx0 - px, cy0 - py
+            det = ((ux * ux + uy * uy) * (vx_ * wy - wx * vy_) -
+                   (vx_ * vx_ + vy_ * vy_) * (ux * wy - wx * uy) +
+                   (wx * wx + wy * wy) * (ux * vy_ - vx_ * uy))
+            return det <= 0
+        if any(in_circle(k) for k in unseen):
+            continue
+        raise Fault("beyond the edge from (%d, %d) to (%d, %d) no face over a cell without "
+                    "data can lie: the face with (%d, %d) is missing" %
+                    (a // cols, a % cols, b // cols, b % cols, c // cols, c % cols))
 
 
 def canonical(faces):
@@ -520,6 +611,7 @@ def check(surface_path, points_path, cols, tolerance_text, other_path=None):
         check_border(faces, code, across, d, cols, rows)
     else:
         check_gaps(x, y, d, z, cols, rows)
+        check_hole_edges(faces, code, across, z, lone, cols, rows)
     if other_path is not None:
         other_points, other_corners = read_surface(other_path)
         other = cells_of(other_points, other_corners, z, where, cols)
@@ -527,7 +619,7 @@ def check(surface_path, points_path, cols, tolerance_text, other_path=None):
             raise Fault("%s holds other faces than %s" % (other_path, surface_path))
     print("%s: %d points, %d faces, largest error %.4f (tolerance %s)%s%s" %
           (surface_path, len(points), len(faces), float(worst) / 1000, tolerance_text,
-           "; %d data cells that no face can hold" % lone if lone else "",
+           "; %d data cells that no face can hold" % lone.sum() if lone.any() else "",
            "; the same faces as %s" % other_path if other_path else ""))
 
 

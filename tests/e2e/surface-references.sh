@@ -51,6 +51,13 @@ surface tennessee_ft "$demo/n37w085.hdr" 8000 4000 300 300 0 0 1 0.3 epsg:2274
 # (as gridview writes it), and its southern rows.
 surface nodata_corner "$special/n37w085.hdr" 8600 2900 200 200 200000 200000 0 0.1 viewer
 surface nodata_south "$special/n37w085.hdr" 8000 2600 200 200 200000 200000 1 0.3
+# A face left out beside a hole, which leaves no cell uncovered, must be found all the same.
+"$here/drop-hole-face.py" "$out/nodata_corner.xml" "$out/nodata_corner.csv" 200 "$out/dropped.xml"
+if "$here/check-surface.py" "$out/dropped.xml" "$out/nodata_corner.csv" 200 0.1 >"$out/dropped.txt"; then
+  echo "check-surface.py took $out/dropped.xml, a surface with a face left out"
+  exit 1
+fi
+grep "is missing" "$out/dropped.txt"
 # The golden files of the unit tests, against the points of their tiny block.
 data="$repo/tests/data"
 "$here/check-surface.py" "$data/surface_tiny.xml" "$data/surface_tiny.csv" 5 0.1

@@ -327,8 +327,8 @@ class Builder {
     std::memcpy(&bits, &key, sizeof bits);
     return static_cast<int>(bits >> kBucketShift);
   }
-  void heapPush(std::int32_t t);
-  void heapRemove(std::int32_t t);
+  void queuePush(std::int32_t t);
+  void queueRemove(std::int32_t t);
   std::int32_t queueTop() const { return top_ < 0 ? -1 : buckets_[top_].entries[0].triangle; }
   void lowerTop();
   void place(Heap& heap, std::int32_t i, QueueEntry entry) {
@@ -385,7 +385,7 @@ void Builder::setTriangle(std::int32_t t, std::int32_t a, std::int32_t b, std::i
 }
 
 void Builder::touch(std::int32_t t) {
-  if (tris_[t].place >= 0) heapRemove(t);
+  if (tris_[t].place >= 0) queueRemove(t);
   if (tris_[t].place == kPending) return;
   tris_[t].place = kPending;
   pending_.push_back(t);
@@ -411,12 +411,12 @@ void Builder::run() {
     for (const std::int32_t t : pending_) {
       tris_[t].place = kIdle;
       evaluate(t);
-      if (tris_[t].worst >= 0) heapPush(t);
+      if (tris_[t].worst >= 0) queuePush(t);
     }
     pending_.clear();
     const std::int32_t top = queueTop();
     if (top < 0) break;
-    heapRemove(top);
+    queueRemove(top);
     // The next one on top is most likely the next to split: its rows are asked for now, to
     // arrive while this one is split.
     if (queueTop() >= 0) prefetch(queueTop());
@@ -668,7 +668,7 @@ void Builder::legalize(std::int32_t edge) {
   }
 }
 
-void Builder::heapPush(std::int32_t t) {
+void Builder::queuePush(std::int32_t t) {
   const QueueEntry entry{tris_[t].error, t};
   const int b = bucketOf(entry.key);
   Bucket& bucket = buckets_[b];
@@ -686,7 +686,7 @@ void Builder::heapPush(std::int32_t t) {
   }
 }
 
-void Builder::heapRemove(std::int32_t t) {
+void Builder::queueRemove(std::int32_t t) {
   const std::int32_t i = tris_[t].place;
   tris_[t].place = kIdle;
   const int b = bucketOf(tris_[t].error);

@@ -506,13 +506,14 @@ def check_gaps(x, y, d, z, cols, rows):
 
 
 def covers_no_data(a, b, c, empty, cols):
-    """Whether the closed triangle of cells a, b, c holds a cell without data."""
-    (ar, ac), (br, bc), (cr, cc) = divmod(a, cols), divmod(b, cols), divmod(c, cols)
-    rr, cc_ = np.mgrid[min(ar, br, cr):max(ar, br, cr) + 1, min(ac, bc, cc):max(ac, bc, cc) + 1]
-    side = lambda pr, pc, qr, qc: (qc - pc) * (rr - pr) - (qr - pr) * (cc_ - pc)
-    u, v, w = side(ar, ac, br, bc), side(br, bc, cr, cc), side(cr, cc, ar, ac)
-    inside = ((u >= 0) & (v >= 0) & (w >= 0)) | ((u <= 0) & (v <= 0) & (w <= 0))
-    return bool(empty[rr[inside], cc_[inside]].any())
+    """Whether the closed triangle of cells a, b, c (counter-clockwise) holds a cell without
+    data."""
+    x, y, d = orientation(np.array([[a, b, c]]), cols)
+    for _, px, py, wa, wb, wc in lattice(x, y, d):
+        hit = np.minimum(np.minimum(wa, wb), wc) >= 0
+        if empty.reshape(-1)[-py[hit] * cols + px[hit]].any():
+            return True
+    return False
 
 
 def check_hole_edges(faces, code, across, z, lone, cols, rows):
@@ -563,7 +564,7 @@ def check_hole_edges(faces, code, across, z, lone, cols, rows):
             radius *= 2
         if not ties:
             continue  # no written vertex beyond: the face there has a corner unseen
-        if any(covers_no_data(a, b, c, empty, cols) for c in ties):
+        if any(covers_no_data(b, a, c, empty, cols) for c in ties):
             continue
         c = ties[0]
         cx0, cy0 = xy(c)

@@ -42,7 +42,7 @@ bool TinCells::allocate(std::int32_t cols, std::int32_t rows) {
   for (std::int32_t x = 0; x < pages * across; ++x)
     colOffset_[x] = x / across * pageCells + (x >> 2) % (across / 4) * 16 + (x & 3);
   const size_t size = static_cast<size_t>((rows + high - 1) / high) * pages * pageCells;
-  storage_.reset(new (std::nothrow) std::int32_t[size + 15]);
+  storage_.reset(new (std::nothrow) std::int32_t[size + 15]());
   if (storage_ == nullptr) return false;
   data_ = storage_.get();
   while (reinterpret_cast<std::uintptr_t>(data_) % 64 != 0) ++data_;
@@ -161,32 +161,53 @@ void triangleRows(const std::int64_t (&x)[3], const std::int64_t (&y)[3], Visit 
 }
 
 #if defined(__SSE2__)
-// The largest |s + k ds - det z_k| over count cells (a multiple of 4) of a row whose groups
-// of four lie at row + offset[4 g], in doubles: exact while every term stays below 2^53
-// (exactInDoubles). A cell without data sets *lacksData and leaves the result meaningless.
+// The largest |s - det z| of the cells from..to of a row, s0 being s at column 0, in SSE2
+// doubles, four cells at a time: the groups of four from a multiple of 4 (TinCells), the
+// lanes beyond the row counted as 0. Exact while the errors of the row's cells and s on the
+// groups' lanes are whole numbers below 2^53 (exactInDoubles in evaluate). A cell without
+// data sets *lacksData and leaves the result meaningless.
 template <bool kMayLackData>
-double rowLargest(const std::int32_t* row, const std::int32_t* offset, std::int64_t count, double s,
-                  double ds, double det, bool* lacksData) {
-  const __m128d step = _mm_set1_pd(4 * ds);
+double rowLargest(const std::int32_t* cells, const std::int32_t* offset, std::int64_t from,
+                  std::int64_t to, std::int64_t s0, std::int64_t ds, double det, bool* lacksData) {
+  const std::int64_t first = from & ~std::int64_t(3), last = to & ~std::int64_t(3);
+  const __m128d s = _mm_set1_pd(static_cast<double>(s0 + first * ds));
+  const double d = static_cast<double>(ds);
+  __m128d s01 = _mm_add_pd(s, _mm_set_pd(d, 0.0));
+  __m128d s23 = _mm_add_pd(s, _mm_set_pd(3 * d, 2 * d));
+  const __m128d step = _mm_set1_pd(4 * d);
   const __m128d factor = _mm_set1_pd(det);
   const __m128d sign = _mm_set1_pd(-0.0);
-  __m128d s01 = _mm_set_pd(s + ds, s);
-  __m128d s23 = _mm_set_pd(s + 3 * ds, s + 2 * ds);
   __m128d largest01 = _mm_setzero_pd(), largest23 = _mm_setzero_pd();
   __m128i missing = _mm_setzero_si128();
   const __m128i noData = _mm_set1_epi32(kTinNoData);
-  for (std::int64_t k = 0; k < count; k += 4) {
-    const __m128i z = _mm_load_si128(reinterpret_cast<const __m128i*>(row + offset[k]));
-    if (kMayLackData) missing = _mm_or_si128(missing, _mm_cmpeq_epi32(z, noData));
+  const auto group = [&](std::int64_t g, auto masked, __m128i valid) {
+    const __m128i z = _mm_load_si128(reinterpret_cast<const __m128i*>(cells + offset[g]));
+    if (kMayLackData) {
+      __m128i lacking = _mm_cmpeq_epi32(z, noData);
+      if (decltype(masked)::value) lacking = _mm_and_si128(lacking, valid);
+      missing = _mm_or_si128(missing, lacking);
+    }
     const __m128d z01 = _mm_cvtepi32_pd(z);
     const __m128d z23 = _mm_cvtepi32_pd(_mm_shuffle_epi32(z, _MM_SHUFFLE(1, 0, 3, 2)));
-    largest01 =
-        _mm_max_pd(largest01, _mm_andnot_pd(sign, _mm_sub_pd(s01, _mm_mul_pd(factor, z01))));
-    largest23 =
-        _mm_max_pd(largest23, _mm_andnot_pd(sign, _mm_sub_pd(s23, _mm_mul_pd(factor, z23))));
+    __m128d e01 = _mm_andnot_pd(sign, _mm_sub_pd(s01, _mm_mul_pd(factor, z01)));
+    __m128d e23 = _mm_andnot_pd(sign, _mm_sub_pd(s23, _mm_mul_pd(factor, z23)));
+    if (decltype(masked)::value) {
+      e01 = _mm_and_pd(_mm_castsi128_pd(_mm_unpacklo_epi32(valid, valid)), e01);
+      e23 = _mm_and_pd(_mm_castsi128_pd(_mm_unpackhi_epi32(valid, valid)), e23);
+    }
+    largest01 = _mm_max_pd(largest01, e01);
+    largest23 = _mm_max_pd(largest23, e23);
     s01 = _mm_add_pd(s01, step);
     s23 = _mm_add_pd(s23, step);
-  }
+  };
+  const __m128i lane = _mm_set_epi32(3, 2, 1, 0);
+  const auto within = [&](std::int64_t low, std::int64_t high) {
+    return _mm_and_si128(_mm_cmpgt_epi32(lane, _mm_set1_epi32(static_cast<int>(low) - 1)),
+                         _mm_cmplt_epi32(lane, _mm_set1_epi32(static_cast<int>(high) + 1)));
+  };
+  group(first, std::true_type(), within(from - first, first == last ? to - first : 3));
+  for (std::int64_t g = first + 4; g < last; g += 4) group(g, std::false_type(), __m128i());
+  if (last > first) group(last, std::true_type(), within(0, to - last));
   if (kMayLackData && _mm_movemask_epi8(missing) != 0) *lacksData = true;
   const __m128d both = _mm_max_pd(largest01, largest23);
   return std::max(_mm_cvtsd_f64(both), _mm_cvtsd_f64(_mm_unpackhi_pd(both, both)));
@@ -199,15 +220,26 @@ constexpr std::int32_t kIdle = -1;
 
 constexpr float kHoleError = std::numeric_limits<float>::infinity();
 
+// Half-edge k of triangle t, from its corner k to the next, is 4 t + k: a shift and a mask
+// take it apart. A block of kMaxTinCells cells makes fewer than 2^27 triangles.
+std::int32_t edgeOf(std::int32_t t, int k) {
+  return 4 * t + k;
+}
+std::int32_t triangleOf(std::int32_t e) {
+  return e >> 2;
+}
+int sideOf(std::int32_t e) {
+  return e & 3;
+}
 std::int32_t nextEdge(std::int32_t e) {
-  return e % 3 == 2 ? e - 2 : e + 1;
+  return sideOf(e) == 2 ? e - 2 : e + 1;
 }
 std::int32_t prevEdge(std::int32_t e) {
-  return e % 3 == 0 ? e + 2 : e - 1;
+  return sideOf(e) == 0 ? e + 2 : e - 1;
 }
 
 // A triangle of the triangulation: its corners (vertex indices, counter-clockwise), the
-// half-edge across each of its edges (3 t + k for edge k of triangle t, from corner k to
+// half-edge across each of its edges (edgeOf: 4 t + k for edge k of triangle t, from corner k to
 // the next) or -1 on the block's edge, the cell to insert next or -1 within the tolerance,
 // the worst error (kHoleError for a hole face) and its place in the queue. All of it in
 // 36 bytes, so that a triangle reached at random costs one or two cache lines.
@@ -287,8 +319,8 @@ class Builder {
                            std::int32_t bc, std::int32_t ca);
   void setTriangle(std::int32_t t, std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t ab,
                    std::int32_t bc, std::int32_t ca);
-  std::int32_t& cornerAt(std::int32_t e) { return tris_[e / 3].corner[e % 3]; }
-  std::int32_t& acrossAt(std::int32_t e) { return tris_[e / 3].across[e % 3]; }
+  std::int32_t& cornerAt(std::int32_t e) { return tris_[triangleOf(e)].corner[sideOf(e)]; }
+  std::int32_t& acrossAt(std::int32_t e) { return tris_[triangleOf(e)].across[sideOf(e)]; }
   void link(std::int32_t e, std::int32_t f) {
     acrossAt(e) = f;
     if (f >= 0) acrossAt(f) = e;
@@ -373,7 +405,7 @@ std::int32_t Builder::addTriangle(std::int32_t a, std::int32_t b, std::int32_t c
 
 void Builder::setTriangle(std::int32_t t, std::int32_t a, std::int32_t b, std::int32_t c,
                           std::int32_t ab, std::int32_t bc, std::int32_t ca) {
-  const std::int32_t e = 3 * t;
+  const std::int32_t e = edgeOf(t, 0);
   Triangle& triangle = tris_[t];
   triangle.corner[0] = a;
   triangle.corner[1] = b;
@@ -400,7 +432,7 @@ void Builder::run() {
   const std::int32_t p2 = addVertex(y1 * cols_);
   const std::int32_t p3 = addVertex(y1 * cols_ + x1);
   const std::int32_t t0 = addTriangle(p3, p0, p2, -1, -1, -1);
-  addTriangle(p0, p3, p1, 3 * t0, -1, -1);
+  addTriangle(p0, p3, p1, edgeOf(t0, 0), -1, -1);
   for (;;) {
     // The changed triangles' corner cells are asked for together, so that their reads
     // overlap.
@@ -484,14 +516,43 @@ void Builder::evaluate(std::int32_t t) {
     b0 += ((x[e] - x[p]) * (minY - y[p]) + (y[e] - y[p]) * x[p]) * z[k];
     db += (x[e] - x[p]) * z[k];
   }
-#if defined(__SSE2__)
-  // Every term of the errors is exact in doubles while det z, s and their difference stay
-  // below 2^53 (s is a sum of three terms w z with |w| <= |det|).
-  const bool exactInDoubles = -det <= (std::int64_t(1) << 50) / (largestHeight_ + 1);
-#endif
   std::int64_t worstError = -1;
   std::int64_t worstCell = -1;
   std::int64_t dataCells = 0;
+  // The cells from..to of a row one at a time, in integers.
+  const auto scanRow = [&](auto mayLackData, std::int64_t row, const std::int32_t* cells,
+                           std::int64_t from, std::int64_t to, std::int64_t s0) {
+    std::int64_t worst = worstError, at = -1;
+    std::int64_t s = from * ds + s0;
+    for (std::int64_t col = from; col <= to; ++col, s += ds) {
+      const std::int32_t value = cells[offset_[col]];
+      if (decltype(mayLackData)::value && !holdsData(value)) {
+        hole = true;
+        holeCell = row * cols_ + col;
+        --dataCells;
+        continue;
+      }
+      std::int64_t error = s - det * value;
+      error = error < 0 ? -error : error;
+      const bool larger = error > worst;  // no branch: it goes either way
+      at = larger ? col : at;
+      worst = larger ? error : worst;
+    }
+    if (at >= 0) {
+      worstError = worst;
+      worstCell = row * cols_ + at;
+    }
+  };
+#if defined(__SSE2__)
+  // A row of fewer cells than this is measured in integers, one cell at a time.
+  constexpr std::int64_t kLongRow = 9;
+  // Doubles hold every value of a row's four-cell groups exactly while |det z| < 2^50 for
+  // every cell with data and |ds| <= 2^49: s at a cell of the triangle is a sum of w z with
+  // sum |w| = |det|, so below 2^50 as well, and on the up to 3 columns beside the row that
+  // its first and last groups reach, s stays below 2^52.
+  const bool exactInDoubles = -det <= (std::int64_t(1) << 50) / (largestHeight_ + 1) &&
+                              ds <= (std::int64_t(1) << 49) && -ds <= (std::int64_t(1) << 49);
+#endif
   const auto measure = [&](auto mayLackData) {
     triangleRows(x, y, [&](std::int64_t row, std::int64_t from, std::int64_t to) {
       const std::int32_t* cells = rowAt(static_cast<std::int32_t>(row));
@@ -502,58 +563,29 @@ void Builder::evaluate(std::int32_t t) {
         __builtin_prefetch(ahead + offset_[to]);
       }
       const std::int64_t s0 = b0 + (row - minY) * db;  // s at column 0
-      std::int64_t worst = worstError, at = -1;
-      const auto scan = [&](std::int64_t first, std::int64_t last) {
-        std::int64_t s = first * ds + s0;
-        for (std::int64_t col = first; col <= last; ++col, s += ds) {
-          const std::int32_t value = cells[offset_[col]];
-          if (decltype(mayLackData)::value && !holdsData(value)) {
-            hole = true;
-            holeCell = row * cols_ + col;
-            --dataCells;
-            continue;
-          }
-          std::int64_t error = s - det * value;
-          error = error < 0 ? -error : error;
-          const bool larger = error > worst;  // no branch: it goes either way
-          at = larger ? col : at;
-          worst = larger ? error : worst;
-        }
-      };
-      bool scanned = false;
+      dataCells += to - from + 1;
 #if defined(__SSE2__)
-      // The groups of four from the first column of a tile on: their largest error, and the
-      // first cell of it only when it is the triangle's worst so far.
-      const std::int64_t middle = (from + 3) & ~std::int64_t(3);
-      const std::int64_t end = (to + 1) & ~std::int64_t(3);
-      if (end - middle >= 8 && exactInDoubles) {
-        bool lacksData = false;
+      bool lacksData = false;
+      if (exactInDoubles && to - from + 1 >= kLongRow) {
         const double largest = rowLargest<decltype(mayLackData)::value>(
-            cells, offset_ + middle, end - middle, static_cast<double>(middle * ds + s0),
-            static_cast<double>(ds), static_cast<double>(det), &lacksData);
+            cells, offset_, from, to, s0, ds, static_cast<double>(det), &lacksData);
         if (!lacksData) {
-          scan(from, middle - 1);
-          if (largest > static_cast<double>(worst)) {
+          if (largest > static_cast<double>(worstError)) {
+            // The first cell of the row's largest error, found again in integers.
             const auto target = static_cast<std::int64_t>(largest);
-            std::int64_t col = middle, s = middle * ds + s0;
+            std::int64_t col = from, s = from * ds + s0;
             for (;; ++col, s += ds) {
               const std::int64_t error = s - det * cells[offset_[col]];
               if (error == target || error == -target) break;
             }
-            worst = target;
-            at = col;
+            worstError = target;
+            worstCell = row * cols_ + col;
           }
-          scan(end, to);
-          scanned = true;
+          return;
         }
       }
 #endif
-      if (!scanned) scan(from, to);
-      dataCells += to - from + 1;
-      if (at >= 0) {
-        worstError = worst;
-        worstCell = row * cols_ + at;
-      }
+      scanRow(mayLackData, row, cells, from, to, s0);
     });
   };
   if (anyNoData_) {
@@ -591,7 +623,7 @@ void Builder::insert(std::int32_t t, std::int32_t cell) {
   const std::int32_t px = cell % cols_, py = cell / cols_;
   std::int32_t onEdge = -1;
   for (int k = 0; k < 3; ++k) {
-    const std::int32_t e = 3 * t + k;
+    const std::int32_t e = edgeOf(t, k);
     const std::int32_t a = cornerAt(e), b = cornerAt(nextEdge(e));
     if (orient(colOf(a), rowOf(a), colOf(b), rowOf(b), px, py) == 0) {
       onEdge = e;
@@ -600,15 +632,15 @@ void Builder::insert(std::int32_t t, std::int32_t cell) {
   }
   const std::int32_t n = addVertex(cell);
   if (onEdge < 0) {
-    const std::int32_t e = 3 * t;
+    const std::int32_t e = edgeOf(t, 0);
     const std::int32_t a = cornerAt(e), b = cornerAt(e + 1), c = cornerAt(e + 2);
     const std::int32_t hab = acrossAt(e), hbc = acrossAt(e + 1), hca = acrossAt(e + 2);
     setTriangle(t, a, b, n, hab, -1, -1);
-    const std::int32_t t1 = addTriangle(b, c, n, hbc, -1, 3 * t + 1);
-    const std::int32_t t2 = addTriangle(c, a, n, hca, 3 * t + 2, 3 * t1 + 1);
-    legalize(3 * t);
-    legalize(3 * t1);
-    legalize(3 * t2);
+    const std::int32_t t1 = addTriangle(b, c, n, hbc, -1, edgeOf(t, 1));
+    const std::int32_t t2 = addTriangle(c, a, n, hca, edgeOf(t, 2), edgeOf(t1, 1));
+    legalize(edgeOf(t, 0));
+    legalize(edgeOf(t1, 0));
+    legalize(edgeOf(t2, 0));
     return;
   }
   // The cell splits the edge a -> b of t (c opposite) and, inside the block, the edge
@@ -618,21 +650,21 @@ void Builder::insert(std::int32_t t, std::int32_t cell) {
   const std::int32_t hbc = acrossAt(nextEdge(e)), hca = acrossAt(prevEdge(e));
   const std::int32_t f = acrossAt(e);
   setTriangle(t, c, a, n, hca, -1, -1);
-  const std::int32_t t1 = addTriangle(b, c, n, hbc, 3 * t + 2, -1);
+  const std::int32_t t1 = addTriangle(b, c, n, hbc, edgeOf(t, 2), -1);
   if (f < 0) {
-    legalize(3 * t);
-    legalize(3 * t1);
+    legalize(edgeOf(t, 0));
+    legalize(edgeOf(t1, 0));
     return;
   }
-  const std::int32_t u = f / 3;
+  const std::int32_t u = triangleOf(f);
   const std::int32_t d = cornerAt(prevEdge(f));
   const std::int32_t had = acrossAt(nextEdge(f)), hdb = acrossAt(prevEdge(f));
-  setTriangle(u, d, b, n, hdb, 3 * t1 + 2, -1);
-  const std::int32_t u1 = addTriangle(a, d, n, had, 3 * u + 2, 3 * t + 1);
-  legalize(3 * t);
-  legalize(3 * t1);
-  legalize(3 * u);
-  legalize(3 * u1);
+  setTriangle(u, d, b, n, hdb, edgeOf(t1, 2), -1);
+  const std::int32_t u1 = addTriangle(a, d, n, had, edgeOf(u, 2), edgeOf(t, 1));
+  legalize(edgeOf(t, 0));
+  legalize(edgeOf(t1, 0));
+  legalize(edgeOf(u, 0));
+  legalize(edgeOf(u1, 0));
 }
 
 // Restores the Delaunay property across the given edge, opposite the new vertex, flipping it
@@ -645,7 +677,7 @@ void Builder::legalize(std::int32_t edge) {
     flips_.pop_back();
     const std::int32_t f = acrossAt(e);
     if (f < 0) continue;
-    const std::int32_t t = e / 3, u = f / 3;
+    const std::int32_t t = triangleOf(e), u = triangleOf(f);
     const std::int32_t a = cornerAt(e), b = cornerAt(nextEdge(e)), n = cornerAt(prevEdge(e));
     const std::int32_t d = cornerAt(prevEdge(f));
     const std::int64_t ax = colOf(a), ay = rowOf(a);
@@ -662,9 +694,9 @@ void Builder::legalize(std::int32_t edge) {
     const std::int32_t hna = acrossAt(prevEdge(e)), hbn = acrossAt(nextEdge(e));
     const std::int32_t had = acrossAt(nextEdge(f)), hdb = acrossAt(prevEdge(f));
     setTriangle(t, n, a, d, hna, had, -1);
-    setTriangle(u, d, b, n, hdb, hbn, 3 * t + 2);
-    flips_.push_back(3 * t + 1);
-    flips_.push_back(3 * u);
+    setTriangle(u, d, b, n, hdb, hbn, edgeOf(t, 2));
+    flips_.push_back(edgeOf(t, 1));
+    flips_.push_back(edgeOf(u, 0));
   }
 }
 

@@ -31,11 +31,12 @@
 // a vertex is its cell, marked in a bit per cell; only the triangles beyond the tolerance
 // are queued, 8 bytes each. Besides the cells themselves, about 36 bytes a triangle.
 //
-// Where SSE2 is at hand, the long rows of a triangle are measured four cells at a time in
-// doubles, which hold every product and sum of the errors exactly while the heights stay
-// below 2^50 / |det| (15,600 metres or feet for the largest triangle of a 6000 x 6000 block;
-// a triangle beyond it is scanned in integers). The cell found is the one the integer scan
-// finds, the first of the largest error.
+// Where SSE2 is at hand, the rows of 9 cells or more are measured four cells at a time in
+// doubles, from the first column of their first tile to the last of their last, the cells
+// beyond the row left out. Doubles hold every product and sum of the errors exactly while
+// the heights stay below 2^50 / |det| (15,600 metres or feet for the largest triangle of a
+// 6000 x 6000 block; a triangle beyond it is scanned in integers). The cell found is the one
+// the integer scan finds, the first of the largest error.
 #pragma once
 
 #include <cstdint>
@@ -91,11 +92,11 @@ constexpr std::int64_t kMaxTinTolerance = INT64_C(1) << 33;
 // holds no data), laid out in tiles of 4 x 4 cells, one cache line each, and, in a block at
 // least 256 cells across or high, in pages of 8 x 8 tiles (4 KiB): the rows of a small
 // triangle share lines, and a larger one's pages. The cells beyond the block that complete
-// its last tiles and pages are never read: up to 3 more columns and rows, or 31 in a
-// direction where the block reaches 256 cells.
+// its last tiles and pages (up to 3 more columns and rows, or 31 in a direction where the
+// block reaches 256 cells) hold 0 and are read only as lanes that a measure leaves out.
 class TinCells {
  public:
-  // Room for cols x rows cells, each unset until set; false (and no room) when the memory
+  // Room for cols x rows cells, each 0 until set; false (and no room) when the memory
   // cannot be had or the block does not fit (tinBlockFits).
   bool allocate(std::int32_t cols, std::int32_t rows);
   // Keeps the first rows only (a raster that ended early), at most the rows allocated.

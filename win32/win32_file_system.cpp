@@ -80,8 +80,9 @@ class Win32File : public OpenFile {
 
 std::unique_ptr<OpenFile> Win32FileSystem::open(const std::string& path, OpenMode mode) {
   // Others may open, rename or delete the file meanwhile. Replacing a file that another
-  // program holds open may still fail (Wine refuses it whatever the sharing); the
-  // conversion cache then takes the pair in place if it is current, or makes one elsewhere.
+  // program holds open still fails (Wine refuses it whatever the sharing), after replace's
+  // second of tries; the conversion cache then takes the pair in place if it is current, or
+  // makes one elsewhere.
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   const DWORD access = mode == OpenMode::read ? GENERIC_READ : GENERIC_WRITE;
   const DWORD disposition = mode == OpenMode::read               ? OPEN_EXISTING
@@ -113,7 +114,18 @@ FileInfo Win32FileSystem::stat(const std::string& path) {
 }
 
 bool Win32FileSystem::replace(const std::string& from, const std::string& to) {
-  return MoveFileExW(widePath(from).c_str(), widePath(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  // A replace is refused while any handle to the target is open, and another program's
+  // replace of the same target holds one for a moment (Wine's opens the target to look at
+  // it first): two programs putting one pair in place at once refuse each other. A refused
+  // replace is tried again for up to a second; a target held open longer stays refused.
+  const std::wstring source = widePath(from), target = widePath(to);
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    const DWORD error = GetLastError();
+    if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == 50)
+      return false;
+    Sleep(20);
+  }
 }
 
 bool Win32FileSystem::remove(const std::string& path) {

@@ -4,7 +4,8 @@
 // from the GridFloat pair of the tile; gridpick run from it writes the same bytes as from
 // the pair. A converted pair serves only the file it was made from: a tile replaced by
 // another of an older time is converted again, and the two programs converting one new
-// tile together leave one whole pair.
+// tile together leave one whole pair, since a replace of the file seam waits out the other
+// program's brief hold on the same target.
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "tests/e2e/robot.h"
+#include "win32/win32_file_system.h"
 
 namespace {
 
@@ -228,4 +230,43 @@ ROBOT_SCENARIO(gridview_and_gridpick_converting_one_new_geotiff_together_leave_o
     for (const std::string& name : filesIn(temporaryPairs))
       std::printf("    temporary: %s\n", name.c_str());
   CHECK(sameBytes(ctx.work("USGS_13_n37w085.flt"), ctx.demoDir + "\\n37w085.flt"));
+}
+
+namespace {
+
+DWORD WINAPI closeSoon(void* handle) {
+  Sleep(300);
+  CloseHandle(static_cast<HANDLE>(handle));
+  return 0;
+}
+
+}  // namespace
+
+ROBOT_SCENARIO(a_replace_waits_out_a_brief_hold_on_its_target_and_not_a_lasting_one) {
+  const std::string from = ctx.work("pair.flt.part"), to = ctx.work("pair.flt");
+  REQUIRE(robot::writeFile(from, "new") && robot::writeFile(to, "old"));
+  const auto hold = [&] {
+    return CreateFileA(to.c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+  };
+  ned::Win32FileSystem files;
+  HANDLE held = hold();
+  REQUIRE(held != INVALID_HANDLE_VALUE);
+  HANDLE closer = CreateThread(nullptr, 0, closeSoon, held, 0, nullptr);
+  REQUIRE(closer != nullptr);
+  CHECK(files.replace(from, to));
+  WaitForSingleObject(closer, INFINITE);
+  CloseHandle(closer);
+  CHECK_EQ(robot::readFile(to), std::string("new"));
+
+  // A hold that outlasts the tries (Wine refuses the replace then): the replace comes back,
+  // and a refused one leaves both files as they were.
+  REQUIRE(robot::writeFile(from, "newer"));
+  held = hold();
+  REQUIRE(held != INVALID_HANDLE_VALUE);
+  const bool replaced = files.replace(from, to);
+  CloseHandle(held);
+  CHECK_EQ(robot::readFile(to), std::string(replaced ? "newer" : "new"));
+  if (!replaced) CHECK_EQ(robot::readFile(from), std::string("newer"));
 }

@@ -42,10 +42,14 @@ bool TinCells::allocate(std::int32_t cols, std::int32_t rows) {
   for (std::int32_t x = 0; x < pages * across; ++x)
     colOffset_[x] = x / across * pageCells + (x >> 2) % (across / 4) * 16 + (x & 3);
   const size_t size = static_cast<size_t>((rows + high - 1) / high) * pages * pageCells;
-  storage_.reset(new (std::nothrow) std::int32_t[size + 15]());
+  storage_.reset(new (std::nothrow) std::int32_t[size + 15]);
   if (storage_ == nullptr) return false;
   data_ = storage_.get();
   while (reinterpret_cast<std::uintptr_t>(data_) % 64 != 0) ++data_;
+  // The cells that complete each row's last group of four, read as lanes left out.
+  for (std::int32_t y = 0; y < rows; ++y) {
+    for (std::int32_t x = cols; x % 4 != 0; ++x) data_[rowOffset_[y] + colOffset_[x]] = 0;
+  }
   cols_ = cols;
   rows_ = rows;
   return true;

@@ -92,11 +92,12 @@ constexpr std::int64_t kMaxTinTolerance = INT64_C(1) << 33;
 // holds no data), laid out in tiles of 4 x 4 cells, one cache line each, and, in a block at
 // least 256 cells across or high, in pages of 8 x 8 tiles (4 KiB): the rows of a small
 // triangle share lines, and a larger one's pages. The cells beyond the block that complete
-// its last tiles and pages (up to 3 more columns and rows, or 31 in a direction where the
-// block reaches 256 cells) hold 0 and are read only as lanes that a measure leaves out.
+// its last tiles and pages: up to 3 more columns and rows, or 31 in a direction where the
+// block reaches 256 cells. Of these only the columns up to the next multiple of 4 are read,
+// as lanes that a measure leaves out, and they hold 0.
 class TinCells {
  public:
-  // Room for cols x rows cells, each 0 until set; false (and no room) when the memory
+  // Room for cols x rows cells, each unset until set; false (and no room) when the memory
   // cannot be had or the block does not fit (tinBlockFits).
   bool allocate(std::int32_t cols, std::int32_t rows);
   // Keeps the first rows only (a raster that ended early), at most the rows allocated.

@@ -289,15 +289,45 @@ class Builder {
     while ((std::int64_t(1) << (rowShift_ - 32)) < cols_) ++rowShift_;
     rowFactor_ = ((std::uint64_t(1) << rowShift_) + static_cast<std::uint64_t>(cols_) - 1) /
                  static_cast<std::uint64_t>(cols_);
+    tilesAcross_ = (cols_ + 3) / 4;
+    tileRange_.assign(2 * static_cast<size_t>(tilesAcross_) * ((rows_ + 3) / 4), 0);
     for (std::int32_t y = 0; y < rows_; ++y) {
       const std::int32_t* row = cells.row(y);
-      for (std::int32_t x = 0; x < cols_; ++x) {
-        const std::int32_t value = row[offset_[x]];
-        if (holdsData(value)) {
-          anyData_ = true;
-          largestHeight_ = std::max(largestHeight_, std::abs(static_cast<std::int64_t>(value)));
+      std::int32_t* range = &tileRange_[2 * static_cast<size_t>(y >> 2) * tilesAcross_];
+      for (std::int32_t x = 0; x < cols_; x += 4) {
+        std::int32_t low = range[x >> 1], high = range[(x >> 1) + 1];
+        if ((y & 3) == 0) {
+          low = std::numeric_limits<std::int32_t>::max();
+          high = std::numeric_limits<std::int32_t>::min();
+        }
+        for (std::int32_t c = x; c < x + 4 && c < cols_; ++c) {
+          const std::int32_t value = row[offset_[c]];
+          if (holdsData(value)) {
+            anyData_ = true;
+            largestHeight_ = std::max(largestHeight_, std::abs(static_cast<std::int64_t>(value)));
+            high = std::max(high, value);
+          } else {
+            anyNoData_ = true;
+          }
+          low = std::min(low, value);  // kTinNoData, the least int32, stays
+        }
+        range[x >> 1] = low;
+        range[(x >> 1) + 1] = high;
+      }
+    }
+    pagesAcross_ = (cols_ + 31) / 32;
+    pageRange_.assign(2 * static_cast<size_t>(pagesAcross_) * ((rows_ + 31) / 32), 0);
+    for (std::int32_t ty = 0; ty < (rows_ + 3) / 4; ++ty) {
+      for (std::int32_t tx = 0; tx < tilesAcross_; ++tx) {
+        const std::int32_t* tile = &tileRange_[2 * (static_cast<size_t>(ty) * tilesAcross_ + tx)];
+        std::int32_t* page =
+            &pageRange_[2 * (static_cast<size_t>(ty >> 3) * pagesAcross_ + (tx >> 3))];
+        if ((ty & 7) == 0 && (tx & 7) == 0) {
+          page[0] = tile[0];
+          page[1] = tile[1];
         } else {
-          anyNoData_ = true;
+          page[0] = std::min(page[0], tile[0]);
+          page[1] = std::max(page[1], tile[1]);
         }
       }
     }
@@ -333,6 +363,14 @@ class Builder {
   void legalize(std::int32_t edge);
   void touch(std::int32_t t);
   void evaluate(std::int32_t t);
+  struct Plane {
+    std::int64_t det, ds, b0, db, minY, maxY;
+  };
+  struct Worst {
+    std::int64_t error = -1, cell = -1, cells = 0;
+  };
+  bool measureByTiles(const std::int64_t (&x)[3], const std::int64_t (&y)[3], const Plane& plane,
+                      Worst* worst);
   void prefetch(std::int32_t t) const;
 
   // Calls visit(x, y, index) for each cell the closed triangle t covers.
@@ -389,6 +427,15 @@ class Builder {
   bool anyData_ = false;
   bool anyNoData_ = false;
   std::int64_t largestHeight_ = 0;  // the largest |z| of a cell with data
+  // The lowest and highest height of each tile of 4 x 4 cells, row after row of tiles; the
+  // lowest is kTinNoData where a cell of the tile lacks data.
+  std::vector<std::int32_t> tileRange_;
+  std::int32_t tilesAcross_ = 0;
+  // The same of each page of 32 x 32 cells.
+  std::vector<std::int32_t> pageRange_;
+  std::int32_t pagesAcross_ = 0;
+  std::vector<std::int32_t> spanFrom_, spanTo_;  // a triangle's rows, from its first page row
+  std::vector<std::int64_t> pageBound_;          // the bound of each page a triangle reaches
 
   std::vector<std::uint64_t> isVertex_;  // A bit per cell.
   TriangleStore tris_;
@@ -520,6 +567,17 @@ void Builder::evaluate(std::int32_t t) {
     b0 += ((x[e] - x[p]) * (minY - y[p]) + (y[e] - y[p]) * x[p]) * z[k];
     db += (x[e] - x[p]) * z[k];
   }
+  const std::int64_t minX = std::min(x[0], std::min(x[1], x[2]));
+  const std::int64_t maxX = std::max(x[0], std::max(x[1], x[2]));
+  // A small triangle's tiles are asked for together, so that their reads overlap; a larger
+  // one's rows are asked for ahead as it goes.
+  if (maxX - minX <= 32 && maxY - minY <= 32) {
+    for (std::int64_t row = minY & ~std::int64_t(3); row <= maxY; row += 4) {
+      const std::int32_t* cells = rowAt(static_cast<std::int32_t>(row));
+      for (std::int64_t col = minX & ~std::int64_t(3); col <= maxX; col += 4)
+        __builtin_prefetch(cells + offset_[col]);
+    }
+  }
   std::int64_t worstError = -1;
   std::int64_t worstCell = -1;
   std::int64_t dataCells = 0;
@@ -556,46 +614,61 @@ void Builder::evaluate(std::int32_t t) {
   // its first and last groups reach, s stays below 2^52.
   const bool exactInDoubles = -det <= (std::int64_t(1) << 50) / (largestHeight_ + 1) &&
                               ds <= (std::int64_t(1) << 49) && -ds <= (std::int64_t(1) << 49);
+  // A triangle whose box holds this many cells is measured by its pages and tiles, whose
+  // lanes, like a row's, lie within 3 columns of a cell of the triangle in the same row.
+  constexpr std::int64_t kTiledCells = 4096;
+  Worst tiled;
+  const bool byTiles = (maxX - minX + 1) * (maxY - minY + 1) >= kTiledCells && exactInDoubles &&
+                       measureByTiles(x, y, Plane{det, ds, b0, db, minY, maxY}, &tiled);
+  if (byTiles) {
+    worstError = tiled.error;
+    worstCell = tiled.cell;
+    dataCells = tiled.cells;
+  }
+#else
+  const bool byTiles = false;
 #endif
-  const auto measure = [&](auto mayLackData) {
-    triangleRows(x, y, [&](std::int64_t row, std::int64_t from, std::int64_t to) {
-      const std::int32_t* cells = rowAt(static_cast<std::int32_t>(row));
-      // The rows below are asked for ahead, so that their reads overlap this row's work.
-      if (row + kAhead <= maxY) {
-        const std::int32_t* ahead = rowAt(static_cast<std::int32_t>(row + kAhead));
-        __builtin_prefetch(ahead + offset_[from]);
-        __builtin_prefetch(ahead + offset_[to]);
-      }
-      const std::int64_t s0 = b0 + (row - minY) * db;  // s at column 0
-      dataCells += to - from + 1;
-#if defined(__SSE2__)
-      bool lacksData = false;
-      if (exactInDoubles && to - from + 1 >= kLongRow) {
-        const double largest = rowLargest<decltype(mayLackData)::value>(
-            cells, offset_, from, to, s0, ds, static_cast<double>(det), &lacksData);
-        if (!lacksData) {
-          if (largest > static_cast<double>(worstError)) {
-            // The first cell of the row's largest error, found again in integers.
-            const auto target = static_cast<std::int64_t>(largest);
-            std::int64_t col = from, s = from * ds + s0;
-            for (;; ++col, s += ds) {
-              const std::int64_t error = s - det * cells[offset_[col]];
-              if (error == target || error == -target) break;
-            }
-            worstError = target;
-            worstCell = row * cols_ + col;
-          }
-          return;
+  if (!byTiles) {
+    const auto measure = [&](auto mayLackData) {
+      triangleRows(x, y, [&](std::int64_t row, std::int64_t from, std::int64_t to) {
+        const std::int32_t* cells = rowAt(static_cast<std::int32_t>(row));
+        // The rows below are asked for ahead, so that their reads overlap this row's work.
+        if (row + kAhead <= maxY) {
+          const std::int32_t* ahead = rowAt(static_cast<std::int32_t>(row + kAhead));
+          __builtin_prefetch(ahead + offset_[from]);
+          __builtin_prefetch(ahead + offset_[to]);
         }
-      }
+        const std::int64_t s0 = b0 + (row - minY) * db;  // s at column 0
+        dataCells += to - from + 1;
+#if defined(__SSE2__)
+        bool lacksData = false;
+        if (exactInDoubles && to - from + 1 >= kLongRow) {
+          const double largest = rowLargest<decltype(mayLackData)::value>(
+              cells, offset_, from, to, s0, ds, static_cast<double>(det), &lacksData);
+          if (!lacksData) {
+            if (largest > static_cast<double>(worstError)) {
+              // The first cell of the row's largest error, found again in integers.
+              const auto target = static_cast<std::int64_t>(largest);
+              std::int64_t col = from, s = from * ds + s0;
+              for (;; ++col, s += ds) {
+                const std::int64_t error = s - det * cells[offset_[col]];
+                if (error == target || error == -target) break;
+              }
+              worstError = target;
+              worstCell = row * cols_ + col;
+            }
+            return;
+          }
+        }
 #endif
-      scanRow(mayLackData, row, cells, from, to, s0);
-    });
-  };
-  if (anyNoData_) {
-    measure(std::true_type());
-  } else {
-    measure(std::false_type());
+        scanRow(mayLackData, row, cells, from, to, s0);
+      });
+    };
+    if (anyNoData_) {
+      measure(std::true_type());
+    } else {
+      measure(std::false_type());
+    }
   }
   if (dataCells == dataCorners) {  // no data cell but the corners
     tris_[t].worst = -1;
@@ -622,6 +695,199 @@ void Builder::evaluate(std::int32_t t) {
   tris_[t].worst = static_cast<std::int32_t>(nearest);
   tris_[t].error = kHoleError;
 }
+
+#if defined(__SSE2__)
+// Measures a large triangle by its pages of 32 x 32 cells and their tiles of 4 x 4: each
+// has a bound on its errors, from its lowest and highest height and the plane's range over
+// it, and a page or tile whose bound is below the worst error found so far is not read. The
+// page of the largest bound goes first and, in it, the tile of the largest bound, so that
+// the worst found early is near the triangle's worst. The result is the row scan's: the
+// largest error and, of the cells that have it, the first. False, with *worst untouched,
+// where a tile the triangle reaches lacks data.
+bool Builder::measureByTiles(const std::int64_t (&x)[3], const std::int64_t (&y)[3],
+                             const Plane& plane, Worst* worst) {
+  const std::int64_t firstRow = plane.minY & ~std::int64_t(31), lastRow = plane.maxY | 31;
+  const auto spanRows = static_cast<size_t>(lastRow - firstRow + 1);
+  if (spanFrom_.size() < spanRows) {
+    spanFrom_.resize(spanRows);
+    spanTo_.resize(spanRows);
+  }
+  std::fill_n(spanFrom_.begin(), spanRows, std::numeric_limits<std::int32_t>::max());
+  std::fill_n(spanTo_.begin(), spanRows, -1);
+  std::int64_t cells = 0;
+  triangleRows(x, y, [&](std::int64_t row, std::int64_t from, std::int64_t to) {
+    spanFrom_[static_cast<size_t>(row - firstRow)] = static_cast<std::int32_t>(from);
+    spanTo_[static_cast<size_t>(row - firstRow)] = static_cast<std::int32_t>(to);
+    cells += to - from + 1;
+  });
+  const std::int64_t ds = plane.ds, db = plane.db, factor = -plane.det;
+  // Calls visit(index, first row, first column, s there) for each square of size cells a
+  // side, from row `top` and within columns low..high, that a row of the triangle reaches,
+  // in the same order every time, while visit returns true.
+  const auto squares = [&](std::int64_t size, std::int64_t top, std::int64_t low, std::int64_t high,
+                           auto visit) {
+    std::int64_t index = 0;
+    for (std::int64_t sy = top; sy < top + (size == 4 ? 32 : lastRow + 1 - firstRow); sy += size) {
+      if (sy > lastRow) break;
+      const auto i = static_cast<size_t>(sy - firstRow);
+      std::int64_t from = std::numeric_limits<std::int64_t>::max(), to = -1;
+      for (size_t r = i; r < i + static_cast<size_t>(size); ++r) {
+        if (spanFrom_[r] > spanTo_[r]) continue;
+        from = std::min<std::int64_t>(from, spanFrom_[r]);
+        to = std::max<std::int64_t>(to, spanTo_[r]);
+      }
+      from = std::max(from, low);
+      to = std::min(to, high);
+      if (from > to) continue;
+      const std::int64_t sx0 = from & ~(size - 1);
+      std::int64_t s = plane.b0 + (sy - plane.minY) * db + sx0 * ds;
+      for (std::int64_t sx = sx0; sx <= to; sx += size, s += size * ds) {
+        if (!visit(index++, sy, sx, s)) return false;
+      }
+    }
+    return true;
+  };
+  // The bound of a square from its range of heights and s at its first cell.
+  const auto bound = [&](std::int64_t size, const std::int32_t* range, std::int64_t s) {
+    const std::int64_t reach = size - 1;
+    const std::int64_t low = s + std::min<std::int64_t>(reach * ds, 0) +
+                             std::min<std::int64_t>(reach * db, 0) + factor * range[0];
+    const std::int64_t high = s + std::max<std::int64_t>(reach * ds, 0) +
+                              std::max<std::int64_t>(reach * db, 0) + factor * range[1];
+    return std::max(low < 0 ? -low : low, high < 0 ? -high : high);
+  };
+  const auto pageRange = [&](std::int64_t py, std::int64_t px) {
+    return &pageRange_[2 * (static_cast<size_t>(py >> 5) * pagesAcross_ +
+                            static_cast<size_t>(px >> 5))];
+  };
+  const auto tileRange = [&](std::int64_t ty, std::int64_t tx) {
+    return &tileRange_[2 * (static_cast<size_t>(ty >> 2) * tilesAcross_ +
+                            static_cast<size_t>(tx >> 2))];
+  };
+  pageBound_.clear();
+  std::int64_t seedPage = -1, seedBound = -1;
+  const bool allData =
+      squares(32, firstRow, 0, cols_ - 1,
+              [&](std::int64_t index, std::int64_t py, std::int64_t px, std::int64_t s) {
+                const std::int32_t* range = pageRange(py, px);
+                const std::int64_t b = bound(32, range, s);
+                pageBound_.push_back(b);
+                if (b > seedBound) {
+                  seedBound = b;
+                  seedPage = index;
+                }
+                return range[0] != kTinNoData;
+              });
+  if (!allData) {
+    // A page that lacks data may still hold only data in the tiles the triangle reaches.
+    const bool tilesHoldData =
+        squares(32, firstRow, 0, cols_ - 1,
+                [&](std::int64_t, std::int64_t py, std::int64_t px, std::int64_t) {
+                  if (pageRange(py, px)[0] != kTinNoData) return true;
+                  return squares(4, py, px, px + 31,
+                                 [&](std::int64_t, std::int64_t ty, std::int64_t tx, std::int64_t) {
+                                   return tileRange(ty, tx)[0] != kTinNoData;
+                                 });
+                });
+    if (!tilesHoldData) return false;
+  }
+  const __m128d det = _mm_set1_pd(static_cast<double>(plane.det));
+  const __m128d sign = _mm_set1_pd(-0.0);
+  const __m128d lanes01 = _mm_set_pd(static_cast<double>(ds), 0.0);
+  const __m128d lanes23 = _mm_set_pd(static_cast<double>(3 * ds), static_cast<double>(2 * ds));
+  const __m128i lane = _mm_set_epi32(3, 2, 1, 0);
+  std::int64_t worstError = -1, worstCell = -1;
+  // The largest error of the tile's cells in the triangle and the first cell of it, kept
+  // where it beats the worst so far.
+  const auto measureTile = [&](std::int64_t ty, std::int64_t tx, std::int64_t s) {
+    const std::int32_t* tile = rowAt(static_cast<std::int32_t>(ty)) + offset_[tx];
+    const auto i = static_cast<size_t>(ty - firstRow);
+    __m128d largest01 = _mm_setzero_pd(), largest23 = _mm_setzero_pd();
+    bool any = false;
+    for (int r = 0; r < 4; ++r) {
+      const std::int64_t from = std::max<std::int64_t>(spanFrom_[i + r] - tx, 0);
+      const std::int64_t to = std::min<std::int64_t>(spanTo_[i + r] - tx, 3);
+      if (from > to) continue;
+      any = true;
+      const __m128d sr = _mm_set1_pd(static_cast<double>(s + r * db));
+      const __m128i z = _mm_load_si128(reinterpret_cast<const __m128i*>(tile + 4 * r));
+      const __m128d z01 = _mm_cvtepi32_pd(z);
+      const __m128d z23 = _mm_cvtepi32_pd(_mm_shuffle_epi32(z, _MM_SHUFFLE(1, 0, 3, 2)));
+      __m128d e01 = _mm_andnot_pd(sign, _mm_sub_pd(_mm_add_pd(sr, lanes01), _mm_mul_pd(det, z01)));
+      __m128d e23 = _mm_andnot_pd(sign, _mm_sub_pd(_mm_add_pd(sr, lanes23), _mm_mul_pd(det, z23)));
+      if (from > 0 || to < 3) {
+        const __m128i valid =
+            _mm_and_si128(_mm_cmpgt_epi32(lane, _mm_set1_epi32(static_cast<int>(from) - 1)),
+                          _mm_cmplt_epi32(lane, _mm_set1_epi32(static_cast<int>(to) + 1)));
+        e01 = _mm_and_pd(_mm_castsi128_pd(_mm_unpacklo_epi32(valid, valid)), e01);
+        e23 = _mm_and_pd(_mm_castsi128_pd(_mm_unpackhi_epi32(valid, valid)), e23);
+      }
+      largest01 = _mm_max_pd(largest01, e01);
+      largest23 = _mm_max_pd(largest23, e23);
+    }
+    if (!any) return;
+    const __m128d both = _mm_max_pd(largest01, largest23);
+    const auto largest = static_cast<std::int64_t>(
+        std::max(_mm_cvtsd_f64(both), _mm_cvtsd_f64(_mm_unpackhi_pd(both, both))));
+    if (largest < worstError) return;
+    for (int r = 0; r < 4; ++r) {
+      const std::int64_t from = std::max<std::int64_t>(spanFrom_[i + r], tx);
+      const std::int64_t to = std::min<std::int64_t>(spanTo_[i + r], tx + 3);
+      for (std::int64_t col = from; col <= to; ++col) {
+        const std::int64_t error = s + r * db + (col - tx) * ds + factor * tile[4 * r + col - tx];
+        if (error != largest && error != -largest) continue;
+        const std::int64_t cell = (ty + r) * cols_ + col;
+        if (largest > worstError || cell < worstCell) {
+          worstError = largest;
+          worstCell = cell;
+        }
+        return;
+      }
+    }
+  };
+  // The tiles of a page that the triangle reaches, but for tile `skip`, each whose bound is
+  // not below the worst so far.
+  const auto measurePage = [&](std::int64_t py, std::int64_t px, std::int64_t skip) {
+    squares(4, py, px, px + 31,
+            [&](std::int64_t index, std::int64_t ty, std::int64_t tx, std::int64_t s) {
+              if (index != skip && bound(4, tileRange(ty, tx), s) >= worstError)
+                measureTile(ty, tx, s);
+              return true;
+            });
+  };
+  // The seed: the tile of the largest bound in the page of the largest bound.
+  squares(32, firstRow, 0, cols_ - 1,
+          [&](std::int64_t index, std::int64_t py, std::int64_t px, std::int64_t) {
+            if (index < seedPage) return true;
+            std::int64_t seedTile = -1, tileBound = -1, seedY = 0, seedX = 0, seedS = 0;
+            squares(4, py, px, px + 31,
+                    [&](std::int64_t tile, std::int64_t ty, std::int64_t tx, std::int64_t s) {
+                      const std::int64_t b = bound(4, tileRange(ty, tx), s);
+                      if (b > tileBound) {
+                        tileBound = b;
+                        seedTile = tile;
+                        seedY = ty;
+                        seedX = tx;
+                        seedS = s;
+                      }
+                      return true;
+                    });
+            if (seedTile >= 0) measureTile(seedY, seedX, seedS);
+            measurePage(py, px, seedTile);
+            return false;
+          });
+  squares(32, firstRow, 0, cols_ - 1,
+          [&](std::int64_t index, std::int64_t py, std::int64_t px, std::int64_t) {
+            if (index != seedPage && pageBound_[static_cast<size_t>(index)] >= worstError)
+              measurePage(py, px, -1);
+            return true;
+          });
+  worst->error = worstError;
+  worst->cell = worstCell;
+  worst->cells = cells;
+  return true;
+}
+#endif
 
 void Builder::insert(std::int32_t t, std::int32_t cell) {
   const std::int32_t px = cell % cols_, py = cell / cols_;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -177,6 +178,29 @@ TEST(Tin, TinyGridsGiveTheExpectedFaces) {
   }
 }
 
+// Two cells 1 m above a tilted plane, one above the other: the first in the order of the
+// cells goes in, and the second and every other cell then lie within 0.995 m. A plane rising to the north
+// gives the later cell the larger bound, so that it is found first.
+TEST(Tin, TheFirstOfEqualErrorsGoesIn) {
+  for (const int32_t rise : {10, -10}) {
+    SCOPED_TRACE(rise);
+    Grid grid{80, 80, {}};
+    for (int32_t row = 0; row < 80; ++row) {
+      for (int32_t col = 0; col < 80; ++col) {
+        const bool spike = col == 10 && (row == 31 || row == 32);
+        grid.cells.push_back(rise * row + (spike ? 1000 : 0) + 100000);
+      }
+    }
+    TinSurface surface;
+    ASSERT_EQ(buildTin(grid.cells.data(), 80, 80, 995, &surface), TinResult::Built);
+    ASSERT_EQ(surface.vertices.size(), 5u);
+    EXPECT_EQ(surface.vertices[1].row, 0);  // in the order of their cells
+    EXPECT_EQ(surface.vertices[2].row, 31);
+    EXPECT_EQ(surface.vertices[2].col, 10);
+    checkSurface(grid, surface, 995);
+  }
+}
+
 TEST(Tin, HolesAreLeftOpenAndTheirEdgesKeptWithinTheTolerance) {
   struct Case {
     const char* name;
@@ -207,16 +231,41 @@ TEST(Tin, HolesAreLeftOpenAndTheirEdgesKeptWithinTheTolerance) {
   }
 }
 
+// Gentle ground with bumps in its north-west and a hole in its south-east, so that large
+// triangles, measured page by page and tile by tile, remain next to small ones.
+Grid gentleGround() {
+  Grid grid = makeGrid(200, 180, [](int32_t c, int32_t r) {
+    const float swell = 30.0f * std::sin(c * 0.011f) * std::cos(r * 0.017f) + 0.04f * float(c);
+    return c < 60 && r < 50 ? swell + bumps(c, r) : swell;
+  });
+  for (int32_t row = 150; row < 156; ++row) {
+    for (int32_t col = 170; col < 173; ++col)
+      grid.cells[size_t(row) * grid.cols + col] = kTinNoData;
+  }
+  return grid;
+}
+
 TEST(Tin, BumpyBlocksStayDelaunayAndWithinTheTolerance) {
-  for (int64_t tolerance : {0, 10, 300, 1000, 3000}) {
-    SCOPED_TRACE(tolerance);
-    const Grid grid = makeGrid(41, 33, bumps);
-    TinSurface surface;
-    ASSERT_EQ(buildTin(grid.cells.data(), grid.cols, grid.rows, tolerance, &surface),
-              TinResult::Built);
-    const double worst = checkSurface(grid, surface, tolerance);
-    EXPECT_LE(worst, surface.maxError);
-    EXPECT_EQ(doubledArea(surface), 2 * int64_t(grid.cols - 1) * (grid.rows - 1));
+  struct Case {
+    Grid grid;
+    std::vector<int64_t> tolerances;
+  };
+  const Case cases[] = {{makeGrid(41, 33, bumps), {0, 10, 300, 1000, 3000}},
+                        {gentleGround(), {700, 4000}}};
+  for (const Case& c : cases) {
+    for (int64_t tolerance : c.tolerances) {
+      SCOPED_TRACE(std::to_string(c.grid.cols) + " cells across at " + std::to_string(tolerance));
+      TinSurface surface;
+      ASSERT_EQ(buildTin(c.grid.cells.data(), c.grid.cols, c.grid.rows, tolerance, &surface),
+                TinResult::Built);
+      // The largest error the surface reports is its faces' own, each rounded up to a float.
+      const double worst = checkSurface(c.grid, surface, tolerance);
+      EXPECT_LE(worst, surface.maxError);
+      EXPECT_GE(worst * (1 + 1e-6), surface.maxError);
+      if (c.grid.cols == 41) {
+        EXPECT_EQ(doubledArea(surface), 2 * int64_t(c.grid.cols - 1) * (c.grid.rows - 1));
+      }
+    }
   }
 }
 
@@ -300,19 +349,71 @@ std::pair<size_t, double> delatinCount(const Grid& grid, double tolerance) {
   return {triangles, maxError};
 }
 
-TEST(Tin, DemoBlockIsNoLargerThanDelatinsAtTheSameError) {
+// size x size cells of the demo tile from row and column 4728, in thousandths.
+Grid demoBlock(int32_t size) {
   const std::string raster = testing::projectFile("build/demo/n37w085.flt");
   std::ifstream in(raster, std::ios::binary);
-  ASSERT_TRUE(in) << raster << " is missing: run scripts/make-demo-tiles.sh";
+  EXPECT_TRUE(in) << raster << " is missing: run scripts/make-demo-tiles.sh";
   const int64_t tileCols = 10812, first = 4728;
-  std::vector<float> metres(300 * 300);
-  for (int32_t row = 0; row < 300; ++row) {
+  std::vector<float> metres(size_t(size) * size);
+  for (int32_t row = 0; row < size; ++row) {
     in.seekg(((first + row) * tileCols + first) * 4);
-    in.read(reinterpret_cast<char*>(&metres[size_t(row) * 300]), 300 * 4);
+    in.read(reinterpret_cast<char*>(&metres[size_t(row) * size]), size * 4);
   }
-  ASSERT_TRUE(in);
-  Grid grid{300, 300, {}};
+  EXPECT_TRUE(in);
+  Grid grid{size, size, {}};
   for (float z : metres) grid.cells.push_back(int32_t(std::lrint(z * 1000.0)));
+  return grid;
+}
+
+// The point and face counts the README gives for the demo tile.
+TEST(Tin, DemoCountsAreTheReadmes) {
+  std::ifstream in(testing::projectFile("README.md"));
+  std::string line;
+  std::vector<std::string> table;
+  while (std::getline(in, line)) {
+    if (line.find("600 x 600 cells of the demo tile") != std::string::npos) table.push_back(line);
+    if (!table.empty() && table.size() < 4 && line.rfind("| p", 0) == 0) table.push_back(line);
+    if (!table.empty() && table.size() < 4 && line.rfind("| f", 0) == 0) table.push_back(line);
+  }
+  ASSERT_EQ(table.size(), 3u) << "the README's table of surface counts";
+  // The numbers of a table line, in order, with their thousands separators left out.
+  const auto numbers = [](const std::string& text) {
+    std::vector<double> values;
+    for (size_t i = 0; i < text.size();) {
+      if (!std::isdigit(static_cast<unsigned char>(text[i]))) {
+        ++i;
+        continue;
+      }
+      std::string digits;
+      for (; i < text.size() && (std::isdigit(static_cast<unsigned char>(text[i])) ||
+                                 text[i] == ',' || text[i] == '.');
+           ++i) {
+        if (text[i] != ',') digits += text[i];
+      }
+      values.push_back(std::stod(digits));
+    }
+    return values;
+  };
+  std::vector<double> tolerances = numbers(table[0].substr(table[0].find("tolerance")));
+  const std::vector<double> points = numbers(table[1]), faces = numbers(table[2]);
+  ASSERT_EQ(tolerances.size(), 4u);
+  ASSERT_EQ(points.size(), 4u);
+  ASSERT_EQ(faces.size(), 4u);
+  const Grid grid = demoBlock(600);
+  for (size_t k = 0; k < tolerances.size(); ++k) {
+    SCOPED_TRACE(tolerances[k]);
+    TinSurface surface;
+    ASSERT_EQ(buildTin(grid.cells.data(), grid.cols, grid.rows,
+                       int64_t(std::lrint(tolerances[k] * 1000)), &surface),
+              TinResult::Built);
+    EXPECT_EQ(double(surface.vertices.size()), points[k]);
+    EXPECT_EQ(double(surface.faces.size()), faces[k]);
+  }
+}
+
+TEST(Tin, DemoBlockIsNoLargerThanDelatinsAtTheSameError) {
+  const Grid grid = demoBlock(300);
   for (int64_t thousandths : {500, 2000}) {
     const double tolerance = thousandths / 1000.0;
     SCOPED_TRACE(tolerance);

@@ -89,7 +89,11 @@ std::int64_t floorDiv(std::int64_t n, std::int64_t d) {
 float roundUp(double error) {
   float stored = static_cast<float>(error);
   if (static_cast<double>(stored) < error) {
-    stored = std::nextafter(stored, std::numeric_limits<float>::infinity());
+    // The next float up: errors are at least 0 and finite.
+    std::uint32_t bits;
+    std::memcpy(&bits, &stored, sizeof bits);
+    ++bits;
+    std::memcpy(&stored, &bits, sizeof bits);
   }
   return stored;
 }
@@ -131,9 +135,9 @@ EdgeBound edgeBound(std::int64_t xp, std::int64_t yp, std::int64_t xe, std::int6
 template <typename Visit>
 void triangleRows(const std::int64_t (&x)[3], const std::int64_t (&y)[3], Visit visit) {
   int top = 0, bottom = 0;
-  for (int k = 1; k < 3; ++k) {
-    if (y[k] < y[top]) top = k;
-    if (y[k] >= y[bottom]) bottom = k;
+  for (int k = 1; k < 3; ++k) {  // no branch: the corners come in any order
+    top += (k - top) & -static_cast<int>(y[k] < y[top]);
+    bottom += (k - bottom) & -static_cast<int>(y[k] >= y[bottom]);
   }
   if (y[top] == y[bottom]) return;  // a degenerate triangle has no cell
   const int mid = 3 - top - bottom;
@@ -146,12 +150,13 @@ void triangleRows(const std::int64_t (&x)[3], const std::int64_t (&y)[3], Visit 
   // Run upwards (from bottom to top), the long edge bounds the rows from above.
   const bool longIsUpper = (top + 1) % 3 != bottom;
   const auto rows = [&](EdgeBound side, std::int64_t first, std::int64_t last) {
+    EdgeBound& lower = longIsUpper ? side : longEdge;
+    EdgeBound& upper = longIsUpper ? longEdge : side;
     for (std::int64_t row = first; row <= last; ++row) {
-      const std::int64_t from = longIsUpper ? side.ceil() : longEdge.ceil();
-      const std::int64_t to = longIsUpper ? longEdge.floor() : side.floor();
+      const std::int64_t from = lower.ceil(), to = upper.floor();
       if (from <= to) visit(row, from, to);
-      longEdge.next();
-      side.next();
+      lower.next();
+      upper.next();
     }
   };
   if (y[mid] == y[bottom]) {
@@ -600,10 +605,10 @@ void Builder::evaluate(std::int32_t t) {
       at = larger ? col : at;
       worst = larger ? error : worst;
     }
-    if (at >= 0) {
-      worstError = worst;
-      worstCell = row * cols_ + at;
-    }
+    // No branch: it goes either way.
+    const std::int64_t kept = -static_cast<std::int64_t>(at < 0);
+    worstCell = (worstCell & kept) | ((row * cols_ + at) & ~kept);
+    worstError = worst;
   };
 #if defined(__SSE2__)
   // A row of fewer cells than this is measured in integers, one cell at a time.
@@ -632,9 +637,11 @@ void Builder::evaluate(std::int32_t t) {
     const auto measure = [&](auto mayLackData) {
       triangleRows(x, y, [&](std::int64_t row, std::int64_t from, std::int64_t to) {
         const std::int32_t* cells = rowAt(static_cast<std::int32_t>(row));
-        // The rows below are asked for ahead, so that their reads overlap this row's work.
-        if (row + kAhead <= maxY) {
-          const std::int32_t* ahead = rowAt(static_cast<std::int32_t>(row + kAhead));
+        // The rows below are asked for ahead, so that their reads overlap this row's work
+        // (the last row again near the end: no branch).
+        {
+          const std::int32_t* ahead =
+              rowAt(static_cast<std::int32_t>(std::min(row + kAhead, maxY)));
           __builtin_prefetch(ahead + offset_[from]);
           __builtin_prefetch(ahead + offset_[to]);
         }

@@ -320,6 +320,7 @@ class Builder {
         range[(x >> 1) + 1] = high;
       }
     }
+    exactDet_ = (std::int64_t(1) << 50) / (largestHeight_ + 1);
     pagesAcross_ = (cols_ + 31) / 32;
     pageRange_.assign(2 * static_cast<size_t>(pagesAcross_) * ((rows_ + 31) / 32), 0);
     for (std::int32_t ty = 0; ty < (rows_ + 3) / 4; ++ty) {
@@ -432,6 +433,7 @@ class Builder {
   bool anyData_ = false;
   bool anyNoData_ = false;
   std::int64_t largestHeight_ = 0;  // the largest |z| of a cell with data
+  std::int64_t exactDet_ = 0;       // the largest |det| with |det z| < 2^50 for every cell
   // The lowest and highest height of each tile of 4 x 4 cells, row after row of tiles; the
   // lowest is kTinNoData where a cell of the tile lacks data.
   std::vector<std::int32_t> tileRange_;
@@ -617,8 +619,8 @@ void Builder::evaluate(std::int32_t t) {
   // every cell with data and |ds| <= 2^49: s at a cell of the triangle is a sum of w z with
   // sum |w| = |det|, so below 2^50 as well, and on the up to 3 columns beside the row that
   // its first and last groups reach, s stays below 2^52.
-  const bool exactInDoubles = -det <= (std::int64_t(1) << 50) / (largestHeight_ + 1) &&
-                              ds <= (std::int64_t(1) << 49) && -ds <= (std::int64_t(1) << 49);
+  const bool exactInDoubles =
+      -det <= exactDet_ && ds <= (std::int64_t(1) << 49) && -ds <= (std::int64_t(1) << 49);
   // A triangle whose box holds this many cells is measured by its pages and tiles, whose
   // lanes, like a row's, lie within 3 columns of a cell of the triangle in the same row.
   constexpr std::int64_t kTiledCells = 4096;

@@ -29,7 +29,8 @@
 // corners, three opposite half-edges, its worst cell, that error as a float for the order of
 // the queue, its queue place) in blocks of 32768 that are freed as the faces are collected;
 // a vertex is its cell, marked in a bit per cell; only the triangles beyond the tolerance
-// are queued, 8 bytes each. Besides the cells themselves, about 36 bytes a triangle.
+// are queued, 8 bytes each. Besides the cells themselves (and half a byte a cell for the
+// tiles' and pages' heights), about 36 bytes a triangle.
 //
 // Where SSE2 is at hand, the rows of 9 cells or more are measured four cells at a time in
 // doubles, from the first column of their first tile to the last of their last, the cells
@@ -37,6 +38,13 @@
 // the heights stay below 2^50 / |det| (15,600 metres or feet for the largest triangle of a
 // 6000 x 6000 block; a triangle beyond it is scanned in integers). The cell found is the one
 // the integer scan finds, the first of the largest error.
+//
+// A triangle whose box holds 4096 cells or more is measured by its pages of 32 x 32 cells
+// and their tiles of 4 x 4 instead: each has a bound on its errors from its lowest and
+// highest height (two tables kept with the cells, 8 bytes a tile) and the plane's range over
+// it, and one whose bound is below the worst error found so far is not read. The tile of the
+// largest bound, in the page of the largest bound, goes first. The cell found is again the
+// first of the largest error; a triangle that reaches a tile without data is scanned by rows.
 #pragma once
 
 #include <cstdint>

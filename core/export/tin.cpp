@@ -170,6 +170,34 @@ void triangleRows(const std::int64_t (&x)[3], const std::int64_t (&y)[3], Visit 
 }
 
 #if defined(__SSE2__)
+// Lanes low..high of four (32-bit lanes all ones there, 0 elsewhere).
+__m128i lanesWithin(std::int64_t low, std::int64_t high) {
+  const __m128i lane = _mm_set_epi32(3, 2, 1, 0);
+  return _mm_and_si128(_mm_cmpgt_epi32(lane, _mm_set1_epi32(static_cast<int>(low) - 1)),
+                       _mm_cmplt_epi32(lane, _mm_set1_epi32(static_cast<int>(high) + 1)));
+}
+
+// |s - det z| of a group of four cells, lanes 0 and 1 in *low, 2 and 3 in *high; the lanes
+// outside valid are 0 where kMasked.
+template <bool kMasked>
+void groupErrors(__m128i z, __m128d s01, __m128d s23, __m128d det, __m128i valid, __m128d* low,
+                 __m128d* high) {
+  const __m128d sign = _mm_set1_pd(-0.0);
+  const __m128d z01 = _mm_cvtepi32_pd(z);
+  const __m128d z23 = _mm_cvtepi32_pd(_mm_shuffle_epi32(z, _MM_SHUFFLE(1, 0, 3, 2)));
+  *low = _mm_andnot_pd(sign, _mm_sub_pd(s01, _mm_mul_pd(det, z01)));
+  *high = _mm_andnot_pd(sign, _mm_sub_pd(s23, _mm_mul_pd(det, z23)));
+  if (kMasked) {
+    *low = _mm_and_pd(_mm_castsi128_pd(_mm_unpacklo_epi32(valid, valid)), *low);
+    *high = _mm_and_pd(_mm_castsi128_pd(_mm_unpackhi_epi32(valid, valid)), *high);
+  }
+}
+
+double largestLane(__m128d a, __m128d b) {
+  const __m128d both = _mm_max_pd(a, b);
+  return std::max(_mm_cvtsd_f64(both), _mm_cvtsd_f64(_mm_unpackhi_pd(both, both)));
+}
+
 // The largest |s - det z| of the cells from..to of a row, s0 being s at column 0, in SSE2
 // doubles, four cells at a time: the groups of four from a multiple of 4 (TinCells), the
 // lanes beyond the row counted as 0. Exact while the errors of the row's cells and s on the
@@ -185,7 +213,6 @@ double rowLargest(const std::int32_t* cells, const std::int32_t* offset, std::in
   __m128d s23 = _mm_add_pd(s, _mm_set_pd(3 * d, 2 * d));
   const __m128d step = _mm_set1_pd(4 * d);
   const __m128d factor = _mm_set1_pd(det);
-  const __m128d sign = _mm_set1_pd(-0.0);
   __m128d largest01 = _mm_setzero_pd(), largest23 = _mm_setzero_pd();
   __m128i missing = _mm_setzero_si128();
   const __m128i noData = _mm_set1_epi32(kTinNoData);
@@ -196,30 +223,18 @@ double rowLargest(const std::int32_t* cells, const std::int32_t* offset, std::in
       if (decltype(masked)::value) lacking = _mm_and_si128(lacking, valid);
       missing = _mm_or_si128(missing, lacking);
     }
-    const __m128d z01 = _mm_cvtepi32_pd(z);
-    const __m128d z23 = _mm_cvtepi32_pd(_mm_shuffle_epi32(z, _MM_SHUFFLE(1, 0, 3, 2)));
-    __m128d e01 = _mm_andnot_pd(sign, _mm_sub_pd(s01, _mm_mul_pd(factor, z01)));
-    __m128d e23 = _mm_andnot_pd(sign, _mm_sub_pd(s23, _mm_mul_pd(factor, z23)));
-    if (decltype(masked)::value) {
-      e01 = _mm_and_pd(_mm_castsi128_pd(_mm_unpacklo_epi32(valid, valid)), e01);
-      e23 = _mm_and_pd(_mm_castsi128_pd(_mm_unpackhi_epi32(valid, valid)), e23);
-    }
+    __m128d e01, e23;
+    groupErrors<decltype(masked)::value>(z, s01, s23, factor, valid, &e01, &e23);
     largest01 = _mm_max_pd(largest01, e01);
     largest23 = _mm_max_pd(largest23, e23);
     s01 = _mm_add_pd(s01, step);
     s23 = _mm_add_pd(s23, step);
   };
-  const __m128i lane = _mm_set_epi32(3, 2, 1, 0);
-  const auto within = [&](std::int64_t low, std::int64_t high) {
-    return _mm_and_si128(_mm_cmpgt_epi32(lane, _mm_set1_epi32(static_cast<int>(low) - 1)),
-                         _mm_cmplt_epi32(lane, _mm_set1_epi32(static_cast<int>(high) + 1)));
-  };
-  group(first, std::true_type(), within(from - first, first == last ? to - first : 3));
+  group(first, std::true_type(), lanesWithin(from - first, first == last ? to - first : 3));
   for (std::int64_t g = first + 4; g < last; g += 4) group(g, std::false_type(), __m128i());
-  if (last > first) group(last, std::true_type(), within(0, to - last));
+  if (last > first) group(last, std::true_type(), lanesWithin(0, to - last));
   if (kMayLackData && _mm_movemask_epi8(missing) != 0) *lacksData = true;
-  const __m128d both = _mm_max_pd(largest01, largest23);
-  return std::max(_mm_cvtsd_f64(both), _mm_cvtsd_f64(_mm_unpackhi_pd(both, both)));
+  return largestLane(largest01, largest23);
 }
 #endif
 
@@ -731,13 +746,12 @@ bool Builder::measureByTiles(const std::int64_t (&x)[3], const std::int64_t (&y)
   });
   const std::int64_t ds = plane.ds, db = plane.db, factor = -plane.det;
   // Calls visit(index, first row, first column, s there) for each square of size cells a
-  // side, from row `top` and within columns low..high, that a row of the triangle reaches,
-  // in the same order every time, while visit returns true.
-  const auto squares = [&](std::int64_t size, std::int64_t top, std::int64_t low, std::int64_t high,
-                           auto visit) {
+  // side, in rows top..bottom and columns low..high, that a row of the triangle reaches, in
+  // the same order every time, while visit returns true.
+  const auto squares = [&](std::int64_t size, std::int64_t top, std::int64_t bottom,
+                           std::int64_t low, std::int64_t high, auto visit) {
     std::int64_t index = 0;
-    for (std::int64_t sy = top; sy < top + (size == 4 ? 32 : lastRow + 1 - firstRow); sy += size) {
-      if (sy > lastRow) break;
+    for (std::int64_t sy = top; sy <= bottom; sy += size) {
       const auto i = static_cast<size_t>(sy - firstRow);
       std::int64_t from = std::numeric_limits<std::int64_t>::max(), to = -1;
       for (size_t r = i; r < i + static_cast<size_t>(size); ++r) {
@@ -776,7 +790,7 @@ bool Builder::measureByTiles(const std::int64_t (&x)[3], const std::int64_t (&y)
   pageBound_.clear();
   std::int64_t seedPage = -1, seedBound = -1;
   const bool allData =
-      squares(32, firstRow, 0, cols_ - 1,
+      squares(32, firstRow, lastRow, 0, cols_ - 1,
               [&](std::int64_t index, std::int64_t py, std::int64_t px, std::int64_t s) {
                 const std::int32_t* range = pageRange(py, px);
                 const std::int64_t b = bound(32, range, s);
@@ -790,10 +804,10 @@ bool Builder::measureByTiles(const std::int64_t (&x)[3], const std::int64_t (&y)
   if (!allData) {
     // A page that lacks data may still hold only data in the tiles the triangle reaches.
     const bool tilesHoldData =
-        squares(32, firstRow, 0, cols_ - 1,
+        squares(32, firstRow, lastRow, 0, cols_ - 1,
                 [&](std::int64_t, std::int64_t py, std::int64_t px, std::int64_t) {
                   if (pageRange(py, px)[0] != kTinNoData) return true;
-                  return squares(4, py, px, px + 31,
+                  return squares(4, py, py + 31, px, px + 31,
                                  [&](std::int64_t, std::int64_t ty, std::int64_t tx, std::int64_t) {
                                    return tileRange(ty, tx)[0] != kTinNoData;
                                  });
@@ -801,10 +815,8 @@ bool Builder::measureByTiles(const std::int64_t (&x)[3], const std::int64_t (&y)
     if (!tilesHoldData) return false;
   }
   const __m128d det = _mm_set1_pd(static_cast<double>(plane.det));
-  const __m128d sign = _mm_set1_pd(-0.0);
   const __m128d lanes01 = _mm_set_pd(static_cast<double>(ds), 0.0);
   const __m128d lanes23 = _mm_set_pd(static_cast<double>(3 * ds), static_cast<double>(2 * ds));
-  const __m128i lane = _mm_set_epi32(3, 2, 1, 0);
   std::int64_t worstError = -1, worstCell = -1;
   // The largest error of the tile's cells in the triangle and the first cell of it, kept
   // where it beats the worst so far.
@@ -820,24 +832,18 @@ bool Builder::measureByTiles(const std::int64_t (&x)[3], const std::int64_t (&y)
       any = true;
       const __m128d sr = _mm_set1_pd(static_cast<double>(s + r * db));
       const __m128i z = _mm_load_si128(reinterpret_cast<const __m128i*>(tile + 4 * r));
-      const __m128d z01 = _mm_cvtepi32_pd(z);
-      const __m128d z23 = _mm_cvtepi32_pd(_mm_shuffle_epi32(z, _MM_SHUFFLE(1, 0, 3, 2)));
-      __m128d e01 = _mm_andnot_pd(sign, _mm_sub_pd(_mm_add_pd(sr, lanes01), _mm_mul_pd(det, z01)));
-      __m128d e23 = _mm_andnot_pd(sign, _mm_sub_pd(_mm_add_pd(sr, lanes23), _mm_mul_pd(det, z23)));
+      const __m128d s01 = _mm_add_pd(sr, lanes01), s23 = _mm_add_pd(sr, lanes23);
+      __m128d e01, e23;
       if (from > 0 || to < 3) {
-        const __m128i valid =
-            _mm_and_si128(_mm_cmpgt_epi32(lane, _mm_set1_epi32(static_cast<int>(from) - 1)),
-                          _mm_cmplt_epi32(lane, _mm_set1_epi32(static_cast<int>(to) + 1)));
-        e01 = _mm_and_pd(_mm_castsi128_pd(_mm_unpacklo_epi32(valid, valid)), e01);
-        e23 = _mm_and_pd(_mm_castsi128_pd(_mm_unpackhi_epi32(valid, valid)), e23);
+        groupErrors<true>(z, s01, s23, det, lanesWithin(from, to), &e01, &e23);
+      } else {
+        groupErrors<false>(z, s01, s23, det, __m128i(), &e01, &e23);
       }
       largest01 = _mm_max_pd(largest01, e01);
       largest23 = _mm_max_pd(largest23, e23);
     }
     if (!any) return;
-    const __m128d both = _mm_max_pd(largest01, largest23);
-    const auto largest = static_cast<std::int64_t>(
-        std::max(_mm_cvtsd_f64(both), _mm_cvtsd_f64(_mm_unpackhi_pd(both, both))));
+    const auto largest = static_cast<std::int64_t>(largestLane(largest01, largest23));
     if (largest < worstError) return;
     for (int r = 0; r < 4; ++r) {
       const std::int64_t from = std::max<std::int64_t>(spanFrom_[i + r], tx);
@@ -857,7 +863,7 @@ bool Builder::measureByTiles(const std::int64_t (&x)[3], const std::int64_t (&y)
   // The tiles of a page that the triangle reaches, but for tile `skip`, each whose bound is
   // not below the worst so far.
   const auto measurePage = [&](std::int64_t py, std::int64_t px, std::int64_t skip) {
-    squares(4, py, px, px + 31,
+    squares(4, py, py + 31, px, px + 31,
             [&](std::int64_t index, std::int64_t ty, std::int64_t tx, std::int64_t s) {
               if (index != skip && bound(4, tileRange(ty, tx), s) >= worstError)
                 measureTile(ty, tx, s);
@@ -865,11 +871,11 @@ bool Builder::measureByTiles(const std::int64_t (&x)[3], const std::int64_t (&y)
             });
   };
   // The seed: the tile of the largest bound in the page of the largest bound.
-  squares(32, firstRow, 0, cols_ - 1,
+  squares(32, firstRow, lastRow, 0, cols_ - 1,
           [&](std::int64_t index, std::int64_t py, std::int64_t px, std::int64_t) {
             if (index < seedPage) return true;
             std::int64_t seedTile = -1, tileBound = -1, seedY = 0, seedX = 0, seedS = 0;
-            squares(4, py, px, px + 31,
+            squares(4, py, py + 31, px, px + 31,
                     [&](std::int64_t tile, std::int64_t ty, std::int64_t tx, std::int64_t s) {
                       const std::int64_t b = bound(4, tileRange(ty, tx), s);
                       if (b > tileBound) {
@@ -885,7 +891,7 @@ bool Builder::measureByTiles(const std::int64_t (&x)[3], const std::int64_t (&y)
             measurePage(py, px, seedTile);
             return false;
           });
-  squares(32, firstRow, 0, cols_ - 1,
+  squares(32, firstRow, lastRow, 0, cols_ - 1,
           [&](std::int64_t index, std::int64_t py, std::int64_t px, std::int64_t) {
             if (index != seedPage && pageBound_[static_cast<size_t>(index)] >= worstError)
               measurePage(py, px, -1);

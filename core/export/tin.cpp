@@ -1,7 +1,6 @@
 #include "core/export/tin.h"
 
 #include <algorithm>
-#include <bitset>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -84,6 +83,14 @@ std::int64_t floorDiv(std::int64_t n, std::int64_t d) {
   return q - (n32 % d32 < 0);
 }
 
+// The number of bits set, without the library call that a build for any x86 makes of it.
+std::int32_t bitCount(std::uint64_t bits) {
+  bits -= (bits >> 1) & UINT64_C(0x5555555555555555);
+  bits = (bits & UINT64_C(0x3333333333333333)) + ((bits >> 2) & UINT64_C(0x3333333333333333));
+  bits = (bits + (bits >> 4)) & UINT64_C(0x0F0F0F0F0F0F0F0F);
+  return static_cast<std::int32_t>((bits * UINT64_C(0x0101010101010101)) >> 56);
+}
+
 // The error stored per triangle, for the queue's order and the largest error: a float no
 // smaller than the error.
 float roundUp(double error) {
@@ -129,9 +136,11 @@ EdgeBound edgeBound(std::int64_t xp, std::int64_t yp, std::int64_t xe, std::int6
 
 // The cells of the closed triangle (x0, y0), (x1, y1), (x2, y2), counter-clockwise with Y
 // north (negative area in cell index space), row by row: visit(y, from, to) for each row y
-// whose cells from..to have every corner weight (edgeBound) at most 0. The edge from the
-// first row to the last bounds one side of every row; the other side is bounded by the
-// edge from the first row to the middle corner's row, then by the one from there on.
+// from the first corner's to the last, whose cells from..to have every corner weight
+// (edgeBound) at most 0. A row that holds no cell of the triangle has from = to + 1: the
+// triangle's real extent in it is not empty. The edge from the first row to the last bounds
+// one side of every row; the other side is bounded by the edge from the first row to the
+// middle corner's row, then by the one from there on.
 template <typename Visit>
 void triangleRows(const std::int64_t (&x)[3], const std::int64_t (&y)[3], Visit visit) {
   int top = 0, bottom = 0;
@@ -153,8 +162,7 @@ void triangleRows(const std::int64_t (&x)[3], const std::int64_t (&y)[3], Visit 
     EdgeBound& lower = longIsUpper ? side : longEdge;
     EdgeBound& upper = longIsUpper ? longEdge : side;
     for (std::int64_t row = first; row <= last; ++row) {
-      const std::int64_t from = lower.ceil(), to = upper.floor();
-      if (from <= to) visit(row, from, to);
+      visit(row, lower.ceil(), upper.floor());
       lower.next();
       upper.next();
     }
@@ -392,6 +400,9 @@ class Builder {
   };
   bool measureByTiles(const std::int64_t (&x)[3], const std::int64_t (&y)[3], const Plane& plane,
                       Worst* worst);
+  template <bool kMayLackData>
+  void measureRows(const std::int64_t (&x)[3], const std::int64_t (&y)[3], const Plane& plane,
+                   bool inDoubles, Worst* worst, bool* hole, std::int64_t* holeCell);
   void prefetch(std::int32_t t) const;
 
   // Calls visit(x, y, index) for each cell the closed triangle t covers.
@@ -456,8 +467,10 @@ class Builder {
   // The same of each page of 32 x 32 cells.
   std::vector<std::int32_t> pageRange_;
   std::int32_t pagesAcross_ = 0;
-  std::vector<std::int32_t> spanFrom_, spanTo_;  // a triangle's rows, from its first page row
-  std::vector<std::int64_t> pageBound_;          // the bound of each page a triangle reaches
+  // A triangle's rows, from its first row (the rows' measure) or its first page's (the
+  // tiles').
+  std::vector<std::int32_t> spanFrom_, spanTo_;
+  std::vector<std::int64_t> pageBound_;  // the bound of each page a triangle reaches
 
   std::vector<std::uint64_t> isVertex_;  // A bit per cell.
   TriangleStore tris_;
@@ -581,7 +594,6 @@ void Builder::evaluate(std::int32_t t) {
   const std::int64_t det = orient(x[0], y[0], x[1], y[1], x[2], y[2]);
   const std::int64_t minY = std::min(y[0], std::min(y[1], y[2]));
   const std::int64_t maxY = std::max(y[0], std::max(y[1], y[2]));
-  constexpr std::int64_t kAhead = 3;
   std::int64_t ds = 0, b0 = 0, db = 0;
   for (int k = 0; k < 3; ++k) {
     const int p = (k + 1) % 3, e = (k + 2) % 3;
@@ -600,36 +612,8 @@ void Builder::evaluate(std::int32_t t) {
         __builtin_prefetch(cells + offset_[col]);
     }
   }
-  std::int64_t worstError = -1;
-  std::int64_t worstCell = -1;
-  std::int64_t dataCells = 0;
-  // The cells from..to of a row one at a time, in integers.
-  const auto scanRow = [&](auto mayLackData, std::int64_t row, const std::int32_t* cells,
-                           std::int64_t from, std::int64_t to, std::int64_t s0) {
-    std::int64_t worst = worstError, at = -1;
-    std::int64_t s = from * ds + s0;
-    for (std::int64_t col = from; col <= to; ++col, s += ds) {
-      const std::int32_t value = cells[offset_[col]];
-      if (decltype(mayLackData)::value && !holdsData(value)) {
-        hole = true;
-        holeCell = row * cols_ + col;
-        --dataCells;
-        continue;
-      }
-      std::int64_t error = s - det * value;
-      error = error < 0 ? -error : error;
-      const bool larger = error > worst;  // no branch: it goes either way
-      at = larger ? col : at;
-      worst = larger ? error : worst;
-    }
-    // No branch: it goes either way.
-    const std::int64_t kept = -static_cast<std::int64_t>(at < 0);
-    worstCell = (worstCell & kept) | ((row * cols_ + at) & ~kept);
-    worstError = worst;
-  };
+  const Plane plane{det, ds, b0, db, minY, maxY};
 #if defined(__SSE2__)
-  // A row of fewer cells than this is measured in integers, one cell at a time.
-  constexpr std::int64_t kLongRow = 9;
   // Doubles hold every value of a row's four-cell groups exactly while |det z| < 2^50 for
   // every cell with data and |ds| <= 2^49: s at a cell of the triangle is a sum of w z with
   // sum |w| = |det|, so below 2^50 as well, and on the up to 3 columns beside the row that
@@ -639,61 +623,23 @@ void Builder::evaluate(std::int32_t t) {
   // A triangle whose box holds this many cells is measured by its pages and tiles, whose
   // lanes, like a row's, lie within 3 columns of a cell of the triangle in the same row.
   constexpr std::int64_t kTiledCells = 4096;
-  Worst tiled;
+  Worst measured;
   const bool byTiles = (maxX - minX + 1) * (maxY - minY + 1) >= kTiledCells && exactInDoubles &&
-                       measureByTiles(x, y, Plane{det, ds, b0, db, minY, maxY}, &tiled);
-  if (byTiles) {
-    worstError = tiled.error;
-    worstCell = tiled.cell;
-    dataCells = tiled.cells;
-  }
+                       measureByTiles(x, y, plane, &measured);
 #else
+  const bool exactInDoubles = false;
+  Worst measured;
   const bool byTiles = false;
 #endif
   if (!byTiles) {
-    const auto measure = [&](auto mayLackData) {
-      triangleRows(x, y, [&](std::int64_t row, std::int64_t from, std::int64_t to) {
-        const std::int32_t* cells = rowAt(static_cast<std::int32_t>(row));
-        // The rows below are asked for ahead, so that their reads overlap this row's work
-        // (the last row again near the end: no branch).
-        {
-          const std::int32_t* ahead =
-              rowAt(static_cast<std::int32_t>(std::min(row + kAhead, maxY)));
-          __builtin_prefetch(ahead + offset_[from]);
-          __builtin_prefetch(ahead + offset_[to]);
-        }
-        const std::int64_t s0 = b0 + (row - minY) * db;  // s at column 0
-        dataCells += to - from + 1;
-#if defined(__SSE2__)
-        bool lacksData = false;
-        if (exactInDoubles && to - from + 1 >= kLongRow) {
-          const double largest = rowLargest<decltype(mayLackData)::value>(
-              cells, offset_, from, to, s0, ds, static_cast<double>(det), &lacksData);
-          if (!lacksData) {
-            if (largest > static_cast<double>(worstError)) {
-              // The first cell of the row's largest error, found again in integers.
-              const auto target = static_cast<std::int64_t>(largest);
-              std::int64_t col = from, s = from * ds + s0;
-              for (;; ++col, s += ds) {
-                const std::int64_t error = s - det * cells[offset_[col]];
-                if (error == target || error == -target) break;
-              }
-              worstError = target;
-              worstCell = row * cols_ + col;
-            }
-            return;
-          }
-        }
-#endif
-        scanRow(mayLackData, row, cells, from, to, s0);
-      });
-    };
     if (anyNoData_) {
-      measure(std::true_type());
+      measureRows<true>(x, y, plane, exactInDoubles, &measured, &hole, &holeCell);
     } else {
-      measure(std::false_type());
+      measureRows<false>(x, y, plane, exactInDoubles, &measured, &hole, &holeCell);
     }
   }
+  const std::int64_t worstError = measured.error, worstCell = measured.cell;
+  const std::int64_t dataCells = measured.cells;
   if (dataCells == dataCorners) {  // no data cell but the corners
     tris_[t].worst = -1;
     tris_[t].error = hole ? kHoleError : 0.0f;
@@ -718,6 +664,100 @@ void Builder::evaluate(std::int32_t t) {
   });
   tris_[t].worst = static_cast<std::int32_t>(nearest);
   tris_[t].error = kHoleError;
+}
+
+// Measures the triangle row by row: its data cells, the largest |s - det z| and the first
+// cell of it, in rows from north to south and columns from west to east. With kMayLackData,
+// a cell without data is left out and sets *hole and *holeCell. A row of kLongRow cells or
+// more goes four cells at a time in SSE2 doubles where inDoubles (evaluate) holds, a shorter
+// one one cell at a time in integers. The spans come first, so that the measure keeps its
+// state in registers.
+template <bool kMayLackData>
+void Builder::measureRows(const std::int64_t (&x)[3], const std::int64_t (&y)[3],
+                          const Plane& plane, bool inDoubles, Worst* worst, bool* hole,
+                          std::int64_t* holeCell) {
+  const auto count = static_cast<size_t>(plane.maxY - plane.minY + 1);
+  if (spanFrom_.size() < count) {
+    spanFrom_.resize(count);
+    spanTo_.resize(count);
+  }
+  std::int32_t* const spanFrom = spanFrom_.data();
+  std::int32_t* const spanTo = spanTo_.data();
+  const std::int64_t minY = plane.minY;
+  triangleRows(x, y, [&](std::int64_t row, std::int64_t from, std::int64_t to) {
+    spanFrom[row - minY] = static_cast<std::int32_t>(from);
+    spanTo[row - minY] = static_cast<std::int32_t>(to);
+  });
+  const std::int32_t* const grid = grid_;
+  const std::int32_t* const rowOffset = rowOffset_;
+  const std::int32_t* const offset = offset_;
+  const std::int64_t cols = cols_, det = plane.det, ds = plane.ds, last = plane.maxY - minY;
+  constexpr std::int64_t kAhead = 3;
+#if defined(__SSE2__)
+  constexpr std::int64_t kLongRow = 9;
+#else
+  (void)inDoubles;
+#endif
+  std::int64_t worstError = -1, worstCell = -1, cells = 0;
+  std::int64_t s0 = plane.b0;  // s at column 0 of the row
+  for (std::int64_t i = 0; i <= last; ++i, s0 += plane.db) {
+    const std::int64_t from = spanFrom[i], to = spanTo[i];
+    if (from > to) continue;
+    const std::int64_t row = minY + i;
+    const std::int32_t* const values = grid + rowOffset[row];
+    // The rows below are asked for ahead, so that their reads overlap this row's work (the
+    // last row again near the end: no branch).
+    {
+      const std::int32_t* ahead = grid + rowOffset[std::min(i + kAhead, last) + minY];
+      __builtin_prefetch(ahead + offset[from]);
+      __builtin_prefetch(ahead + offset[to]);
+    }
+    cells += to - from + 1;
+#if defined(__SSE2__)
+    if (inDoubles && to - from + 1 >= kLongRow) {
+      bool lacksData = false;
+      const double largest = rowLargest<kMayLackData>(values, offset, from, to, s0, ds,
+                                                      static_cast<double>(det), &lacksData);
+      if (!lacksData) {
+        if (largest > static_cast<double>(worstError)) {
+          // The first cell of the row's largest error, found again in integers.
+          const auto target = static_cast<std::int64_t>(largest);
+          std::int64_t col = from, s = from * ds + s0;
+          for (;; ++col, s += ds) {
+            const std::int64_t error = s - det * values[offset[col]];
+            if (error == target || error == -target) break;
+          }
+          worstError = target;
+          worstCell = row * cols + col;
+        }
+        continue;
+      }
+    }
+#endif
+    // The cells one at a time, in integers.
+    std::int64_t at = -1;
+    std::int64_t s = from * ds + s0;
+    for (std::int64_t col = from; col <= to; ++col, s += ds) {
+      const std::int32_t value = values[offset[col]];
+      if (kMayLackData && !holdsData(value)) {
+        *hole = true;
+        *holeCell = row * cols + col;
+        --cells;
+        continue;
+      }
+      std::int64_t error = s - det * value;
+      error = error < 0 ? -error : error;
+      const bool larger = error > worstError;  // no branch: it goes either way
+      at = larger ? col : at;
+      worstError = larger ? error : worstError;
+    }
+    // No branch: it goes either way.
+    const std::int64_t kept = -static_cast<std::int64_t>(at < 0);
+    worstCell = (worstCell & kept) | ((row * cols + at) & ~kept);
+  }
+  worst->error = worstError;
+  worst->cell = worstCell;
+  worst->cells = cells;
 }
 
 #if defined(__SSE2__)
@@ -1088,21 +1128,20 @@ TinResult Builder::collect(TinSurface* surface) {
   std::int32_t vertexCount = 0;
   for (size_t w = 0; w < isVertex_.size(); ++w) {
     before[w] = vertexCount;
-    vertexCount += static_cast<std::int32_t>(std::bitset<64>(isVertex_[w]).count());
+    vertexCount += bitCount(isVertex_[w]);
   }
   surface->vertices.reserve(static_cast<size_t>(vertexCount));
   for (size_t w = 0; w < isVertex_.size(); ++w) {
     for (std::uint64_t bits = isVertex_[w]; bits != 0; bits &= bits - 1) {
-      int bit = 0;
-      while (((bits >> bit) & 1) == 0) ++bit;
-      const auto cell = static_cast<std::int32_t>(64 * w + static_cast<size_t>(bit));
+      const auto cell =
+          static_cast<std::int32_t>(64 * w + static_cast<size_t>(__builtin_ctzll(bits)));
       surface->vertices.push_back(TinVertex{rowOf(cell), colOf(cell), height(cell)});
     }
   }
   const auto number = [&](std::int32_t cell) {
     const std::uint32_t w = static_cast<std::uint32_t>(cell) >> 6;
     const std::uint64_t below = isVertex_[w] & ((std::uint64_t(1) << (cell & 63)) - 1);
-    return before[w] + static_cast<std::int32_t>(std::bitset<64>(below).count());
+    return before[w] + bitCount(below);
   };
   const std::int32_t triangleCount = tris_.size();
   std::int32_t kept = 0;

@@ -143,11 +143,14 @@ EdgeBound edgeBound(std::int64_t xp, std::int64_t yp, std::int64_t xe, std::int6
 // middle corner's row, then by the one from there on.
 template <typename Visit>
 void triangleRows(const std::int64_t (&x)[3], const std::int64_t (&y)[3], Visit visit) {
-  int top = 0, bottom = 0;
-  for (int k = 1; k < 3; ++k) {  // no branch: the corners come in any order
-    top += (k - top) & -static_cast<int>(y[k] < y[top]);
-    bottom += (k - bottom) & -static_cast<int>(y[k] >= y[bottom]);
-  }
+  // The first corner of the least row and the last of the greatest, from the three
+  // comparisons in bits: no branch, the corners come in any order.
+  const int below10 = y[1] < y[0], below20 = y[2] < y[0], below21 = y[2] < y[1];
+  const int above2 = below10 ? below21 : below20;  // y2 below the lesser of y0 and y1
+  const int top = (above2 << 1) | (below10 & (above2 ^ 1));
+  const int notBelow10 = below10 ^ 1;
+  const int last2 = (notBelow10 ? below21 : below20) ^ 1;  // y2 at or past the greater
+  const int bottom = (last2 << 1) | (notBelow10 & (last2 ^ 1));
   if (y[top] == y[bottom]) return;  // a degenerate triangle has no cell
   const int mid = 3 - top - bottom;
   // An edge oriented as the triangle runs, from corner i to corner j or back.
@@ -605,7 +608,15 @@ void Builder::evaluate(std::int32_t t) {
   const std::int64_t maxX = std::max(x[0], std::max(x[1], x[2]));
   // A small triangle's tiles are asked for together, so that their reads overlap; a larger
   // one's rows are asked for ahead as it goes.
-  if (maxX - minX <= 32 && maxY - minY <= 32) {
+  if (maxX - minX <= 8 && maxY - minY <= 8) {
+    const std::int64_t midX = std::min(minX + 4, maxX), midY = std::min(minY + 4, maxY);
+    for (const std::int64_t row : {minY, midY, maxY}) {
+      const std::int32_t* cells = rowAt(static_cast<std::int32_t>(row));
+      __builtin_prefetch(cells + offset_[minX]);
+      __builtin_prefetch(cells + offset_[midX]);
+      __builtin_prefetch(cells + offset_[maxX]);
+    }
+  } else if (maxX - minX <= 32 && maxY - minY <= 32) {
     for (std::int64_t row = minY & ~std::int64_t(3); row <= maxY; row += 4) {
       const std::int32_t* cells = rowAt(static_cast<std::int32_t>(row));
       for (std::int64_t col = minX & ~std::int64_t(3); col <= maxX; col += 4)

@@ -161,14 +161,17 @@ void triangleRows(const std::int64_t (&x)[3], const std::int64_t (&y)[3], Visit 
   EdgeBound longEdge = edge(top, bottom, y[top]);
   // Run upwards (from bottom to top), the long edge bounds the rows from above.
   const bool longIsUpper = (top + 1) % 3 != bottom;
-  const auto rows = [&](EdgeBound side, std::int64_t first, std::int64_t last) {
-    EdgeBound& lower = longIsUpper ? side : longEdge;
-    EdgeBound& upper = longIsUpper ? longEdge : side;
+  // The bounds are copied in and the long edge's copied back, so that the rows' loop keeps
+  // them in registers.
+  const auto rows = [&](const EdgeBound& side, std::int64_t first, std::int64_t last) {
+    EdgeBound lower = longIsUpper ? side : longEdge;
+    EdgeBound upper = longIsUpper ? longEdge : side;
     for (std::int64_t row = first; row <= last; ++row) {
       visit(row, lower.ceil(), upper.floor());
       lower.next();
       upper.next();
     }
+    longEdge = longIsUpper ? upper : lower;
   };
   if (y[mid] == y[bottom]) {
     rows(edge(top, mid, y[top]), y[top], y[bottom]);

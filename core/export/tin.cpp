@@ -294,20 +294,28 @@ struct Triangle {
 // collected.
 class TriangleStore {
  public:
-  Triangle& operator[](std::int32_t t) { return blocks_[t >> kShift][t & kMask]; }
-  const Triangle& operator[](std::int32_t t) const { return blocks_[t >> kShift][t & kMask]; }
+  Triangle& operator[](std::int32_t t) { return block_[t >> kShift][t & kMask]; }
+  const Triangle& operator[](std::int32_t t) const { return block_[t >> kShift][t & kMask]; }
   std::int32_t size() const { return size_; }
   std::int32_t add() {
-    if ((size_ & kMask) == 0) blocks_.emplace_back(new Triangle[kMask + 1]);
+    if ((size_ & kMask) == 0) {
+      blocks_.emplace_back(new Triangle[kMask + 1]);
+      block_[size_ >> kShift] = blocks_.back().get();
+    }
     return size_++;
   }
   // Frees the block of triangle t, the last of its block.
-  void releaseBlockOf(std::int32_t t) { blocks_[t >> kShift].reset(); }
+  void releaseBlockOf(std::int32_t t) {
+    blocks_[t >> kShift].reset();
+    block_[t >> kShift] = nullptr;
+  }
 
  private:
   static constexpr int kShift = 15;
   static constexpr std::int32_t kMask = (1 << kShift) - 1;
   std::vector<std::unique_ptr<Triangle[]>> blocks_;
+  // The blocks' addresses in a table of the store's own, one read from a triangle's number.
+  Triangle* block_[(1 << 27) >> kShift] = {};
   std::int32_t size_ = 0;
 };
 

@@ -414,7 +414,7 @@ class Builder {
   };
   bool measureByTiles(const std::int64_t (&x)[3], const std::int64_t (&y)[3], const Plane& plane,
                       Worst* worst);
-  template <bool kMayLackData>
+  template <bool kMayLackData, bool kReadAhead>
   void measureRows(const std::int64_t (&x)[3], const std::int64_t (&y)[3], const Plane& plane,
                    bool inDoubles, Worst* worst, bool* hole, std::int64_t* holeCell);
   void prefetch(std::int32_t t) const;
@@ -619,6 +619,7 @@ void Builder::evaluate(std::int32_t t) {
   const std::int64_t maxX = std::max(x[0], std::max(x[1], x[2]));
   // A small triangle's tiles are asked for together, so that their reads overlap; a larger
   // one's rows are asked for ahead as it goes.
+  const bool small = maxX - minX <= 32 && maxY - minY <= 32;
   if (maxX - minX <= 8 && maxY - minY <= 8) {
     const std::int64_t midX = std::min(minX + 4, maxX), midY = std::min(minY + 4, maxY);
     for (const std::int64_t row : {minY, midY, maxY}) {
@@ -627,7 +628,7 @@ void Builder::evaluate(std::int32_t t) {
       __builtin_prefetch(cells + offset_[midX]);
       __builtin_prefetch(cells + offset_[maxX]);
     }
-  } else if (maxX - minX <= 32 && maxY - minY <= 32) {
+  } else if (small) {
     for (std::int64_t row = minY & ~std::int64_t(3); row <= maxY; row += 4) {
       const std::int32_t* cells = rowAt(static_cast<std::int32_t>(row));
       for (std::int64_t col = minX & ~std::int64_t(3); col <= maxX; col += 4)
@@ -654,10 +655,16 @@ void Builder::evaluate(std::int32_t t) {
   const bool byTiles = false;
 #endif
   if (!byTiles) {
+    const auto measure = [&](auto mayLackData, auto readAhead) {
+      measureRows<decltype(mayLackData)::value, decltype(readAhead)::value>(
+          x, y, plane, exactInDoubles, &measured, &hole, &holeCell);
+    };
     if (anyNoData_) {
-      measureRows<true>(x, y, plane, exactInDoubles, &measured, &hole, &holeCell);
+      small ? measure(std::true_type(), std::false_type())
+            : measure(std::true_type(), std::true_type());
     } else {
-      measureRows<false>(x, y, plane, exactInDoubles, &measured, &hole, &holeCell);
+      small ? measure(std::false_type(), std::false_type())
+            : measure(std::false_type(), std::true_type());
     }
   }
   const std::int64_t worstError = measured.error, worstCell = measured.cell;
@@ -693,8 +700,9 @@ void Builder::evaluate(std::int32_t t) {
 // a cell without data is left out and sets *hole and *holeCell. A row of kLongRow cells or
 // more goes four cells at a time in SSE2 doubles where inDoubles (evaluate) holds, a shorter
 // one one cell at a time in integers. The spans come first, so that the measure keeps its
-// state in registers.
-template <bool kMayLackData>
+// state in registers. With kReadAhead the rows below are asked for as it goes; a small
+// triangle's have been asked for as its evaluation began.
+template <bool kMayLackData, bool kReadAhead>
 void Builder::measureRows(const std::int64_t (&x)[3], const std::int64_t (&y)[3],
                           const Plane& plane, bool inDoubles, Worst* worst, bool* hole,
                           std::int64_t* holeCell) {
@@ -727,9 +735,9 @@ void Builder::measureRows(const std::int64_t (&x)[3], const std::int64_t (&y)[3]
     if (from > to) continue;
     const std::int64_t row = minY + i;
     const std::int32_t* const values = grid + rowOffset[row];
-    // The rows below are asked for ahead, so that their reads overlap this row's work (the
-    // last row again near the end: no branch).
-    {
+    // Unless the evaluation has asked for them all, the rows below are asked for ahead, so
+    // that their reads overlap this row's work (the last row again near the end: no branch).
+    if (kReadAhead) {
       const std::int32_t* ahead = grid + rowOffset[std::min(i + kAhead, last) + minY];
       __builtin_prefetch(ahead + offset[from]);
       __builtin_prefetch(ahead + offset[to]);

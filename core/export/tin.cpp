@@ -398,13 +398,8 @@ class Builder {
                    std::int32_t bc, std::int32_t ca);
   std::int32_t& cornerAt(std::int32_t e) { return tris_[triangleOf(e)].corner[sideOf(e)]; }
   std::int32_t& acrossAt(std::int32_t e) { return tris_[triangleOf(e)].across[sideOf(e)]; }
-  void link(std::int32_t e, std::int32_t f) {
-    acrossAt(e) = f;
-    if (f >= 0) acrossAt(f) = e;
-  }
   void insert(std::int32_t t, std::int32_t cell);
   void legalize(std::int32_t edge);
-  void touch(std::int32_t t);
   void evaluate(std::int32_t t);
   struct Plane {
     std::int64_t det, ds, b0, db, minY, maxY;
@@ -503,23 +498,24 @@ std::int32_t Builder::addTriangle(std::int32_t a, std::int32_t b, std::int32_t c
   return t;
 }
 
+// Sets t's corners and the half-edges across its edges, links those back to t and has t
+// evaluated again: out of the queue, into the pending ones.
 void Builder::setTriangle(std::int32_t t, std::int32_t a, std::int32_t b, std::int32_t c,
                           std::int32_t ab, std::int32_t bc, std::int32_t ca) {
-  const std::int32_t e = edgeOf(t, 0);
   Triangle& triangle = tris_[t];
   triangle.corner[0] = a;
   triangle.corner[1] = b;
   triangle.corner[2] = c;
-  link(e, ab);
-  link(e + 1, bc);
-  link(e + 2, ca);
-  touch(t);
-}
-
-void Builder::touch(std::int32_t t) {
-  if (tris_[t].place >= 0) queueRemove(t);
-  if (tris_[t].place == kPending) return;
-  tris_[t].place = kPending;
+  triangle.across[0] = ab;
+  triangle.across[1] = bc;
+  triangle.across[2] = ca;
+  for (int k = 0; k < 3; ++k) {
+    const std::int32_t f = triangle.across[k];
+    if (f >= 0) acrossAt(f) = edgeOf(t, k);
+  }
+  if (triangle.place >= 0) queueRemove(t);
+  if (triangle.place == kPending) return;
+  triangle.place = kPending;
   pending_.push_back(t);
 }
 
@@ -1030,11 +1026,18 @@ void Builder::legalize(std::int32_t edge) {
   while (!flips_.empty()) {
     const std::int32_t e = flips_.back();
     flips_.pop_back();
-    const std::int32_t f = acrossAt(e);
+    // Each record is reached once: t's edge k (from a to b, n opposite), u's edge j across.
+    static constexpr int kNext[3] = {1, 2, 0}, kPrev[3] = {2, 0, 1};
+    const std::int32_t t = triangleOf(e);
+    const int k = sideOf(e);
+    const Triangle& tt = tris_[t];
+    const std::int32_t f = tt.across[k];
     if (f < 0) continue;
-    const std::int32_t t = triangleOf(e), u = triangleOf(f);
-    const std::int32_t a = cornerAt(e), b = cornerAt(nextEdge(e)), n = cornerAt(prevEdge(e));
-    const std::int32_t d = cornerAt(prevEdge(f));
+    const std::int32_t u = triangleOf(f);
+    const int j = sideOf(f);
+    const Triangle& uu = tris_[u];
+    const std::int32_t a = tt.corner[k], b = tt.corner[kNext[k]], n = tt.corner[kPrev[k]];
+    const std::int32_t d = uu.corner[kPrev[j]];
     const std::int64_t ax = colOf(a), ay = rowOf(a);
     const std::int64_t bx = colOf(b), by = rowOf(b);
     const std::int64_t nx = colOf(n), ny = rowOf(n);
@@ -1046,8 +1049,8 @@ void Builder::legalize(std::int32_t edge) {
                                   (bdx * bdx + bdy * bdy) * (ndx * ady - adx * ndy) +
                                   (ndx * ndx + ndy * ndy) * (adx * bdy - bdx * ady);
     if (inCircle >= 0) continue;
-    const std::int32_t hna = acrossAt(prevEdge(e)), hbn = acrossAt(nextEdge(e));
-    const std::int32_t had = acrossAt(nextEdge(f)), hdb = acrossAt(prevEdge(f));
+    const std::int32_t hna = tt.across[kPrev[k]], hbn = tt.across[kNext[k]];
+    const std::int32_t had = uu.across[kNext[j]], hdb = uu.across[kPrev[j]];
     setTriangle(t, n, a, d, hna, had, -1);
     setTriangle(u, d, b, n, hdb, hbn, edgeOf(t, 2));
     flips_.push_back(edgeOf(t, 1));

@@ -333,28 +333,45 @@ class Builder {
                  static_cast<std::uint64_t>(cols_);
     tilesAcross_ = (cols_ + 3) / 4;
     tileRange_.assign(2 * static_cast<size_t>(tilesAcross_) * ((rows_ + 3) / 4), 0);
-    for (std::int32_t y = 0; y < rows_; ++y) {
-      const std::int32_t* row = cells.row(y);
+    // Tile by tile, each 16 cells in a row of memory (TinCells); a tile at the block's
+    // edge holds cells beyond it, left out cell by cell.
+    for (std::int32_t y = 0; y < rows_; y += 4) {
       std::int32_t* range = &tileRange_[2 * static_cast<size_t>(y >> 2) * tilesAcross_];
-      for (std::int32_t x = 0; x < cols_; x += 4) {
-        std::int32_t low = range[x >> 1], high = range[(x >> 1) + 1];
-        if ((y & 3) == 0) {
+      for (std::int32_t x = 0; x < cols_; x += 4, range += 2) {
+        const std::int32_t* tile = cells.row(y) + offset_[x];
+        std::int32_t low = std::numeric_limits<std::int32_t>::max();
+        std::int32_t high = std::numeric_limits<std::int32_t>::min();
+        if (y + 4 <= rows_ && x + 4 <= cols_) {
+          for (int i = 0; i < 16; ++i) {
+            low = std::min(low, tile[i]);  // kTinNoData, the least int32, stays
+            high = std::max(high, tile[i]);
+          }
+          if (holdsData(low)) {
+            anyData_ = true;
+            largestHeight_ = std::max(
+                {largestHeight_, std::abs(std::int64_t(low)), std::abs(std::int64_t(high))});
+            range[0] = low;
+            range[1] = high;
+            continue;
+          }
           low = std::numeric_limits<std::int32_t>::max();
           high = std::numeric_limits<std::int32_t>::min();
         }
-        for (std::int32_t c = x; c < x + 4 && c < cols_; ++c) {
-          const std::int32_t value = row[offset_[c]];
-          if (holdsData(value)) {
-            anyData_ = true;
-            largestHeight_ = std::max(largestHeight_, std::abs(static_cast<std::int64_t>(value)));
-            high = std::max(high, value);
-          } else {
-            anyNoData_ = true;
+        for (std::int32_t r = 0; r < 4 && y + r < rows_; ++r) {
+          for (std::int32_t c = 0; c < 4 && x + c < cols_; ++c) {
+            const std::int32_t value = tile[4 * r + c];
+            if (holdsData(value)) {
+              anyData_ = true;
+              largestHeight_ = std::max(largestHeight_, std::abs(static_cast<std::int64_t>(value)));
+              high = std::max(high, value);
+            } else {
+              anyNoData_ = true;
+            }
+            low = std::min(low, value);
           }
-          low = std::min(low, value);  // kTinNoData, the least int32, stays
         }
-        range[x >> 1] = low;
-        range[(x >> 1) + 1] = high;
+        range[0] = low;
+        range[1] = high;
       }
     }
     exactDet_ = (std::int64_t(1) << 50) / (largestHeight_ + 1);

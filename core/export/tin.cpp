@@ -126,8 +126,9 @@ struct EdgeBound {
 // of the corner opposite it, w = a x + b(y) with a = y_p - y_e and b(y) = (x_e - x_p)(y -
 // y_p) + (y_e - y_p) x_p, is at most 0 for x <= floor(-b / a) when a > 0 and for x >=
 // ceil(b / -a) when a < 0.
-EdgeBound edgeBound(std::int64_t xp, std::int64_t yp, std::int64_t xe, std::int64_t ye,
-                    std::int64_t y) {
+inline __attribute__((always_inline)) EdgeBound edgeBound(std::int64_t xp, std::int64_t yp,
+                                                          std::int64_t xe, std::int64_t ye,
+                                                          std::int64_t y) {
   const std::int64_t a = yp - ye;
   const std::int64_t beta = xe - xp;
   const std::int64_t b = beta * (y - yp) + (ye - yp) * xp;
@@ -155,8 +156,9 @@ void triangleRows(const std::int64_t (&x)[3], const std::int64_t (&y)[3], Visit 
   const int mid = 3 - top - bottom;
   // An edge oriented as the triangle runs, from corner i to corner j or back.
   const auto edge = [&](int i, int j, std::int64_t row) {
-    return (i + 1) % 3 == j ? edgeBound(x[i], y[i], x[j], y[j], row)
-                            : edgeBound(x[j], y[j], x[i], y[i], row);
+    const bool forward = (i + 1) % 3 == j;
+    const int from = forward ? i : j, to = forward ? j : i;
+    return edgeBound(x[from], y[from], x[to], y[to], row);
   };
   EdgeBound longEdge = edge(top, bottom, y[top]);
   // Run upwards (from bottom to top), the long edge bounds the rows from above.

@@ -1068,6 +1068,8 @@ void Builder::legalize(std::int32_t edge) {
                                   (bdx * bdx + bdy * bdy) * (ndx * ady - adx * ndy) +
                                   (ndx * ndx + ndy * ndy) * (adx * bdy - bdx * ady);
     if (inCircle >= 0) continue;
+    // d becomes a corner of both triangles, to be evaluated once the flips are done.
+    __builtin_prefetch(rowAt(static_cast<std::int32_t>(dy)) + offset_[dx]);
     const std::int32_t hna = tt.across[kPrev[k]], hbn = tt.across[kNext[k]];
     const std::int32_t had = uu.across[kNext[j]], hdb = uu.across[kPrev[j]];
     setTriangle(t, n, a, d, hna, had, -1);

@@ -990,7 +990,7 @@ bool Builder::measureByTiles(const std::int64_t (&x)[3], const std::int64_t (&y)
 #endif
 
 void Builder::insert(std::int32_t t, std::int32_t cell) {
-  const std::int32_t px = cell % cols_, py = cell / cols_;
+  const std::int32_t px = colOf(cell), py = rowOf(cell);
   std::int32_t onEdge = -1;
   for (int k = 0; k < 3; ++k) {
     const std::int32_t e = edgeOf(t, k);

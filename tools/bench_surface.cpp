@@ -2,9 +2,10 @@
 // alone (triangles, points, seconds, cells per second), the whole run as the programs make
 // it (write_points reading the block from the tile and writing the LandXML file: seconds
 // and peak resident size), and delatin (the JavaScript greedy insertion) on the same cells
-// in the same run. The surface and delatin take turns, three times each, and the best time
-// of each counts: on a shared machine one run of either can take half as long again. Run
-// from the repository root (delatin from build/npm):
+// in the same run. The surface and delatin take turns, three times each or, in a short
+// case, more (up to nine, until delatin's turns add up to 10 seconds), and the best time of
+// each counts: on a shared machine one run of either can take half as long again. Run from
+// the repository root (delatin from build/npm):
 //   bench_surface [SIZE FIRST_ROW_AND_COLUMN]
 // Without arguments: 1350 x 1350 from 4728, 2700 x 2700 from 4050, 6000 x 6000 from 2400.
 #include <sys/resource.h>
@@ -24,7 +25,12 @@
 namespace {
 
 const int64_t kTileCells = 10812;
-const int kTurns = 3;  // of the surface and of delatin, the best of each counting
+// The surface and delatin take turns, the best time of each counting: at least kTurns each,
+// and more, up to kMostTurns, until delatin's turns add up to kTurnSeconds, so that a short
+// case, which one stall of a shared machine moves the most, gets more tries.
+const int kTurns = 3;
+const int kMostTurns = 9;
+const double kTurnSeconds = 10.0;
 const std::string kBase = "build/demo/n37w085";
 
 struct WholeRun {
@@ -91,7 +97,9 @@ bool benchBlock(const std::string& writer, int32_t size, int64_t first) {
     double seconds = 0.0, delatinSeconds = 0.0;
     size_t triangles = 0, points = 0;
     unsigned long theirs = 0;
-    for (int turn = 0; turn < kTurns; ++turn) {
+    double delatinTotal = 0.0;
+    for (int turn = 0; turn < kMostTurns && (turn < kTurns || delatinTotal < kTurnSeconds);
+         ++turn) {
       {
         ned::TinSurface surface;
         const auto start = bench::Clock::now();
@@ -119,6 +127,7 @@ bool benchBlock(const std::string& writer, int32_t size, int64_t first) {
       }
       theirs = count;
       delatinSeconds = turn == 0 ? took : std::min(delatinSeconds, took);
+      delatinTotal += took;
     }
     const WholeRun whole = wholeRun(writer, size, first, tolerance);
     std::printf("%5.1f m: %zu triangles, %zu points, %.2f s, %.1f M cells/s; whole run ", tolerance,

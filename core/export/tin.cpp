@@ -271,11 +271,14 @@ std::int32_t triangleOf(std::int32_t e) {
 int sideOf(std::int32_t e) {
   return e & 3;
 }
+// The side after and the side before side k of a triangle.
+constexpr int kNextSide[3] = {1, 2, 0};
+constexpr int kPrevSide[3] = {2, 0, 1};
 std::int32_t nextEdge(std::int32_t e) {
-  return sideOf(e) == 2 ? e - 2 : e + 1;
+  return e - sideOf(e) + kNextSide[sideOf(e)];
 }
 std::int32_t prevEdge(std::int32_t e) {
-  return sideOf(e) == 0 ? e + 2 : e - 1;
+  return e - sideOf(e) + kPrevSide[sideOf(e)];
 }
 
 // A triangle of the triangulation: its corners (vertex indices, counter-clockwise), the
@@ -1046,7 +1049,6 @@ void Builder::legalize(std::int32_t edge) {
     const std::int32_t e = flips_.back();
     flips_.pop_back();
     // Each record is reached once: t's edge k (from a to b, n opposite), u's edge j across.
-    static constexpr int kNext[3] = {1, 2, 0}, kPrev[3] = {2, 0, 1};
     const std::int32_t t = triangleOf(e);
     const int k = sideOf(e);
     const Triangle& tt = tris_[t];
@@ -1055,8 +1057,8 @@ void Builder::legalize(std::int32_t edge) {
     const std::int32_t u = triangleOf(f);
     const int j = sideOf(f);
     const Triangle& uu = tris_[u];
-    const std::int32_t a = tt.corner[k], b = tt.corner[kNext[k]], n = tt.corner[kPrev[k]];
-    const std::int32_t d = uu.corner[kPrev[j]];
+    const std::int32_t a = tt.corner[k], b = tt.corner[kNextSide[k]], n = tt.corner[kPrevSide[k]];
+    const std::int32_t d = uu.corner[kPrevSide[j]];
     const std::int64_t ax = colOf(a), ay = rowOf(a);
     const std::int64_t bx = colOf(b), by = rowOf(b);
     const std::int64_t nx = colOf(n), ny = rowOf(n);
@@ -1070,8 +1072,8 @@ void Builder::legalize(std::int32_t edge) {
     if (inCircle >= 0) continue;
     // d becomes a corner of both triangles, to be evaluated once the flips are done.
     __builtin_prefetch(rowAt(static_cast<std::int32_t>(dy)) + offset_[dx]);
-    const std::int32_t hna = tt.across[kPrev[k]], hbn = tt.across[kNext[k]];
-    const std::int32_t had = uu.across[kNext[j]], hdb = uu.across[kPrev[j]];
+    const std::int32_t hna = tt.across[kPrevSide[k]], hbn = tt.across[kNextSide[k]];
+    const std::int32_t had = uu.across[kNextSide[j]], hdb = uu.across[kPrevSide[j]];
     setTriangle(t, n, a, d, hna, had, -1);
     setTriangle(u, d, b, n, hdb, hbn, edgeOf(t, 2));
     flips_.push_back(edgeOf(t, 1));
